@@ -1,0 +1,15 @@
+// The control panel: every fixed control, the enablement switches and the
+// small handlers that only show, hide or set flags.
+#include "app/principale.h"
+
+namespace SonivarACQ32 {
+
+void Principale::InitializeComponent() {}
+void Principale::enable() {}
+void Principale::set_all_enabled(bool value) { enabled.fill(value); }
+void Principale::checkBox_Test_CheckedChanged() {}
+void Principale::checkBox_Definie_CheckedChanged() {}
+void Principale::radioButton_Start_Soft_CheckedChanged() {}
+void Principale::numericUpDown_Duree_ValueChanged() {}
+
+} // namespace SonivarACQ32

@@ -1,0 +1,261 @@
+#pragma once
+// The acquisition window. One window class holds every operation and all the
+// state they share; its routines are defined in the subsystem folders
+// (app, device, selection, acquisition, recording, display).
+//
+// Everything is public: the tests drive the window as an operator would and
+// read its state. Class-wide (static) fields are those the transfer
+// completion routine reaches, since libusb calls it with the transfer alone.
+#include <libusb.h>
+
+#include <QFile>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+class QCheckBox;
+class QCloseEvent;
+class QDoubleSpinBox;
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace SonivarACQ32 {
+
+constexpr int nb_slots = 8;                    // transfers kept queued
+constexpr std::uint32_t taille_paquet = 1048576; // bytes per bulk transfer
+constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
+
+class Principale : public QWidget {
+    Q_OBJECT
+
+public:
+    Principale();
+    ~Principale() override;
+
+    // ---------------------------------------------------------------- app
+    // Message routine: mode 1 also shows a modal alert after the text is in
+    // the pane; any other mode only appends.
+    static void call_verb(const QString& text, int mode);
+    // The shut-down sequence of the window, run once (close or destruction).
+    void Dispose(bool disposing);
+    void closeEvent(QCloseEvent* event) override;
+
+    // Control panel (src/app/control_panel.cpp).
+    void InitializeComponent();
+    void enable();
+    void set_all_enabled(bool value);  // sets the twelve switches as a block
+    void checkBox_Test_CheckedChanged();
+    void checkBox_Definie_CheckedChanged();
+    void radioButton_Start_Soft_CheckedChanged();
+    void numericUpDown_Duree_ValueChanged();
+
+    static const std::array<std::int32_t, 17> FREQ;
+    static const std::array<std::int32_t, 17> DELAY;
+    static std::array<bool, 12> enabled;
+    static QPlainTextEdit* txtBox_Info;
+    static QString pane_text;  // everything call_verb appended, "\r\n" kept
+    static bool test;        // advanced mode
+    bool disposed = false;   // the shut-down sequence has run
+
+    // Controls, left column.
+    QLabel* pictureBox_Telmi = nullptr;
+    QLabel* pictureBox_Orvane = nullptr;
+    QFrame* panel_Init = nullptr;
+    QLabel* label_Init = nullptr;
+    QListWidget* listBox_Freq = nullptr;
+    QPushButton* button_Init = nullptr;
+    QFrame* panel_Duree = nullptr;
+    QLabel* label_Duree = nullptr;
+    QDoubleSpinBox* numericUpDown_Duree = nullptr;
+    QCheckBox* checkBox_Definie = nullptr;
+    QPushButton* button_Start = nullptr;
+    QFrame* panel_Start = nullptr;
+    QGroupBox* groupBox_Start_Trig = nullptr;
+    QRadioButton* radioButton_Start_Soft = nullptr;
+    QRadioButton* radioButton_Start_Trig1 = nullptr;
+    QRadioButton* radioButton_Start_Trig2 = nullptr;
+    QGroupBox* groupBox_Start_Trig_Mode = nullptr;
+    QRadioButton* radioButton_Start_FM = nullptr;
+    QRadioButton* radioButton_Start_FD = nullptr;
+    QRadioButton* radioButton_Start_EH = nullptr;
+    QRadioButton* radioButton_Start_EB = nullptr;
+    QPushButton* button_Abort = nullptr;
+    QPushButton* button_Stop = nullptr;
+    QCheckBox* checkBox_Record = nullptr;
+    QPushButton* button_Fichier = nullptr;
+    QCheckBox* checkBox_Test = nullptr;
+    QGroupBox* groupBox_Test = nullptr;
+    QPushButton* button_Reset_Micros = nullptr;
+    QPushButton* button_Reset_PH = nullptr;
+    QPushButton* button_Reset_FX3 = nullptr;
+    QGroupBox* groupBox_Delay = nullptr;
+    QDoubleSpinBox* numericUpDown_Delay = nullptr;
+    QGroupBox* groupBox_Data_Type = nullptr;
+    QRadioButton* radioButton_Integer = nullptr;
+    QRadioButton* radioButton_Float = nullptr;
+    QCheckBox* checkBox_Compteur = nullptr;
+    QCheckBox* checkBox_Status = nullptr;
+    // Controls, middle and right columns.
+    QGroupBox* groupBox_Micros = nullptr;
+    QLabel* label_Faisceaux = nullptr;
+    QLabel* label_Micros = nullptr;
+    QFrame* panel_dB = nullptr;
+    QLabel* pictureBox_ColorBar = nullptr;
+    QLabel* label_120 = nullptr;
+    QLabel* label_60 = nullptr;
+    QLabel* label_0 = nullptr;
+    QLabel* label_Duree_Ecoulee = nullptr;
+    QPlainTextEdit* textBox_Info = nullptr;
+    QGroupBox* groupBox_Comment = nullptr;
+    QPlainTextEdit* textBox_Comment = nullptr;
+    QPushButton* button_Comment = nullptr;
+    QFrame* panel_Progress = nullptr;
+    QProgressBar* progressBar_Progress = nullptr;
+    QLabel* label_Progress = nullptr;
+
+    // ------------------------------------------------------------- device
+    int init_USB();
+    static int write_command(libusb_device_handle* dev, int request, unsigned char* data,
+                             int length);
+    int commande(int n);
+    bool ensure_link();  // opens the link when it is closed; true when open
+    void reset_micros();
+    void button_Reset_FX3_Click();
+    void button_Reset_PH_Click();
+    void button_Reset_Micros_Click();
+    void button_Init_Click();
+    int initialise();
+    int test_boitier();
+
+    libusb_device_handle* handle = nullptr;
+    bool initialisation_FX3 = false;
+    bool initialisation = false;
+    static std::int32_t TimeOut;     // ms, vendor requests and run transfers
+    std::array<unsigned char, 16> buf{};  // data bytes of the command being sent
+
+    // ---------------------------------------------------------- selection
+    void creation_cases();
+    void micro_valide(QCheckBox* sender);
+    void faisceaux_valide(QCheckBox* sender);
+    void tout_valide(QCheckBox* sender);
+    void affiche_cases(bool acquisition);
+    void choix_micros();
+
+    std::array<std::array<QCheckBox*, 8>, 4> grid{};   // [beam][microphone]
+    std::array<std::array<QFrame*, 8>, 4> grid_n{};    // level cells
+    std::array<QCheckBox*, 4> faisceaux_T{};
+    std::array<QLabel*, 4> num_faisceaux{};
+    std::array<QLabel*, 9> num_micros{};
+    QCheckBox* paq_T = nullptr;
+    std::int32_t nb_micros = 0;
+    std::array<std::int32_t, 32> num_mic_valid{};
+    static std::int32_t nb_voies;    // 32-bit words per frame
+    static bool compteur;            // counter channel present and checked
+
+    // -------------------------------------------------------- acquisition
+    // Frequency and timing.
+    void listBox_Freq_Click();
+    void numericUpDown_Delay_ValueChanged();
+    void calcul_count();
+    int list_top_index() const;      // the entry scrolled into the list's one line
+
+    bool clock_def = false;
+    bool count_def = false;
+    std::uint32_t count = 0;
+    std::int32_t num_freq = 0;
+    float duree_max = 1.0f;
+    float duree = 0.0f;
+    float frequence = 0.0f;
+
+    // Transfer ring, shared with the completion routine.
+    static void LIBUSB_CALL fn_callback(libusb_transfer* transfer);
+    // The one place where the program waits for USB events: at most
+    // timeout_ms, returns libusb's result.
+    static int usb_wait(int timeout_ms);
+    // Allocates, fills and submits the eight transfers (with `timeout` ms).
+    void start_ring(unsigned int timeout);
+    // Handles events until every submitted transfer has called back, then
+    // frees the transfers and their buffers.
+    void drain_and_free_ring();
+    static int slot_of(const libusb_transfer* transfer);
+
+    static std::array<std::uint32_t, nb_slots> a_ecrire;
+    static libusb_transfer_cb_fn callback;
+    static bool fini;
+    static bool record;
+    static bool erreur_compteur;
+    static bool test_init;
+    static bool err_timeout;
+    static std::array<bool, nb_slots> transf_arret;
+    static std::array<libusb_transfer*, nb_slots> transfert;
+    static std::array<unsigned char*, nb_slots> buffers;
+    static std::array<bool, nb_slots> buffer_is_dev_mem; // from libusb_dev_mem_alloc
+    static std::int32_t val_compteur;
+    static std::int32_t increment_compteur;
+    static std::int32_t increment_position;
+    static std::uint32_t position_compteur;
+    static std::FILE* Filep;
+    static std::uint32_t num_pkt;
+    static std::uint64_t ntr;
+    static std::uint64_t ntw;
+    static int in_flight;            // transfers submitted whose callback has not come
+    static bool write_failed;        // a write to the data file came up short
+
+    // Run start, trigger wait, run loop, end of run.
+    void button_Start_Click();
+    void button_Abort_Click();
+    void button_Stop_Click();
+
+    std::uint32_t n_pkt = 0;
+    std::int32_t retour = 0;
+    bool stopped = false;
+    bool aborted = false;
+    bool run_active = false;         // inside button_Start_Click
+    bool close_requested = false;    // the window was closed during a run
+
+    // Values held by the Start handler for the whole run.
+    struct RunValues {
+        std::uint64_t requested_bytes = 0;
+        std::uint64_t usable_space = 0;
+        bool waiting = false;
+        std::array<unsigned char, nb_slots> reference{};
+        std::uint32_t start_tick = 0;
+    } run;
+
+    // ---------------------------------------------------------- recording
+    void checkBox_Record_CheckedChanged();
+    void button_Fichier_Click();
+    void button_Comment_Click();
+    // Closes the file set: with write_description, the end of a run (data
+    // file, then header and description written); without, an abandon.
+    void close_file_set(bool write_description);
+    void ecrit_log();
+
+    bool file_open = false;
+    bool commentaires = false;
+    std::unique_ptr<QFile> log;      // description file ".log"
+    std::unique_ptr<QFile> Zv;       // header file ".Zv"
+    QString acqui_name;
+    QString commentaire;
+
+    // ------------------------------------------------------------ display
+    void init_colorbar();
+    void update_levels();            // one pass of the level display
+
+    std::uint32_t num_pkt_aff = 0;
+    std::array<std::int32_t, 128> R_jet{};
+    std::array<std::int32_t, 128> V_jet{};
+    std::array<std::int32_t, 128> B_jet{};
+};
+
+} // namespace SonivarACQ32

@@ -1,0 +1,95 @@
+// The USB link to the unit and its vendor command channel. Every command is
+// one synchronous vendor OUT control request; none reads anything back.
+#include "app/principale.h"
+
+namespace SonivarACQ32 {
+
+namespace {
+constexpr std::uint16_t vendor_id = 0xFE27;
+constexpr std::uint16_t product_id = 0xAC03;
+constexpr std::uint8_t vendor_out = 0x40;  // host to device, vendor, device
+} // namespace
+
+int Principale::init_USB()
+{
+    if (handle != nullptr) {
+        libusb_release_interface(handle, 0);
+        libusb_close(handle);
+    }
+    initialisation_FX3 = false;
+    handle = nullptr;
+
+    libusb_init(nullptr);
+    libusb_set_option(nullptr, LIBUSB_OPTION_LOG_LEVEL, LIBUSB_LOG_LEVEL_INFO);
+    handle = libusb_open_device_with_vid_pid(nullptr, vendor_id, product_id);
+    if (handle != nullptr) {
+        libusb_claim_interface(handle, 0);
+        call_verb(QStringLiteral("Liaison USB activée !\r\n"), 0);
+        initialisation_FX3 = true;
+        return 0;
+    }
+    call_verb(QStringLiteral("Pas de détection de Sonivar !\r\n"), 1);
+    return -1;
+}
+
+int Principale::write_command(libusb_device_handle* dev, int request, unsigned char* data,
+                              int length)
+{
+    return libusb_control_transfer(dev, vendor_out, static_cast<std::uint8_t>(request), 0, 0,
+                                   data, static_cast<std::uint16_t>(length),
+                                   static_cast<unsigned int>(TimeOut));
+}
+
+int Principale::commande(int n)
+{
+    return write_command(handle, 0xB0 + n, buf.data(), n + 1);
+}
+
+bool Principale::ensure_link()
+{
+    if (!initialisation_FX3)
+        init_USB();
+    return initialisation_FX3;
+}
+
+void Principale::reset_micros()
+{
+    if (!ensure_link())
+        return;
+    buf[0] = 0;
+    commande(0);
+    initialisation = true;
+    clock_def = false;
+    count_def = false;
+    if (test)
+        call_verb(QStringLiteral("Reset B0\r\n"), 0);
+}
+
+void Principale::button_Reset_FX3_Click()
+{
+    if (!ensure_link())
+        return;
+    write_command(handle, 0xC0, buf.data(), 0);
+    if (test)
+        call_verb(QStringLiteral("Reset FX3\r\n"), 0);
+}
+
+void Principale::button_Reset_PH_Click()
+{
+    if (!ensure_link())
+        return;
+    write_command(handle, 0xC4, buf.data(), 0);
+    if (test)
+        call_verb(QStringLiteral("Reset Pseudo Hard (C4)\r\n"), 0);
+}
+
+void Principale::button_Reset_Micros_Click()
+{
+    if (!initialisation_FX3)
+        return;
+    reset_micros();
+    if (test)
+        call_verb(QStringLiteral("Reset B0\r\n"), 0);
+}
+
+} // namespace SonivarACQ32

@@ -1,0 +1,25 @@
+#pragma once
+// The modal alert and the save dialog sit behind one seam: the real Qt boxes
+// by default, a recorder in tests so that nothing blocks.
+#include <QString>
+
+class QWidget;
+
+namespace SonivarACQ32::platform {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Modal box with one OK button and the warning icon.
+    virtual void alert(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Save-file dialog with the given filter; asks before replacing an
+    // existing file. Returns the chosen path, or an empty string when the
+    // operator cancelled.
+    virtual QString save_file(QWidget* parent, const QString& filter) = 0;
+};
+
+Dialogs& dialogs();
+// Installs a replacement (not owned); nullptr restores the Qt dialogs.
+void set_dialogs(Dialogs* replacement);
+
+} // namespace SonivarACQ32::platform

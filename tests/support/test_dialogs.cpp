@@ -1,0 +1,22 @@
+#include "test_dialogs.h"
+
+#include "app/principale.h"
+
+namespace testsupport {
+
+void TestDialogs::alert(QWidget*, const QString& title, const QString& text)
+{
+    alerts.push_back({title, text, SonivarACQ32::Principale::pane_text});
+}
+
+QString TestDialogs::save_file(QWidget*, const QString& filter)
+{
+    filters_asked << filter;
+    if (answers.empty())
+        return {};
+    QString path = answers.front();
+    answers.pop_front();
+    return path;
+}
+
+} // namespace testsupport
