@@ -1,0 +1,29 @@
+#pragma once
+// Number formats of the operator's messages and of the description file, in
+// the operator's regional settings: N (grouped, fixed decimals), G (general:
+// plain digits for whole numbers) and D (zero-padded integers).
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+
+namespace SonivarACQ32::fmt {
+
+// The regional settings in force: the system's unless a test pinned others.
+QLocale locale();
+void set_locale(const QLocale& pinned);
+void reset_locale();
+
+// {0:N<decimals>}: group separators and exactly `decimals` decimals.
+QString N(double value, int decimals);
+// {0:G} and {0}: whole numbers as plain digits, others in their shortest form.
+QString G(std::int64_t value);
+QString G(std::uint64_t value);
+QString G(double value);
+inline QString G(int value) { return G(static_cast<std::int64_t>(value)); }
+inline QString G(unsigned value) { return G(static_cast<std::uint64_t>(value)); }
+inline QString G(float value) { return G(static_cast<double>(value)); }
+// {0:D<width>}: an integer padded with zeros to `width` digits.
+QString D(std::int64_t value, int width);
+
+} // namespace SonivarACQ32::fmt
