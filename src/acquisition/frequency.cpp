@@ -6,6 +6,5 @@ namespace SonivarACQ32 {
 void Principale::listBox_Freq_Click() {}
 void Principale::numericUpDown_Delay_ValueChanged() {}
 void Principale::calcul_count() {}
-int Principale::list_top_index() const { return 0; }
 
 } // namespace SonivarACQ32

@@ -11,5 +11,6 @@ void Principale::checkBox_Test_CheckedChanged() {}
 void Principale::checkBox_Definie_CheckedChanged() {}
 void Principale::radioButton_Start_Soft_CheckedChanged() {}
 void Principale::numericUpDown_Duree_ValueChanged() {}
+int Principale::list_top_index() const { return 0; }
 
 } // namespace SonivarACQ32

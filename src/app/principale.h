@@ -167,7 +167,8 @@ public:
     void listBox_Freq_Click();
     void numericUpDown_Delay_ValueChanged();
     void calcul_count();
-    int list_top_index() const;      // the entry scrolled into the list's one line
+    // The entry scrolled into the frequency list's one line (control panel).
+    int list_top_index() const;
 
     bool clock_def = false;
     bool count_def = false;
