@@ -58,6 +58,7 @@ public:
     void checkBox_Definie_CheckedChanged();
     void radioButton_Start_Soft_CheckedChanged();
     void numericUpDown_Duree_ValueChanged();
+    void resizeEvent(QResizeEvent* event) override;  // the pane follows the width
 
     static const std::array<std::int32_t, 17> FREQ;
     static const std::array<std::int32_t, 17> DELAY;
@@ -185,6 +186,12 @@ public:
     static int usb_wait(int timeout_ms);
     // Allocates, fills and submits the eight transfers (with `timeout` ms).
     void start_ring(unsigned int timeout);
+    // The two halves of start_ring, for a caller that works between them:
+    // alloc_ring sets callback, allocates the transfers and their buffers
+    // (uniformly filled) and fills them; submit_ring zeroes the run
+    // counters, clears the stop flags and submits the slots in order.
+    void alloc_ring(unsigned int timeout);
+    void submit_ring();
     // Handles events until every submitted transfer has called back, then
     // frees the transfers and their buffers.
     void drain_and_free_ring();
@@ -216,6 +223,22 @@ public:
     void button_Start_Click();
     void button_Abort_Click();
     void button_Stop_Click();
+    // The stages of the Start handler (src/acquisition/run_*.cpp).
+    bool prepare_run();              // checks and settings; false: start refused
+    bool check_disk_space();         // file chosen and room for the run
+    std::uint8_t start_trigger_byte() const;
+    void size_run();
+    void launch_run();               // transfers queued, then the start command
+    bool wait_for_trigger();         // false when the wait was aborted
+    bool trigger_seen() const;
+    void abort_before_trigger();
+    void cancel_all_transfers(bool report);
+    void run_begins();
+    void run_loop();
+    bool run_loop_should_end();
+    void apply_automatic_stops();
+    void end_of_run();
+    void report_totals(std::uint32_t end_tick);
 
     std::uint32_t n_pkt = 0;
     std::int32_t retour = 0;
@@ -231,6 +254,10 @@ public:
         bool waiting = false;
         std::array<unsigned char, nb_slots> reference{};
         std::uint32_t start_tick = 0;
+        std::uint32_t stop_tick = 0;     // when Stop was sent
+        std::int32_t base_timeout = 0;   // the run's TimeOut without the trigger allowance
+        bool write_reported = false;     // the short write has been reported
+        bool ring_dropped = false;       // every transfer dropped out
     } run;
 
     // ---------------------------------------------------------- recording
@@ -241,6 +268,12 @@ public:
     // file, then header and description written); without, an abandon.
     void close_file_set(bool write_description);
     void ecrit_log();
+    // Creates the three files of acqui_name; when one cannot be created it
+    // says so, closes those already open and returns false.
+    bool open_file_set();
+    void close_data_file();
+    void open_comment_box();
+    void close_comment_box();
 
     bool file_open = false;
     bool commentaires = false;

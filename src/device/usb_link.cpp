@@ -35,6 +35,9 @@ int Principale::init_USB()
 int Principale::write_command(libusb_device_handle* dev, int request, unsigned char* data,
                               int length)
 {
+    // A reopen that failed leaves no handle; libusb would dereference it.
+    if (dev == nullptr)
+        return LIBUSB_ERROR_NO_DEVICE;
     return libusb_control_transfer(dev, vendor_out, static_cast<std::uint8_t>(request), 0, 0,
                                    data, static_cast<std::uint16_t>(length),
                                    static_cast<unsigned int>(TimeOut));

@@ -30,8 +30,10 @@ bool under_umockdev_preload()
 
 int main(int argc, char** argv)
 {
+    // Look for the listing flag before GoogleTest takes its flags out of argv.
+    const bool listing = listing_only(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    if (!listing_only(argc, argv) && !under_umockdev_preload()) {
+    if (!listing && !under_umockdev_preload()) {
         std::fprintf(stderr,
                      "window_tests need the umockdev preload: run them through ctest, or as\n"
                      "  LD_PRELOAD=libumockdev-preload.so.0 %s\n",
