@@ -1,27 +1,579 @@
+// The usbfs bridge: a umockdev testbed with the unit's sysfs entry and device
+// node, whose ioctls are answered from the stream engine. The handler runs on
+// umockdev's worker thread and the pacing thread finishes transfers when their
+// data is due; both, and the test's control calls, share one lock.
 #include "simulated_unit.h"
+
+#include "stream_engine.h"
+
+#include <umockdev.h>
+
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
 
 namespace sim {
 
-struct SimulatedUnit::Impl {};
+namespace {
 
-SimulatedUnit::SimulatedUnit(bool) : impl_(std::make_unique<Impl>()) {}
+constexpr const char* sys_path = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+constexpr const char* dev_node = "/dev/bus/usb/001/002";
+
+// High Speed, one vendor-specific interface 0 with bulk IN endpoint 0x81
+// (512-byte packets); no string descriptors.
+constexpr const char* device_record =
+    "P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
+    "N: bus/usb/001/002\n"
+    "E: DEVNAME=/dev/bus/usb/001/002\n"
+    "E: DEVTYPE=usb_device\n"
+    "E: SUBSYSTEM=usb\n"
+    "E: BUSNUM=001\n"
+    "E: DEVNUM=002\n"
+    "E: MAJOR=189\n"
+    "E: MINOR=1\n"
+    "A: busnum=1\\n\n"
+    "A: devnum=2\\n\n"
+    "A: speed=480\\n\n"
+    "A: bConfigurationValue=1\\n\n"
+    "A: bNumConfigurations=1\\n\n"
+    "A: idVendor=fe27\\n\n"
+    "A: idProduct=ac03\\n\n"
+    "A: dev=189:1\\n\n"
+    "H: descriptors="
+    "120100020000004027FE03AC000100000001"  // device
+    "0902190001010080FA"                    // configuration
+    "0904000001FF000000"                    // interface 0
+    "07058102000200\n";                     // endpoint 0x81
+
+constexpr std::uint32_t capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+                                       USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                       USBDEVFS_CAP_BULK_SCATTER_GATHER |
+                                       USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+
+bool debug_enabled()
+{
+    static const bool on = std::getenv("SONIVAR_SIM_DEBUG") != nullptr;
+    return on;
+}
+
+} // namespace
+
+struct SimulatedUnit::Impl {
+    mutable std::mutex lock;
+    StreamEngine engine;
+    UMockdevTestbed* testbed = nullptr;
+    UMockdevIoctlBase* handler = nullptr;
+    std::string root;
+    bool attached = false;
+    bool handler_attached = false;
+    int fifo = -1;
+    bool fifo_blocked = false;  // the byte is in: the node polls not writable
+    // The host's URBs, by their address in the host, from submission to reap.
+    std::map<std::uint64_t, UMockdevIoctlData*> urbs;
+    int opens = 0, closes = 0, claims = 0, releases = 0;
+    std::uint64_t ioctls = 0;
+
+    // Opens and closes of the node, by any process, seen through inotify:
+    // the kernel queues the event before close() returns, so a count read
+    // right after the host closed the node is final.
+    int watch = -1;
+    void read_node_events();
+
+    std::thread pacer;
+    std::condition_variable pacer_wake;
+    bool quitting = false;
+
+    explicit Impl(bool attach_now);
+    ~Impl();
+
+    void plug();
+    void unplug();
+    void make_node_a_fifo();
+    void sync_fifo();
+    void after_change();
+
+    void on_ioctl(UMockdevIoctlClient* client);
+    void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void pace();
+};
+
+// ------------------------------------------------------------- callbacks
+namespace {
+
+gboolean handle_ioctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
+{
+    static_cast<SimulatedUnit::Impl*>(self)->on_ioctl(client);
+    return TRUE;
+}
+
+void complete(UMockdevIoctlClient* client, long result, int error)
+{
+    umockdev_ioctl_client_complete(client, result, error);
+}
+
+} // namespace
+
+// --------------------------------------------------------------- set-up
+SimulatedUnit::Impl::Impl(bool attach_now)
+{
+    testbed = umockdev_testbed_new();
+    char* dir = umockdev_testbed_get_root_dir(testbed);
+    root = dir;
+    g_free(dir);
+    handler = umockdev_ioctl_base_new();
+    g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handle_ioctl), this);
+    watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (attach_now)
+        plug();
+    else
+        engine.disconnect();
+    pacer = std::thread([this] { pace(); });
+}
+
+SimulatedUnit::Impl::~Impl()
+{
+    {
+        std::lock_guard guard(lock);
+        quitting = true;
+    }
+    pacer_wake.notify_all();
+    pacer.join();
+    if (handler_attached)
+        umockdev_testbed_detach_ioctl(testbed, dev_node, nullptr);
+    {
+        std::lock_guard guard(lock);
+        for (auto& [addr, data] : urbs)
+            umockdev_ioctl_data_unref(data);
+        urbs.clear();
+    }
+    if (fifo >= 0)
+        ::close(fifo);
+    if (watch >= 0)
+        ::close(watch);
+    g_object_unref(handler);
+    g_object_unref(testbed);  // removes the testbed's directory
+}
+
+void SimulatedUnit::Impl::plug()
+{
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(testbed, device_record, &error)) {
+        std::string what = error ? error->message : "unknown error";
+        g_clear_error(&error);
+        throw std::runtime_error("simulated unit: cannot add the device: " + what);
+    }
+    // The handler stays attached across unplugs: the host may still hold the
+    // old node open and must keep getting answers (ENODEV) on it.
+    if (!handler_attached && !umockdev_testbed_attach_ioctl(testbed, dev_node, handler, &error)) {
+        std::string what = error ? error->message : "unknown error";
+        g_clear_error(&error);
+        throw std::runtime_error("simulated unit: cannot attach the ioctl handler: " + what);
+    }
+    handler_attached = true;
+    make_node_a_fifo();
+    std::lock_guard guard(lock);
+    engine.connect();
+    attached = true;
+    sync_fifo();
+}
+
+// umockdev's device nodes are plain files, always ready: libusb's poll would
+// never sleep. A FIFO of one page holding one byte polls not writable; the
+// byte is taken out while a finished transfer waits to be reaped.
+void SimulatedUnit::Impl::make_node_a_fifo()
+{
+    const std::string path = root + dev_node;
+    ::unlink(path.c_str());
+    if (::mkfifo(path.c_str(), 0666) != 0)
+        throw std::runtime_error("simulated unit: cannot create the device FIFO");
+    if (fifo >= 0) {  // the previous plug's node: its own close is not the host's
+        std::lock_guard guard(lock);
+        read_node_events();
+        ::close(fifo);
+        read_node_events();
+        --closes;
+    }
+    fifo = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fifo < 0)
+        throw std::runtime_error("simulated unit: cannot open the device FIFO");
+    if (watch >= 0)
+        ::inotify_add_watch(watch, path.c_str(), IN_OPEN | IN_CLOSE);
+    ::fcntl(fifo, F_SETPIPE_SZ, 4096);
+    fifo_blocked = false;
+}
+
+void SimulatedUnit::Impl::read_node_events()
+{
+    alignas(inotify_event) char events[4096];
+    for (;;) {
+        const ssize_t n = ::read(watch, events, sizeof events);
+        if (n <= 0)
+            return;
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if (event->mask & IN_OPEN)
+                ++opens;
+            if (event->mask & IN_CLOSE)
+                ++closes;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+void SimulatedUnit::Impl::sync_fifo()
+{
+    if (fifo < 0)
+        return;
+    const bool want_blocked = !engine.has_finished();
+    if (want_blocked == fifo_blocked)
+        return;
+    if (want_blocked) {
+        const char byte = 0;
+        if (::write(fifo, &byte, 1) == 1)
+            fifo_blocked = true;
+    } else {
+        char byte;
+        if (::read(fifo, &byte, 1) == 1)
+            fifo_blocked = false;
+    }
+}
+
+void SimulatedUnit::Impl::unplug()
+{
+    {
+        std::lock_guard guard(lock);
+        if (!attached)
+            return;
+        attached = false;
+        engine.disconnect();
+        sync_fifo();
+    }
+    umockdev_testbed_uevent(testbed, sys_path, "remove");
+    umockdev_testbed_remove_device(testbed, sys_path);
+}
+
+// Called with the lock held after anything that may finish a transfer.
+void SimulatedUnit::Impl::after_change()
+{
+    sync_fifo();
+    pacer_wake.notify_all();
+}
+
+// ----------------------------------------------------------------- ioctls
+void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
+{
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    std::unique_lock guard(lock);
+    ++ioctls;
+    if (!engine.connected() && request != USBDEVFS_REAPURBNDELAY) {
+        complete(client, -1, ENODEV);
+        return;
+    }
+    switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+        UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+        if (caps != nullptr)
+            std::memcpy(caps->data, &capabilities, sizeof capabilities);
+        complete(client, 0, 0);
+        return;
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:
+        ++claims;
+        complete(client, 0, 0);
+        return;
+    case USBDEVFS_RELEASEINTERFACE:
+        ++releases;
+        complete(client, 0, 0);
+        return;
+    case USBDEVFS_GETDRIVER:
+    case USBDEVFS_IOCTL:
+        complete(client, -1, ENODATA);  // no kernel driver is bound
+        return;
+    case USBDEVFS_SUBMITURB: submit(client, arg); break;
+    case USBDEVFS_REAPURBNDELAY: reap(client, arg); break;
+    case USBDEVFS_DISCARDURB: discard(client, arg); break;
+    default:
+        std::fprintf(stderr, "simulated unit: unexpected ioctl 0x%lx answered ENOTTY\n", request);
+        complete(client, -1, ENOTTY);
+        return;
+    }
+    after_change();
+}
+
+void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+{
+    UMockdevIoctlData* urb_data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+    if (urb_data == nullptr) {
+        complete(client, -1, EFAULT);
+        return;
+    }
+    auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
+    const std::uint64_t id = urb_data->client_addr;
+    const auto now = Clock::now();
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL && urb->buffer_length >= 8) {
+        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
+            urb_data, offsetof(usbdevfs_urb, buffer), urb->buffer_length, nullptr);
+        if (buffer == nullptr) {
+            complete(client, -1, EFAULT);
+            return;
+        }
+        const std::uint8_t* b = buffer->data;
+        SetupPacket setup{b[0], b[1], static_cast<std::uint16_t>(b[2] | (b[3] << 8)),
+                          static_cast<std::uint16_t>(b[4] | (b[5] << 8))};
+        const std::size_t length = static_cast<std::size_t>(b[6] | (b[7] << 8));
+        std::vector<std::uint8_t> data(b + 8, b + 8 + std::min<std::size_t>(length, urb->buffer_length - 8));
+        urbs[id] = umockdev_ioctl_data_ref(urb_data);
+        engine.submit_control(id, setup, data, now);
+    } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
+        urbs[id] = umockdev_ioctl_data_ref(urb_data);
+        engine.submit_bulk(id, static_cast<std::uint32_t>(urb->buffer_length), now);
+    } else {
+        std::fprintf(stderr, "simulated unit: URB type %d on endpoint 0x%02x refused\n", urb->type,
+                     urb->endpoint);
+        complete(client, -1, EINVAL);
+        return;
+    }
+    if (debug_enabled())
+        std::fprintf(stderr, "sim: submit %llx type %d len %d\n", static_cast<unsigned long long>(id),
+                     urb->type, urb->buffer_length);
+    complete(client, 0, 0);
+}
+
+void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+{
+    std::optional<Finished> done = engine.reap(Clock::now());
+    if (!done) {
+        complete(client, -1, engine.connected() ? EAGAIN : ENODEV);
+        return;
+    }
+    auto it = urbs.find(done->id);
+    if (it == urbs.end()) {  // a transfer from before a re-plug: nobody to hand it to
+        complete(client, -1, EAGAIN);
+        return;
+    }
+    UMockdevIoctlData* urb_data = it->second;
+    urbs.erase(it);
+    auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
+    if (!done->data.empty()) {
+        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
+            urb_data, offsetof(usbdevfs_urb, buffer), done->data.size(), nullptr);
+        if (buffer != nullptr)
+            std::memcpy(buffer->data, done->data.data(), done->data.size());
+    }
+    urb->status = done->status;
+    urb->actual_length = done->actual_length;
+    UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+    if (slot != nullptr)
+        umockdev_ioctl_data_set_ptr(slot, 0, urb_data);
+    if (debug_enabled())
+        std::fprintf(stderr, "sim: reap %llx status %d len %d\n",
+                     static_cast<unsigned long long>(done->id), done->status, done->actual_length);
+    complete(client, 0, 0);
+    umockdev_ioctl_data_unref(urb_data);
+}
+
+void SimulatedUnit::Impl::discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+{
+    std::uint64_t addr = 0;
+    std::memcpy(&addr, arg->data, std::min<std::size_t>(sizeof addr, arg->data_len));
+    if (debug_enabled())
+        std::fprintf(stderr, "sim: discard %llx\n", static_cast<unsigned long long>(addr));
+    if (engine.discard(addr, Clock::now()))
+        complete(client, 0, 0);
+    else
+        complete(client, -1, EINVAL);  // already finished
+}
+
+// ----------------------------------------------------------------- pacing
+void SimulatedUnit::Impl::pace()
+{
+    std::unique_lock guard(lock);
+    while (!quitting) {
+        engine.pump(Clock::now());
+        const bool unplug_now = engine.unplug_due();
+        sync_fifo();
+        if (unplug_now) {
+            engine.clear_unplug_due();
+            guard.unlock();
+            unplug();
+            guard.lock();
+            continue;
+        }
+        const auto deadline = engine.next_deadline();
+        if (deadline)
+            pacer_wake.wait_until(guard, *deadline);
+        else
+            pacer_wake.wait(guard);
+    }
+}
+
+// ---------------------------------------------------------------- the API
+SimulatedUnit::SimulatedUnit(bool attached) : impl_(std::make_unique<Impl>(attached)) {}
 SimulatedUnit::~SimulatedUnit() = default;
-void SimulatedUnit::attach() {}
-void SimulatedUnit::detach() {}
-std::vector<Request> SimulatedUnit::requests() const { return {}; }
-void SimulatedUnit::clear_requests() {}
-int SimulatedUnit::opens() const { return 0; }
-int SimulatedUnit::closes() const { return 0; }
-int SimulatedUnit::claims() const { return 0; }
-int SimulatedUnit::releases() const { return 0; }
-void SimulatedUnit::set_silent(bool) {}
-void SimulatedUnit::set_paced(bool) {}
-void SimulatedUnit::set_input(int, bool) {}
-void SimulatedUnit::set_signal(int, Signal) {}
-void SimulatedUnit::jump_counter_at(std::uint64_t, std::uint32_t) {}
-void SimulatedUnit::fail_transfer(std::uint32_t, Failure) {}
-void SimulatedUnit::unplug_after(std::uint64_t) {}
-void SimulatedUnit::ignore_stop(bool) {}
-std::uint64_t SimulatedUnit::bytes_sent() const { return 0; }
+
+void SimulatedUnit::attach()
+{
+    {
+        std::lock_guard guard(impl_->lock);
+        if (impl_->attached)
+            return;
+    }
+    impl_->plug();
+    umockdev_testbed_uevent(impl_->testbed, sys_path, "add");
+}
+
+void SimulatedUnit::detach() { impl_->unplug(); }
+
+bool SimulatedUnit::attached() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->attached;
+}
+
+std::vector<Request> SimulatedUnit::requests() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.model.log();
+}
+
+std::vector<Request> SimulatedUnit::stalled() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.model.stalled();
+}
+
+void SimulatedUnit::clear_requests()
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.model.clear_log();
+}
+
+int SimulatedUnit::opens() const
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->read_node_events();
+    return impl_->opens;
+}
+
+int SimulatedUnit::closes() const
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->read_node_events();
+    return impl_->closes;
+}
+
+int SimulatedUnit::claims() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->claims;
+}
+
+int SimulatedUnit::releases() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->releases;
+}
+
+void SimulatedUnit::set_silent(bool silent)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.silent = silent;
+    impl_->engine.pump(Clock::now());
+    impl_->after_change();
+}
+
+void SimulatedUnit::set_paced(bool paced)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.paced = paced;
+    impl_->after_change();
+}
+
+void SimulatedUnit::set_input(int input, bool high)
+{
+    if (input != 1 && input != 2)
+        throw std::invalid_argument("simulated unit: the external inputs are 1 and 2");
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.set_input(input, high, Clock::now());
+    impl_->after_change();
+}
+
+bool SimulatedUnit::input(int input) const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.input(input);
+}
+
+void SimulatedUnit::set_signal(int mic, Signal signal)
+{
+    if (mic < 0 || mic > 31)
+        throw std::invalid_argument("simulated unit: microphones are 0 to 31");
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.signals[mic] = signal;
+}
+
+void SimulatedUnit::set_first_counter(std::uint32_t value)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.first_counter = value;
+}
+
+void SimulatedUnit::jump_counter_at(std::uint64_t frame, std::uint32_t by)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.jumps.push_back({frame, by});
+}
+
+void SimulatedUnit::fail_transfer(std::uint32_t index, Failure failure)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.failures[index] = failure;
+}
+
+void SimulatedUnit::unplug_after(std::uint64_t bytes)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.unplug_at = impl_->engine.bytes_sent + bytes;
+}
+
+void SimulatedUnit::ignore_stop(bool ignore)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.ignore_stop = ignore;
+}
+
+std::uint64_t SimulatedUnit::bytes_sent() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.bytes_sent;
+}
+
+std::uint64_t SimulatedUnit::ioctls() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->ioctls;
+}
+
+std::string SimulatedUnit::root_dir() const { return impl_->root; }
 
 } // namespace sim

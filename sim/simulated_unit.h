@@ -5,6 +5,7 @@
 // run under the umockdev preload (LD_PRELOAD=libumockdev-preload.so.0).
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -12,16 +13,21 @@ namespace sim {
 struct Request {
     std::uint8_t request = 0;           // bRequest
     std::vector<std::uint8_t> data;     // the data stage
+
+    friend bool operator==(const Request&, const Request&) = default;
 };
 
-// What a microphone hears.
+// What a microphone hears. Scene (the default) is a tone whose source moves
+// slowly around the array, so each microphone has its own, changing level.
 struct Signal {
     enum class Kind { Scene, Silence, Constant, Sine, Noise } kind = Kind::Scene;
-    double amplitude = 0.0;   // counts (int32) or units (float32)
+    double amplitude = 0.0;   // counts (int32) or units (float32); 0 for Scene: its own level
     double frequency = 0.0;   // Hz, for Sine
 };
 
-// How a transfer fails when a fault is injected.
+// How a transfer fails when a fault is injected: Error and Stall end it at
+// once with no data (the stream goes on in the next transfer); TimedOut
+// holds it, and the stream with it, until the host gives up on it.
 enum class Failure { Error, Stall, TimedOut };
 
 class SimulatedUnit {
@@ -31,12 +37,16 @@ public:
     SimulatedUnit(const SimulatedUnit&) = delete;
     SimulatedUnit& operator=(const SimulatedUnit&) = delete;
 
-    // Plug and unplug the cable.
+    // Plug and unplug the cable. Plugging in starts from power-on settings.
     void attach();
     void detach();
+    bool attached() const;
 
-    // Every vendor request received, in order.
+    // Every vendor request received, in order, stalled ones included; and
+    // those the unit stalled (unknown code, wrong length or framing, a
+    // parameter out of range).
     std::vector<Request> requests() const;
+    std::vector<Request> stalled() const;
     void clear_requests();
 
     // Device node opens and closes, interface 0 claims and releases.
@@ -45,16 +55,32 @@ public:
     int claims() const;
     int releases() const;
 
-    // Streaming (after Start, B1/02).
+    // Streaming (after Start, B1/02). A frame is the counter word (flag
+    // 0x80), the selected microphones in ascending global index, then the
+    // status word (flag 0x40: bit 0 input 1, bit 1 input 2).
     void set_silent(bool silent);          // answers commands, never streams
-    void set_paced(bool paced);            // at the programmed sample clock
-    void set_input(int input, bool high);  // external inputs 1 and 2
-    void set_signal(int mic, Signal signal);
+    void set_paced(bool paced);            // at the programmed sample clock; default: as fast as reaped
+    void set_input(int input, bool high);  // external inputs 1 and 2; a change is an edge
+    bool input(int input) const;
+    void set_signal(int mic, Signal signal);  // mic 0 to 31 (8 x beam + microphone)
+    void set_first_counter(std::uint32_t value);  // counter of frame 0 (default 0)
+    // From `frame` on (counted from each Start), the counter is `by` ahead.
     void jump_counter_at(std::uint64_t frame, std::uint32_t by);
+    // The transfer `index` (counted from 0 at each Start) fails, once.
     void fail_transfer(std::uint32_t index, Failure failure);
+    // The cable comes out once `bytes` more stream bytes are sent; a transfer
+    // cut short ends as LIBUSB_TRANSFER_NO_DEVICE.
     void unplug_after(std::uint64_t bytes);
+    // Stop is accepted and the data ends, but no short packet follows.
     void ignore_stop(bool ignore);
-    std::uint64_t bytes_sent() const;
+    std::uint64_t bytes_sent() const;      // stream bytes sent since creation
+
+    // Every ioctl the device node received: a host that is idle, or waits
+    // for a paced stream, must not keep asking.
+    std::uint64_t ioctls() const;
+
+    // The testbed's root (the launcher hands it to its child as UMOCKDEV_DIR).
+    std::string root_dir() const;
 
     struct Impl;
 

@@ -1,1 +1,238 @@
-int main() { return 0; }
+// sonivar-sim [options] -- PROGRAM [ARGS]
+//
+// Puts a simulated Sonivar 32 on a simulated USB bus and runs an unmodified
+// program against it: the program is started under the umockdev preload with
+// this process's testbed, and this process answers the unit's side until the
+// program exits; its exit status is returned. From a terminal, keys drive the
+// unit's external inputs and cable while the program runs.
+#include "simulated_unit.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Options {
+    bool paced = false;
+    bool absent = false;
+    bool silent = false;
+    bool ignore_stop = false;
+    std::optional<unsigned long long> unplug_after;
+    std::vector<char*> command;
+};
+
+void usage(std::FILE* to)
+{
+    std::fputs("usage: sonivar-sim [options] -- PROGRAM [ARGS]\n"
+               "  --paced              stream at the programmed sample clock (default: as fast\n"
+               "                       as the program reads)\n"
+               "  --absent             start with the unit unplugged\n"
+               "  --silent             the unit answers commands but never streams\n"
+               "  --ignore-stop        after Stop the data ends without its short packet\n"
+               "  --unplug-after N     pull the cable once N stream bytes are sent\n"
+               "  -h, --help           this text\n",
+               to);
+}
+
+std::optional<Options> parse(int argc, char** argv)
+{
+    Options o;
+    int i = 1;
+    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        const std::string a = argv[i];
+        if (a == "--paced")
+            o.paced = true;
+        else if (a == "--absent")
+            o.absent = true;
+        else if (a == "--silent")
+            o.silent = true;
+        else if (a == "--ignore-stop")
+            o.ignore_stop = true;
+        else if (a == "--unplug-after" && i + 1 < argc)
+            o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
+        else
+            return std::nullopt;
+    }
+    for (++i; i < argc; ++i)
+        o.command.push_back(argv[i]);
+    if (o.command.empty())
+        return std::nullopt;
+    o.command.push_back(nullptr);
+    return o;
+}
+
+// The child's environment: ours, with the preload added and the testbed named.
+std::vector<std::string> child_environment(const std::string& root)
+{
+    std::string preload = "libumockdev-preload.so.0";
+    if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0')
+        preload = std::string(old).find("umockdev") != std::string::npos ? old : preload + ":" + old;
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "LD_PRELOAD=", 11) != 0 && std::strncmp(*e, "UMOCKDEV_DIR=", 13) != 0)
+            env.emplace_back(*e);
+    env.push_back("LD_PRELOAD=" + preload);
+    env.push_back("UMOCKDEV_DIR=" + root);
+    return env;
+}
+
+pid_t start_child(const Options& o, const std::string& root)
+{
+    std::vector<std::string> env = child_environment(root);
+    std::vector<char*> envp;
+    for (std::string& s : env)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const int err = posix_spawnp(&pid, o.command[0], nullptr, nullptr, o.command.data(), envp.data());
+    if (err != 0) {
+        std::fprintf(stderr, "sonivar-sim: cannot start %s: %s\n", o.command[0], std::strerror(err));
+        return -1;
+    }
+    return pid;
+}
+
+// Keys are read one at a time, unechoed, while the terminal is ours.
+class RawTerminal {
+public:
+    RawTerminal()
+    {
+        if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_) != 0)
+            return;
+        termios raw = saved_;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+    ~RawTerminal()
+    {
+        if (active_)
+            tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    }
+    bool active() const { return active_; }
+
+private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+void print_help()
+{
+    std::fputs("sonivar-sim keys: 1 / 2 toggle external input 1 / 2, u unplug or replug the\n"
+               "  unit, s silent on/off, p paced on/off, i state, h this help\n",
+               stderr);
+}
+
+void print_state(const sim::SimulatedUnit& unit, bool silent, bool paced)
+{
+    std::fprintf(stderr,
+                 "sonivar-sim: unit %s, input 1 %s, input 2 %s, %s, %s, %llu bytes sent\n",
+                 unit.attached() ? "plugged in" : "unplugged", unit.input(1) ? "high" : "low",
+                 unit.input(2) ? "high" : "low", silent ? "silent" : "streaming",
+                 paced ? "paced" : "unpaced", static_cast<unsigned long long>(unit.bytes_sent()));
+}
+
+void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
+{
+    switch (key) {
+    case '1':
+    case '2': {
+        const int input = key - '0';
+        unit.set_input(input, !unit.input(input));
+        break;
+    }
+    case 'u':
+        if (unit.attached())
+            unit.detach();
+        else
+            unit.attach();
+        break;
+    case 's':
+        silent = !silent;
+        unit.set_silent(silent);
+        break;
+    case 'p':
+        paced = !paced;
+        unit.set_paced(paced);
+        break;
+    case 'i': break;
+    case 'h':
+    case '?': print_help(); return;
+    default: return;
+    }
+    print_state(unit, silent, paced);
+}
+
+volatile sig_atomic_t pending_signal = 0;
+void remember_signal(int sig) { pending_signal = sig; }
+
+// Serves the unit until the child exits; returns the child's exit status.
+int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
+{
+    RawTerminal terminal;
+    if (terminal.active()) {
+        print_help();
+        print_state(unit, o.silent, o.paced);
+    }
+    for (;;) {
+        if (pending_signal != 0) {
+            kill(child, pending_signal);
+            pending_signal = 0;
+        }
+        int status = 0;
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&in, terminal.active() ? 1 : 0, 100);
+        if (ready > 0 && (in.revents & POLLIN)) {
+            char key = 0;
+            if (read(STDIN_FILENO, &key, 1) == 1)
+                handle_key(key, unit, o.silent, o.paced);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<Options> options = parse(argc, argv);
+    if (!options) {
+        const bool help = argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0);
+        usage(help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
+    Options& o = *options;
+    sim::SimulatedUnit unit(!o.absent);
+    unit.set_paced(o.paced);
+    unit.set_silent(o.silent);
+    unit.ignore_stop(o.ignore_stop);
+    if (o.unplug_after)
+        unit.unplug_after(*o.unplug_after);
+
+    struct sigaction forward {};
+    forward.sa_handler = remember_signal;
+    sigaction(SIGINT, &forward, nullptr);
+    sigaction(SIGTERM, &forward, nullptr);
+    sigaction(SIGHUP, &forward, nullptr);
+
+    const pid_t child = start_child(o, unit.root_dir());
+    if (child < 0)
+        return 127;
+    return serve(child, unit, o);
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The unit behind its USB interface, without umockdev: control requests go to
+// the device model; bulk IN requests wait in a queue and the stream fills the
+// oldest one. Time is passed in, so that pacing can be tested without waiting.
+// Not thread-safe: the owner serialises every call.
+#include "device_model.h"
+#include "frame_source.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+using Clock = std::chrono::steady_clock;
+
+// A request the unit has finished with, ready to be reaped.
+struct Finished {
+    std::uint64_t id = 0;
+    int status = 0;                  // 0, or a negative errno as usbfs reports it
+    int actual_length = 0;
+    std::vector<std::uint8_t> data;  // the bytes delivered (bulk IN)
+};
+
+class StreamEngine {
+public:
+    // Control transfer: answered at once, stalled (-EPIPE) when refused.
+    void submit_control(std::uint64_t id, const SetupPacket& setup,
+                        const std::vector<std::uint8_t>& data, Clock::time_point now);
+    // Bulk IN transfer of `length` bytes; false when the unit is unplugged.
+    bool submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now);
+    // Cancels a request still pending (-ECONNRESET); false when none is.
+    bool discard(std::uint64_t id, Clock::time_point now);
+    // The oldest finished request. When none is left, the unit may go on
+    // filling: unpaced, the stream moves on only once the host has drained
+    // what was ready, so that one event-handling pass of the host ends.
+    std::optional<Finished> reap(Clock::time_point now);
+    bool has_finished() const { return !finished_.empty(); }
+
+    // Delivers whatever the stream has ready by `now`.
+    void pump(Clock::time_point now);
+    // When the paced stream next has something to deliver.
+    std::optional<Clock::time_point> next_deadline() const;
+
+    void set_input(int input, bool high, Clock::time_point now);
+    bool input(int input) const { return inputs_[input - 1]; }
+
+    // The cable: pulled (pending requests end with -ESHUTDOWN) and plugged
+    // back (power-on settings, nothing pending).
+    void disconnect();
+    void connect();
+    bool connected() const { return connected_; }
+    // The unplug fault fired: the owner must take the unit off the bus.
+    bool unplug_due() const { return unplug_due_; }
+    void clear_unplug_due() { unplug_due_ = false; }
+
+    bool streaming() const { return phase_ == Phase::Streaming; }
+    bool waiting_trigger() const { return phase_ == Phase::Waiting; }
+    std::size_t queued() const { return queued_.size(); }
+
+    DeviceModel model;
+    std::array<Signal, 32> signals{};
+    std::uint32_t first_counter = 0;
+    std::vector<CounterJump> jumps;
+    std::map<std::uint32_t, Failure> failures;  // by transfer index since Start, once each
+    std::optional<std::uint64_t> unplug_at;     // a value of bytes_sent
+    bool silent = false;
+    bool paced = false;
+    bool ignore_stop = false;
+    std::uint64_t bytes_sent = 0;
+
+private:
+    enum class Phase { Idle, Waiting, Streaming };
+    struct Pending {
+        std::uint64_t id;
+        std::uint32_t length;
+    };
+
+    void start(Clock::time_point now);
+    void begin_streaming(Clock::time_point now);
+    void stop(Clock::time_point now);
+    bool trigger_met(bool before, bool after) const;
+    std::uint64_t frames_due(Clock::time_point now) const;
+    std::uint64_t available(Clock::time_point now) const;
+    bool fail_front();
+    void deliver(const Pending& urb, std::uint64_t n, int status);
+
+    std::deque<Pending> queued_;
+    std::deque<Finished> finished_;
+    bool connected_ = true;
+    bool unplug_due_ = false;
+    bool host_drained_ = true;  // the host's last reap found nothing
+    std::array<bool, 2> inputs_{};
+
+    Phase phase_ = Phase::Idle;
+    Trigger trigger_;
+    FrameSource source_;
+    Clock::time_point t0_{};
+    std::uint64_t offset_ = 0;  // stream bytes delivered
+    std::optional<std::uint64_t> end_;  // stream length, once known
+    bool no_end_packet_ = false;        // Stop ignored: the data ends, no short packet
+    std::uint32_t transfer_index_ = 0;  // transfers filled since Start
+    std::optional<std::uint64_t> held_; // a transfer left to time out
+};
+
+} // namespace sim
