@@ -1,16 +1,136 @@
 // The control panel: every fixed control, the enablement switches and the
 // small handlers that only show, hide or set flags.
+#include "app/panel_layout.h"
 #include "app/principale.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include <utility>
 
 namespace SonivarACQ32 {
 
-void Principale::InitializeComponent() {}
-void Principale::enable() {}
+namespace {
+
+// Buttons use `clicked`, so programmatic clicks fire them as the operator's
+// do; check boxes, radio buttons and numeric boxes report every change.
+void connect_buttons(Principale& w)
+{
+    const std::pair<QPushButton*, void (Principale::*)()> buttons[] = {
+        {w.button_Init, &Principale::button_Init_Click},
+        {w.button_Start, &Principale::button_Start_Click},
+        {w.button_Abort, &Principale::button_Abort_Click},
+        {w.button_Stop, &Principale::button_Stop_Click},
+        {w.button_Fichier, &Principale::button_Fichier_Click},
+        {w.button_Comment, &Principale::button_Comment_Click},
+        {w.button_Reset_Micros, &Principale::button_Reset_Micros_Click},
+        {w.button_Reset_PH, &Principale::button_Reset_PH_Click},
+        {w.button_Reset_FX3, &Principale::button_Reset_FX3_Click},
+    };
+    for (auto [button, handler] : buttons)
+        QObject::connect(button, &QPushButton::clicked, &w, [&w, handler = handler] { (w.*handler)(); });
+    QObject::connect(w.listBox_Freq, &QListWidget::itemClicked, &w, [&w] { w.listBox_Freq_Click(); });
+}
+
+void connect_switches(Principale& w)
+{
+    const std::pair<QAbstractButton*, void (Principale::*)()> toggles[] = {
+        {w.checkBox_Record, &Principale::checkBox_Record_CheckedChanged},
+        {w.checkBox_Test, &Principale::checkBox_Test_CheckedChanged},
+        {w.checkBox_Definie, &Principale::checkBox_Definie_CheckedChanged},
+        {w.radioButton_Start_Soft, &Principale::radioButton_Start_Soft_CheckedChanged},
+    };
+    for (auto [box, handler] : toggles)
+        QObject::connect(box, &QAbstractButton::toggled, &w, [&w, handler = handler] { (w.*handler)(); });
+    QObject::connect(w.numericUpDown_Duree, &QDoubleSpinBox::valueChanged, &w,
+                     [&w] { w.numericUpDown_Duree_ValueChanged(); });
+    QObject::connect(w.numericUpDown_Delay, &QDoubleSpinBox::valueChanged, &w,
+                     [&w] { w.numericUpDown_Delay_ValueChanged(); });
+}
+
+} // namespace
+
+void Principale::InitializeComponent()
+{
+    panel::build_window(*this);
+    panel::build_frequency_and_duration(*this);
+    panel::build_start(*this);
+    panel::build_recording(*this);
+    panel::build_advanced_group(*this);
+    panel::build_micros_group(*this);
+    panel::build_right_column(*this);
+    panel::build_information_pane(*this);
+    // Handlers come last, so the initial values set above fire none of them.
+    connect_buttons(*this);
+    connect_switches(*this);
+}
+
+void Principale::enable()
+{
+    const std::pair<int, QWidget*> governed[] = {
+        {0, button_Init},      {1, panel_Init},     {2, panel_Duree},        {2, checkBox_Definie},
+        {3, checkBox_Compteur}, {4, groupBox_Data_Type}, {5, checkBox_Record}, {6, button_Fichier},
+        {6, button_Comment},   {7, groupBox_Micros}, {8, checkBox_Test},      {8, groupBox_Test},
+        {9, button_Start},     {9, panel_Start},    {10, button_Stop},       {11, textBox_Info},
+    };
+    for (auto [index, control] : governed)
+        control->setEnabled(enabled[static_cast<std::size_t>(index)]);
+}
+
 void Principale::set_all_enabled(bool value) { enabled.fill(value); }
-void Principale::checkBox_Test_CheckedChanged() {}
-void Principale::checkBox_Definie_CheckedChanged() {}
-void Principale::radioButton_Start_Soft_CheckedChanged() {}
-void Principale::numericUpDown_Duree_ValueChanged() {}
-int Principale::list_top_index() const { return 0; }
+
+void Principale::checkBox_Test_CheckedChanged()
+{
+    test = checkBox_Test->isChecked();
+    if (test) {
+        groupBox_Test->show();
+        return;
+    }
+    // Leaving advanced mode restores the ordinary frame layout: counter on,
+    // no status word, integer samples. The delay keeps its value.
+    groupBox_Test->hide();
+    checkBox_Status->setChecked(false);
+    checkBox_Compteur->setChecked(true);
+    radioButton_Integer->setChecked(true);
+}
+
+void Principale::checkBox_Definie_CheckedChanged()
+{
+    panel_Duree->setVisible(checkBox_Definie->isChecked());
+    count_def = false;  // the sample count is sent again at the next start
+}
+
+void Principale::radioButton_Start_Soft_CheckedChanged()
+{
+    groupBox_Start_Trig_Mode->setVisible(!radioButton_Start_Soft->isChecked());
+}
+
+void Principale::numericUpDown_Duree_ValueChanged()
+{
+    count_def = false;
+    duree = static_cast<float>(numericUpDown_Duree->value());
+}
+
+int Principale::list_top_index() const
+{
+    // The list scrolls by whole entries, so the scroll position is the
+    // index of the entry in its one visible line.
+    return listBox_Freq->verticalScrollBar()->value();
+}
+
+void Principale::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (textBox_Info != nullptr)
+        panel::stretch_information_pane(*this);
+}
 
 } // namespace SonivarACQ32
