@@ -1,12 +1,218 @@
-// The recording: file choice, comment, closing of the file set.
+// The recording: file choice, comment, closing of the file set, and the
+// header and description files written at the end of a recorded run.
+#include "app/format.h"
 #include "app/principale.h"
+#include "platform/dialogs.h"
+#include "recording/comment.h"
+#include "recording/companion_names.h"
+#include "recording/description.h"
+#include "recording/header_record.h"
+#include "recording/system_errors.h"
+
+#include <QCheckBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace SonivarACQ32 {
+namespace {
 
-void Principale::checkBox_Record_CheckedChanged() {}
-void Principale::button_Fichier_Click() {}
-void Principale::button_Comment_Click() {}
-void Principale::close_file_set(bool) {}
-void Principale::ecrit_log() {}
+const QString extension_entete = QStringLiteral(".Zv");
+const QString extension_description = QStringLiteral(".log");
+
+// Creates or truncates `path` and hands it to a QFile. Opened by hand so
+// that the reason of a failure (errno) is known exactly.
+std::unique_ptr<QFile> create_truncated(const QString& path, QIODevice::OpenMode mode, int& err)
+{
+    const int flags = (mode & QIODevice::ReadOnly) ? O_RDWR : O_WRONLY;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          0666);
+    if (fd < 0) {
+        err = errno;
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        err = EIO;
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
+}
+
+void report_open_failure(const QString& kind, const QString& path, int err)
+{
+    Principale::call_verb(QStringLiteral("Impossible de créer le fichier %1 %2 : %3\r\n")
+                              .arg(kind, path, raison_erreur(err)),
+                          0);
+}
+
+// Writes all of `bytes` and pushes them to the system, so that a full disk
+// shows here rather than unnoticed when the file is closed.
+bool write_through(QFile& file, const QByteArray& bytes, int& err)
+{
+    errno = 0;
+    const bool ok = file.write(bytes) == bytes.size() && file.flush();
+    err = ok ? 0 : errno;
+    return ok;
+}
+
+void report_write_failure(const QString& kind, const QString& path, int err)
+{
+    Principale::call_verb(QStringLiteral("Erreur d'écriture du fichier %1 %2 : %3\r\n")
+                              .arg(kind, path, raison_erreur(err)),
+                          0);
+}
+
+void set_button_look(QPushButton* button, const QString& text, int point_size)
+{
+    button->setText(text);
+    QFont font = button->font();  // family and style kept
+    font.setPointSize(point_size);
+    button->setFont(font);
+}
+
+void close_stream(std::unique_ptr<QFile>& file)
+{
+    if (file) {
+        file->close();
+        file.reset();
+    }
+}
+
+} // namespace
+
+// ------------------------------------------------------- recording switch
+void Principale::checkBox_Record_CheckedChanged()
+{
+    record = checkBox_Record->isChecked();
+    button_Comment->setVisible(record);
+    button_Fichier->setVisible(record);
+}
+
+// ------------------------------------------------------------ file choice
+void Principale::button_Fichier_Click()
+{
+    // A set chosen earlier and not used yet is closed; it stays on disk, empty.
+    if (file_open)
+        close_file_set(false);
+    file_open = false;
+
+    const QString chosen = platform::dialogs().save_file(this, QStringLiteral("data |*.dat"));
+    if (chosen.isEmpty())
+        return;
+    acqui_name = data_file_path(chosen);
+    call_verb(QStringLiteral("Nom du fichier d'acquisition : ") + acqui_name + QStringLiteral("\r\n"),
+              0);
+    file_open = open_file_set();
+}
+
+bool Principale::open_file_set()
+{
+    Filep = std::fopen(QFile::encodeName(acqui_name).constData(), "wb+");
+    if (Filep == nullptr) {
+        report_open_failure(QStringLiteral("de données"), acqui_name, errno);
+        return false;
+    }
+    int err = 0;
+    const QString zv_path = companion_path(acqui_name, extension_entete);
+    Zv = create_truncated(zv_path, QIODevice::ReadWrite, err);
+    if (!Zv) {
+        report_open_failure(QStringLiteral("d'en-tête"), zv_path, err);
+        close_file_set(false);
+        return false;
+    }
+    const QString log_path = companion_path(acqui_name, extension_description);
+    log = create_truncated(log_path, QIODevice::WriteOnly, err);
+    if (!log) {
+        report_open_failure(QStringLiteral("de description"), log_path, err);
+        close_file_set(false);
+        return false;
+    }
+    return true;
+}
+
+// ------------------------------------------------------ closing of the set
+void Principale::close_file_set(bool write_description)
+{
+    close_data_file();
+    if (write_description)
+        ecrit_log();
+    close_stream(log);
+    close_stream(Zv);
+    file_open = false;
+}
+
+void Principale::close_data_file()
+{
+    if (Filep == nullptr)
+        return;
+    // fclose pushes out what the stream still buffers: its failure loses data.
+    const int result = std::fclose(Filep);
+    const int err = errno;
+    Filep = nullptr;
+    if (result != 0)
+        call_verb(QStringLiteral("Erreur à la fermeture du fichier de données %1 : %2\r\n")
+                      .arg(acqui_name, raison_erreur(err)),
+                  0);
+}
+
+void Principale::ecrit_log()
+{
+    int err = 0;
+    if (Zv) {
+        const QByteArray record_bytes(reinterpret_cast<const char*>(&header_file),
+                                      sizeof header_file);
+        if (!write_through(*Zv, record_bytes, err))
+            report_write_failure(QStringLiteral("d'en-tête"),
+                                 companion_path(acqui_name, extension_entete), err);
+    }
+    if (log) {
+        const QByteArray text =
+            description_text(header_file, nb_voies, nb_micros, commentaire, fmt::locale()).toUtf8();
+        if (!write_through(*log, text, err))
+            report_write_failure(QStringLiteral("de description"),
+                                 companion_path(acqui_name, extension_description), err);
+    }
+}
+
+// ------------------------------------------------------------ comment box
+void Principale::button_Comment_Click()
+{
+    commentaires = !commentaires;
+    if (commentaires)
+        open_comment_box();
+    else
+        close_comment_box();
+}
+
+void Principale::open_comment_box()
+{
+    groupBox_Comment->show();
+    set_button_look(button_Comment, QStringLiteral("Ferme Comment."), 12);
+    // Only the comment button stays usable while the box is open.
+    set_all_enabled(false);
+    enable();
+    button_Comment->setEnabled(true);
+    button_Stop->hide();
+}
+
+void Principale::close_comment_box()
+{
+    set_button_look(button_Comment, QStringLiteral("Commentaires"), 15);
+    groupBox_Comment->hide();
+    commentaire = padded_comment(comment_with_crlf(textBox_Comment->toPlainText()));
+    const auto field = comment_field(commentaire);
+    std::memcpy(header_file.texte_commentaire, field.data(), field.size());
+    set_all_enabled(true);
+    enable();
+}
 
 } // namespace SonivarACQ32
