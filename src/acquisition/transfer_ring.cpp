@@ -1,12 +1,275 @@
 // The ring of eight bulk IN transfers and their completion routine.
+//
+// Each completed transfer is one packet of the unit's stream: its bytes are
+// counted, appended to the data file, its counter word checked, and the
+// transfer goes straight back to the unit. A packet shorter than a full
+// transfer ends the stream and stops the ring.
+//
+// The routine works on the transfer libusb hands in: once a slot has
+// dropped out of the ring (time-out, error, failed resubmission), the count
+// of completions no longer names the slot that completes. And the ring is
+// over only when every submitted transfer has called back: a transfer is
+// never freed while libusb still holds it.
+#include "acquisition/counter_check.h"
+#include "app/format.h"
 #include "app/principale.h"
+#include "platform/clock.h"
+
+#include <cstring>
+#include <new>
 
 namespace SonivarACQ32 {
 
-void LIBUSB_CALL Principale::fn_callback(libusb_transfer*) {}
-int Principale::usb_wait(int) { return 0; }
-void Principale::start_ring(unsigned int) {}
-void Principale::drain_and_free_ring() {}
-int Principale::slot_of(const libusb_transfer*) { return -1; }
+namespace {
+
+// A fresh buffer is filled with one value so that its bytes 0 and 8 agree
+// until data reaches it (the trigger wait watches for them to differ). Not
+// zero: a silent unit's samples are zero.
+constexpr unsigned char fill_byte = 0xA5;
+
+// Slot i has been submitted and its callback has not come yet.
+std::array<bool, nb_slots> pending{};
+
+void say(const QString& text) { Principale::call_verb(text, 0); }
+
+int stopped_slots()
+{
+    int n = 0;
+    for (bool stopped : Principale::transf_arret)
+        n += stopped ? 1 : 0;
+    return n;
+}
+
+bool submit(int slot)
+{
+    if (libusb_submit_transfer(Principale::transfert[slot]) != 0)
+        return false;
+    pending[slot] = true;
+    ++Principale::in_flight;
+    return true;
+}
+
+// The counter word of a packet that is checked: the first packet of the
+// run sets the reference, every later one must carry the expected value.
+void check_counter(const unsigned char* data)
+{
+    using P = Principale;
+    if (P::num_pkt == 0) {
+        P::position_compteur = 0;
+        P::val_compteur = static_cast<std::int32_t>(counter::word_at(data, 0));
+        return;
+    }
+    const counter::Checkpoint next = counter::next_checkpoint(
+        {P::position_compteur, P::val_compteur}, P::nb_voies, P::increment_position,
+        P::increment_compteur);
+    P::val_compteur = next.expected;
+    P::position_compteur = next.position;
+    if (counter::word_at(data, next.position) != static_cast<std::uint32_t>(next.expected)) {
+        say(QStringLiteral("\r\nErreur sur le compteur paquet : %1\r\n")
+                 .arg(fmt::N(P::num_pkt, 0)));
+        P::erreur_compteur = true;
+    }
+}
+
+void accept_packet(int s, std::uint32_t len)
+{
+    using P = Principale;
+    P::ntr += len;
+    if (P::record && P::Filep != nullptr) {
+        const std::size_t written = std::fwrite(P::buffers[s], 1, len, P::Filep);
+        P::ntw += written;
+        if (written < len)
+            P::write_failed = true;
+    } else if (P::record && len > 0) {
+        P::write_failed = true;  // recording asked for but no file to write to
+    }
+    if (counter::packet_is_checked(len, P::nb_voies, P::compteur, P::erreur_compteur))
+        check_counter(P::buffers[s]);
+}
+
+// The stream has ended: every other slot still queued is cancelled.
+void stop_ring(int s, std::uint32_t len)
+{
+    using P = Principale;
+    if (len != 0 && P::test)
+        say(QStringLiteral("   fin en cours \r\n"));
+    P::transf_arret[s] = true;
+    for (int i = 0; i < nb_slots; ++i) {
+        if (P::transf_arret[i])
+            continue;
+        const int r = P::transfert[i] != nullptr ? libusb_cancel_transfer(P::transfert[i])
+                                                 : LIBUSB_ERROR_NOT_FOUND;
+        if (P::test)
+            say(QStringLiteral("Arrêt du transfert %1 retour %2 \r\n")
+                     .arg(fmt::G(i), fmt::G(r)));
+        P::transf_arret[i] = true;
+    }
+}
+
+void on_completed(int s, libusb_transfer* t)
+{
+    using P = Principale;
+    const auto len = static_cast<std::uint32_t>(t->actual_length);
+    P::a_ecrire[s] = len;
+    if (len != taille_paquet && P::test)
+        say(QStringLiteral(" - %1 octets de moins qu'un paquet\r\n")
+                 .arg(fmt::N(taille_paquet - len, 0)));
+    if (!P::transf_arret[s])
+        accept_packet(s, len);
+    if (len < taille_paquet)
+        stop_ring(s, len);
+    if (P::transf_arret[s])
+        return;
+    const int r = libusb_submit_transfer(t);
+    if (r == 0) {
+        pending[s] = true;
+        ++P::in_flight;
+        return;
+    }
+    say(QStringLiteral("Erreur lancement transfert du paquet %1, retour = %2\r\n")
+             .arg(fmt::N(P::num_pkt + 8.0, 0), fmt::N(r, 0)));
+}
+
+void on_cancelled(int s)
+{
+    using P = Principale;
+    P::transf_arret[s] = true;
+    const int count = stopped_slots();
+    if (count == nb_slots)
+        P::fini = true;
+    if (!P::test)
+        return;
+    say(QStringLiteral(" status == LIBUSB_TRANSFER_CANCELLED -> Tâche %1 annulée, test_fini : %2 \r\n")
+             .arg(fmt::G(s), fmt::N(count, 0)));
+    if (P::fini)
+        say(QStringLiteral("   fini\r\n"));
+}
+
+// Time-out, error, stall, lost device, overflow: the data is not accepted
+// and the slot drops out of the ring, neither resubmitted nor stopped.
+void on_failed(libusb_transfer* t)
+{
+    using P = Principale;
+    if (t->status == LIBUSB_TRANSFER_TIMED_OUT) {
+        P::err_timeout = true;
+        if (!P::test_init)
+            say(QStringLiteral("TIMEOUT lors du transfert du paquet %1\r\n")
+                     .arg(fmt::N(P::num_pkt, 0)));
+    } else {
+        say(QStringLiteral("Erreur lors du transfert du paquet %1 status %2\r\n")
+                 .arg(fmt::N(P::num_pkt, 0), fmt::G(static_cast<int>(t->status))));
+    }
+    libusb_cancel_transfer(t);
+}
+
+} // namespace
+
+void LIBUSB_CALL Principale::fn_callback(libusb_transfer* transfer)
+{
+    const int s = slot_of(transfer);
+    if (s >= 0 && pending[s]) {
+        pending[s] = false;
+        --in_flight;
+    }
+    if (test)
+        say(QStringLiteral(" %1 ").arg(fmt::G(num_pkt)));
+    if (s >= 0) {
+        switch (transfer->status) {
+        case LIBUSB_TRANSFER_CANCELLED: on_cancelled(s); break;
+        case LIBUSB_TRANSFER_COMPLETED: on_completed(s, transfer); break;
+        default: on_failed(transfer); break;
+        }
+    }
+    ++num_pkt;
+}
+
+int Principale::usb_wait(int timeout_ms)
+{
+    timeval tv{};
+    tv.tv_sec = timeout_ms / 1000;
+    tv.tv_usec = (timeout_ms % 1000) * 1000;
+    return libusb_handle_events_timeout_completed(nullptr, &tv, nullptr);
+}
+
+void Principale::alloc_ring(unsigned int timeout)
+{
+    callback = fn_callback;
+    for (int i = 0; i < nb_slots; ++i) {
+        transfert[i] = libusb_alloc_transfer(0);
+        // Zero-copy usbfs memory when the system offers it, plain memory
+        // otherwise; each buffer is freed the way it came.
+        buffers[i] = libusb_dev_mem_alloc(handle, taille_paquet);
+        buffer_is_dev_mem[i] = buffers[i] != nullptr;
+        if (buffers[i] == nullptr)
+            buffers[i] = new (std::nothrow) unsigned char[taille_paquet];
+        if (buffers[i] != nullptr)
+            std::memset(buffers[i], fill_byte, taille_paquet);
+        transf_arret[i] = false;
+        if (transfert[i] != nullptr && buffers[i] != nullptr)
+            libusb_fill_bulk_transfer(transfert[i], handle, endpoint_data, buffers[i],
+                                      static_cast<int>(taille_paquet), callback, nullptr,
+                                      timeout);
+    }
+}
+
+void Principale::submit_ring()
+{
+    num_pkt = 0;
+    ntr = 0;
+    ntw = 0;
+    fini = false;
+    write_failed = false;
+    for (int i = 0; i < nb_slots; ++i) {
+        transf_arret[i] = false;
+        const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;
+        if (!ready || !submit(i))
+            call_verb(QStringLiteral("Erreur lancement transfert du paquet %1\r\n").arg(fmt::G(i)),
+                      0);
+    }
+}
+
+void Principale::start_ring(unsigned int timeout)
+{
+    alloc_ring(timeout);
+    submit_ring();
+}
+
+void Principale::drain_and_free_ring()
+{
+    // Transfers still queued are cancelled; the ring is freed only once
+    // every one of them has called back. Should event handling keep
+    // failing, the transfers libusb still holds are left allocated rather
+    // than freed under it.
+    for (int i = 0; i < nb_slots; ++i)
+        if (pending[i])
+            libusb_cancel_transfer(transfert[i]);
+    int failures = 0;
+    while (in_flight > 0 && failures < 100) {
+        if (usb_wait(100) < 0) {
+            ++failures;
+            platform::sleep(1);
+        }
+    }
+    for (int i = 0; i < nb_slots; ++i) {
+        if (pending[i])
+            continue;
+        libusb_free_transfer(transfert[i]);
+        if (buffer_is_dev_mem[i])
+            libusb_dev_mem_free(handle, buffers[i], taille_paquet);
+        else
+            delete[] buffers[i];
+        transfert[i] = nullptr;
+        buffers[i] = nullptr;
+        buffer_is_dev_mem[i] = false;
+    }
+}
+
+int Principale::slot_of(const libusb_transfer* transfer)
+{
+    for (int i = 0; i < nb_slots; ++i)
+        if (transfert[i] == transfer && transfer != nullptr)
+            return i;
+    return -1;
+}
 
 } // namespace SonivarACQ32

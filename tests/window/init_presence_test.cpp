@@ -1,0 +1,176 @@
+// The Init button on a unit that is absent, answering, or failing its
+// presence test (255 samples of beam 0 must come back as 8160 bytes).
+#include "app/format.h"
+#include "app/principale.h"
+#include "platform/clock.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using SonivarACQ32::Principale;
+namespace fmt = SonivarACQ32::fmt;
+
+namespace {
+
+const QString alerte_absent = QStringLiteral("Alerte : Pas de détection de Sonivar !\r\n");
+const QString alerte_muet = QStringLiteral("Alerte : Sonivar 32 ne répond pas ! \r\n");
+const QString detecte = QStringLiteral("Sonivar 32 détecté `\r\n\r\n");
+
+// The lines the completion routine shows for a passing unit: the short
+// packet in slot 0, the seven other slots cancelled in order, then each
+// cancellation coming back.
+QString lignes_test_reussi()
+{
+    QString t = QStringLiteral(" 0 ");
+    t += QStringLiteral(" - %1 octets de moins qu'un paquet\r\n").arg(fmt::N(1048576 - 8160, 0));
+    t += QStringLiteral("   fin en cours \r\n");
+    for (int i = 1; i <= 7; ++i)
+        t += QStringLiteral("Arrêt du transfert %1 retour 0 \r\n").arg(i);
+    for (int k = 1; k <= 7; ++k) {
+        t += QStringLiteral(" %1 ").arg(k);
+        t += QStringLiteral(
+                 " status == LIBUSB_TRANSFER_CANCELLED -> Tâche %1 annulée, test_fini : 8 \r\n")
+                 .arg(k);
+        t += QStringLiteral("   fini\r\n");
+    }
+    return t;
+}
+
+struct Sent {
+    std::uint8_t request;
+    std::vector<std::uint8_t> data;
+};
+
+// Three resets 10 ms apart, then the presence test's programming and start.
+const std::vector<Sent> sequence_init = {
+    {0xC0, {}},
+    {0xC4, {}},
+    {0xB0, {0x00}},
+    {0xB1, {0x01, 0x09}},
+    {0xB4, {0x04, 0xFF, 0x00, 0x00, 0x00}},
+    {0xB3, {0x05, 0x00, 0x00, 0xFF}},
+    {0xB3, {0x05, 0x00, 0x01, 0x00}},
+    {0xB3, {0x05, 0x00, 0x02, 0x00}},
+    {0xB3, {0x05, 0x00, 0x03, 0x00}},
+    {0xB3, {0x05, 0x00, 0xFF, 0x00}},
+    {0xB1, {0x02, 0x00}},
+};
+
+void expect_ring_freed()
+{
+    EXPECT_EQ(Principale::in_flight, 0);
+    for (int i = 0; i < SonivarACQ32::nb_slots; ++i) {
+        EXPECT_EQ(Principale::transfert[i], nullptr) << i;
+        EXPECT_EQ(Principale::buffers[i], nullptr) << i;
+    }
+}
+
+class InitTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SonivarACQ32::platform::set_clock(&clock);
+        fmt::set_locale(QLocale(QLocale::French));
+    }
+    void TearDown() override { SonivarACQ32::platform::set_clock(nullptr); }
+    SonivarACQ32::platform::FastClock clock;
+};
+
+} // namespace
+
+TEST_F(InitTest, AnAbsentUnitLeavesOnlyInitEnabled)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit(false);
+    Principale w;
+    w.button_Init->click();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, alerte_absent);
+    EXPECT_TRUE(Principale::enabled[0]);
+    for (std::size_t i = 1; i < Principale::enabled.size(); ++i)
+        EXPECT_FALSE(Principale::enabled[i]) << i;
+    EXPECT_FALSE(w.initialisation_FX3);
+}
+
+TEST_F(InitTest, AnAnsweringUnitPassesAndEverythingIsEnabled)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_EQ(Principale::pane_text,
+              QStringLiteral("Liaison USB activée !\r\n") + lignes_test_reussi() + detecte);
+    for (std::size_t i = 0; i < Principale::enabled.size(); ++i)
+        EXPECT_TRUE(Principale::enabled[i]) << i;
+
+    const std::vector<sim::Request> got = unit.requests();
+    ASSERT_EQ(got.size(), sequence_init.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].request, sequence_init[i].request) << i;
+        EXPECT_EQ(got[i].data, sequence_init[i].data) << i;
+    }
+
+    // Advanced mode back to its box, recording and counter check restored,
+    // the clock and the count to be programmed again by the next Start.
+    EXPECT_EQ(Principale::test, w.checkBox_Test->isChecked());
+    EXPECT_EQ(Principale::record, w.checkBox_Record->isChecked());
+    EXPECT_TRUE(Principale::compteur);
+    EXPECT_EQ(Principale::ntr, 8160u);
+    EXPECT_FALSE(w.clock_def);
+    EXPECT_FALSE(w.count_def);
+    EXPECT_EQ(w.num_freq, -1);
+    EXPECT_TRUE(w.initialisation);
+    expect_ring_freed();
+}
+
+// A unit that does not deliver the presence test's 8160 bytes in time fails
+// Init with one alert, but every control is still enabled and the
+// advanced-mode messages the test switched on stay on.
+struct Failing {
+    const char* name;
+    std::function<void(sim::SimulatedUnit&)> arrange;
+};
+
+void PrintTo(const Failing& f, std::ostream* os) { *os << f.name; }
+
+class InitFailTest : public InitTest, public testing::WithParamInterface<Failing> {};
+
+TEST_P(InitFailTest, AUnitFailingThePresenceTestIsReported)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    GetParam().arrange(unit);
+    Principale w;
+    w.button_Init->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, alerte_muet);
+    EXPECT_FALSE(Principale::pane_text.contains(detecte));
+    // No time-out message while the presence test runs.
+    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("TIMEOUT")));
+    for (std::size_t i = 0; i < Principale::enabled.size(); ++i)
+        EXPECT_TRUE(Principale::enabled[i]) << i;
+    EXPECT_FALSE(w.checkBox_Test->isChecked());
+    EXPECT_TRUE(Principale::test);
+    EXPECT_TRUE(w.initialisation);
+    expect_ring_freed();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, InitFailTest,
+    testing::Values(
+        Failing{"Silent", [](sim::SimulatedUnit& u) { u.set_silent(true); }},
+        Failing{"FirstTransferTimesOut",
+                [](sim::SimulatedUnit& u) { u.fail_transfer(0, sim::Failure::TimedOut); }}),
+    [](const testing::TestParamInfo<Failing>& info) { return std::string(info.param.name); });
