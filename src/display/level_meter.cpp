@@ -1,0 +1,71 @@
+#include "display/level_meter.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace SonivarACQ32::levels {
+
+namespace {
+
+constexpr int max_mics = 32;  // a frame never carries more microphones
+
+inline std::int32_t word_at(const unsigned char* p)
+{
+    std::uint32_t u;
+    std::memcpy(&u, p, sizeof u);  // the stream and the host are little-endian
+    return static_cast<std::int32_t>(u);
+}
+
+} // namespace
+
+bool enough_frames(std::uint32_t received_bytes, std::int32_t nb_voies)
+{
+    const std::uint64_t needed = static_cast<std::uint64_t>(nb_voies) * 2001u * 4u;
+    return nb_voies > 0 && received_bytes > needed;
+}
+
+std::uint32_t first_frame_offset(std::int32_t nb_voies, std::uint32_t packet)
+{
+    const std::uint64_t frame = static_cast<std::uint64_t>(nb_voies) * 4u;
+    if (frame == 0)
+        return 0;
+    const std::uint64_t position = static_cast<std::uint64_t>(packet) * packet_bytes;
+    return static_cast<std::uint32_t>(frame - position % frame);
+}
+
+int level_index(double mean_power)
+{
+    const double m = mean_power >= 1.0 ? mean_power : 1.0;  // a silent channel gives 0
+    const double index = std::floor(10.0 * std::log10(m) - 15.0 + 0.5);
+    if (index < 1.0)
+        return 0;
+    if (index >= max_index)
+        return max_index;
+    return static_cast<int>(index);
+}
+
+int packet_levels(const unsigned char* data, std::uint32_t packet, std::int32_t nb_voies,
+                   std::int32_t nb_micros, bool counter_first, int* indices)
+{
+    const int first_word = counter_first ? 1 : 0;
+    const int count = std::clamp(std::min(nb_micros, nb_voies - first_word), 0, max_mics);
+    if (count == 0)
+        return 0;
+    // Frame by frame, so the packet is read once, in order.
+    std::array<double, max_mics> sums{};
+    const std::size_t frame = static_cast<std::size_t>(nb_voies) * 4u;
+    const unsigned char* p = data + first_frame_offset(nb_voies, packet) + 4u * first_word;
+    for (std::uint32_t k = 0; k < window_frames; ++k, p += frame) {
+        for (int i = 0; i < count; ++i) {
+            const double s = word_at(p + 4 * i);
+            sums[i] += s * s;
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        indices[i] = level_index(sums[i] / static_cast<double>(window_frames));
+    return count;
+}
+
+} // namespace SonivarACQ32::levels

@@ -1,0 +1,150 @@
+// The colour bar and the level cells as the run loop paints them.
+#include "app/principale.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+
+#include <cstdint>
+#include <vector>
+
+using SonivarACQ32::Principale;
+
+namespace {
+
+constexpr std::uint32_t packet_bytes = 1048576;
+
+TEST(ColourBar, TopRowIsTheHighestLevelBottomRowTheLowest)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit(false);
+    Principale w;
+    const QImage bar = w.pictureBox_ColorBar->pixmap().toImage();
+    ASSERT_EQ(bar.height(), 128);
+    ASSERT_EQ(bar.width(), 23);
+    // Rows of the map: index 127 dark red, 45 light blue, 0 dark blue.
+    for (int x : {0, 11, 22}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(bar.pixel(x, 0), qRgb(119, 0, 0));
+        EXPECT_EQ(bar.pixel(x, 127 - 45), qRgb(0, 248, 255));
+        EXPECT_EQ(bar.pixel(x, 127), qRgb(0, 0, 143));
+    }
+}
+
+// A window in its level view with microphones 0 and 19 acquired behind the
+// counter: microphone 0 hears a constant 1000, microphone 19 nothing. The
+// newest packet is number 1, in slot 1.
+class LevelCells : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        w.nb_micros = 2;
+        w.num_mic_valid[0] = 0;
+        w.num_mic_valid[1] = 19;
+        Principale::nb_voies = 3;
+        Principale::compteur = true;
+        fill_packet(1);
+        Principale::buffers[1] = packet.data();
+        Principale::a_ecrire[1] = packet_bytes;
+        Principale::num_pkt = 2;
+        w.n_pkt = 100;
+        w.stopped = false;
+        w.affiche_cases(true);
+    }
+    void TearDown() override
+    {
+        Principale::buffers[1] = nullptr;
+        Principale::a_ecrire[1] = 0;
+        Principale::num_pkt = 0;
+    }
+
+    // The stream's words: counter, microphone 0, microphone 19, frame after
+    // frame; this packet holds stream bytes from number x 1 MiB on.
+    void fill_packet(std::uint32_t number)
+    {
+        packet.assign(packet_bytes, 0);
+        const std::uint64_t first = std::uint64_t{number} * packet_bytes / 4;
+        for (std::uint32_t i = 0; i < packet_bytes / 4; ++i) {
+            const std::uint64_t word = first + i;
+            std::uint32_t value = 0;
+            switch (word % 3) {
+            case 0: value = static_cast<std::uint32_t>(word / 3); break;
+            case 1: value = 1000; break;
+            default: value = 0; break;
+            }
+            for (int b = 0; b < 4; ++b)
+                packet[4 * i + b] = static_cast<unsigned char>(value >> (8 * b));
+        }
+    }
+
+    QRgb cell(int m) const
+    {
+        return w.grid_n[m / 8][m % 8]->palette().color(QPalette::Window).rgb();
+    }
+    void expect_all_white() const
+    {
+        for (int m = 0; m < 32; ++m)
+            EXPECT_EQ(cell(m), qRgb(255, 255, 255)) << m;
+    }
+
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit{false};
+    Principale w;
+    std::vector<unsigned char> packet;
+};
+
+TEST_F(LevelCells, SelectedCellsTakeTheirLevelOthersStayWhite)
+{
+    w.update_levels();
+    EXPECT_EQ(w.num_pkt_aff, 1u);
+    EXPECT_EQ(cell(0), qRgb(0, 248, 255));  // 60 dB: index 45
+    EXPECT_EQ(cell(19), qRgb(0, 0, 143));   // silence: index 0
+    for (int m = 1; m < 32; ++m) {
+        if (m != 19) {
+            EXPECT_EQ(cell(m), qRgb(255, 255, 255)) << m;
+        }
+    }
+
+    // Leaving the level view whitens and hides every cell.
+    w.affiche_cases(false);
+    expect_all_white();
+    for (int m = 0; m < 32; ++m)
+        EXPECT_FALSE(w.grid_n[m / 8][m % 8]->isVisibleTo(&w)) << m;
+}
+
+TEST_F(LevelCells, NothingIsPaintedWhenThePassHasNothingToShow)
+{
+    struct Case {
+        const char* what;
+        void (*set)(Principale&);
+    };
+    const Case cases[] = {
+        {"exactly 2001 frames received",
+         [](Principale&) { Principale::a_ecrire[1] = 3 * 2001 * 4; }},
+        {"stopped", [](Principale& w) { w.stopped = true; }},
+        {"every expected packet in", [](Principale& w) { w.n_pkt = 2; }},
+        {"no packet yet", [](Principale&) { Principale::num_pkt = 0; }},
+        {"no microphone", [](Principale& w) { w.nb_micros = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.set(w);
+        w.update_levels();
+        expect_all_white();
+    }
+}
+
+TEST_F(LevelCells, OneFrameMoreThan2001IsEnough)
+{
+    Principale::a_ecrire[1] = 3 * 2001 * 4 + 12;
+    w.update_levels();
+    EXPECT_EQ(cell(0), qRgb(0, 248, 255));
+}
+
+} // namespace
