@@ -1,0 +1,288 @@
+// Whole acquisitions on the simulated unit, measured:
+//  1. throughput of recorded runs (32 microphones and the counter at 50 kHz,
+//     30 s of data, unpaced unit) against a bare libusb reader on the same
+//     unit (eight 1 MiB transfers, fwrite, nothing else);
+//  2. CPU use of the window thread at the top rate, paced (34 channels at
+//     50 kHz, 20 s);
+//  3. CPU use while waiting for an external trigger;
+//  4. the longest gap between two passes of window-event processing during
+//     paced runs at 2 channels / 2 kHz and 34 channels / 50 kHz.
+// Usage: run_throughput_bench [repetitions]. Re-executes itself under the
+// umockdev preload when needed.
+#include "app/principale.h"
+#include "platform/dialogs.h"
+#include "simulated_unit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+using SonivarACQ32::Principale;
+
+namespace {
+
+class FixedDialogs : public SonivarACQ32::platform::Dialogs {
+public:
+    void alert(QWidget*, const QString& title, const QString& text) override
+    {
+        std::fprintf(stderr, "alert: %s %s\n", qPrintable(title), qPrintable(text));
+    }
+    QString save_file(QWidget*, const QString&) override { return path; }
+    QString path;
+};
+
+double now_s()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// CPU seconds of the calling thread (the window's thread).
+double thread_cpu_s()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// ------------------------------------------------------------ bare reader
+struct Bare {
+    std::FILE* file = nullptr;
+    std::uint64_t bytes = 0;
+    int pending = 0;
+    bool done = false;
+    std::vector<libusb_transfer*> transfers;
+};
+
+void LIBUSB_CALL bare_callback(libusb_transfer* t)
+{
+    auto* bare = static_cast<Bare*>(t->user_data);
+    --bare->pending;
+    if (t->status != LIBUSB_TRANSFER_COMPLETED) {
+        bare->done = true;
+        return;
+    }
+    bare->bytes += std::fwrite(t->buffer, 1, t->actual_length, bare->file);
+    if (t->actual_length < t->length) {
+        bare->done = true;
+        for (libusb_transfer* other : bare->transfers)
+            if (other != t)
+                libusb_cancel_transfer(other);
+        return;
+    }
+    if (!bare->done && libusb_submit_transfer(t) == 0)
+        ++bare->pending;
+}
+
+// The unit is already programmed by the window (channels, clock, count).
+std::uint64_t bare_read(Principale& w, const QString& path)
+{
+    Bare bare;
+    bare.file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    std::vector<unsigned char*> buffers;
+    for (int i = 0; i < 8; ++i) {
+        auto* t = libusb_alloc_transfer(0);
+        auto* b = new unsigned char[1048576];
+        libusb_fill_bulk_transfer(t, w.handle, 0x81, b, 1048576, bare_callback, &bare, 5000);
+        bare.transfers.push_back(t);
+        buffers.push_back(b);
+    }
+    for (auto* t : bare.transfers)
+        if (libusb_submit_transfer(t) == 0)
+            ++bare.pending;
+    w.buf[0] = 0x02;
+    w.buf[1] = 0x00;
+    w.commande(1);
+    timeval tv{0, 100000};
+    while (bare.pending > 0)
+        libusb_handle_events_timeout_completed(nullptr, &tv, nullptr);
+    std::fclose(bare.file);
+    for (int i = 0; i < 8; ++i) {
+        libusb_free_transfer(bare.transfers[i]);
+        delete[] buffers[i];
+    }
+    return bare.bytes;
+}
+
+// ------------------------------------------------------------- settings
+void choose(Principale& w, int list_index, double seconds, bool defined)
+{
+    w.listBox_Freq->verticalScrollBar()->setValue(list_index);
+    w.checkBox_Definie->setChecked(defined);
+    w.numericUpDown_Duree->setValue(seconds);
+}
+
+void all_microphones(Principale& w, bool status)
+{
+    if (!w.paq_T->isChecked())
+        w.paq_T->click();
+    w.checkBox_Test->setChecked(status);
+    w.checkBox_Status->setChecked(status);
+}
+
+void one_microphone(Principale& w)
+{
+    if (w.paq_T->isChecked())
+        w.paq_T->click();
+    w.grid[0][0]->click();
+    w.checkBox_Test->setChecked(false);
+}
+
+// ----------------------------------------------------------- measurements
+void throughput(Principale& w, sim::SimulatedUnit& unit, FixedDialogs& dialogs, int reps)
+{
+    unit.set_paced(false);
+    all_microphones(w, false);
+    choose(w, 0, 30.0, true);
+    w.checkBox_Record->setChecked(true);
+    const QString program_path = QDir::temp().filePath(QStringLiteral("bench_program.dat"));
+    const QString bare_path = QDir::temp().filePath(QStringLiteral("bench_bare.dat"));
+    dialogs.path = program_path;
+    std::vector<double> program, bare, ratio;
+    for (int r = 0; r < reps; ++r) {
+        // The streaming part of the Start handler: from the sizing to the
+        // closed files (the channel settings and their 300 ms settle first).
+        w.run_active = true;
+        if (!w.prepare_run())
+            return;
+        double t0 = now_s();
+        w.size_run();
+        w.launch_run();
+        w.run_begins();
+        w.run_loop();
+        w.end_of_run();
+        w.run_active = false;
+        const double tp = now_s() - t0;
+        const double mbp = Principale::ntw / 1e6 / tp;
+        // The same settings for the bare reader: the window programs them.
+        w.choix_micros();
+        w.calcul_count();
+        t0 = now_s();
+        const std::uint64_t bytes = bare_read(w, bare_path);
+        const double tb = now_s() - t0;
+        const double mbb = bytes / 1e6 / tb;
+        std::printf("  run %d: program %.1f MB/s (%llu bytes, %.2f s), bare %.1f MB/s (%llu bytes, %.2f s)\n",
+                    r + 1, mbp, static_cast<unsigned long long>(Principale::ntw), tp, mbb,
+                    static_cast<unsigned long long>(bytes), tb);
+        program.push_back(mbp);
+        bare.push_back(mbb);
+        ratio.push_back(mbp / mbb);
+        QFile::remove(program_path);
+        QFile::remove(bare_path);
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    std::printf("throughput: program %.1f MB/s, bare reader %.1f MB/s, ratio %.2f (medians of %d)\n",
+                median(program), median(bare), median(ratio), reps);
+}
+
+// Longest gap between two passes of window-event processing: a zero timer
+// fires once per pass.
+struct GapMeter {
+    GapMeter()
+    {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const double t = now_s();
+            if (last > 0)
+                longest = std::max(longest, t - last);
+            last = t;
+        });
+        timer.start();
+    }
+    QTimer timer;
+    double last = 0;
+    double longest = 0;
+};
+
+void paced_run(Principale& w, const char* label, bool measure_cpu)
+{
+    GapMeter gaps;
+    const double c0 = thread_cpu_s();
+    const double t0 = now_s();
+    w.button_Start->click();
+    const double wall = now_s() - t0;
+    const double cpu = thread_cpu_s() - c0;
+    std::printf("%s: %.1f s, %llu bytes", label, wall, static_cast<unsigned long long>(Principale::ntr));
+    if (measure_cpu)
+        std::printf(", window thread CPU %.2f %% of one core", 100.0 * cpu / wall);
+    std::printf(", longest gap between event passes %.1f ms\n", 1000.0 * gaps.longest);
+}
+
+void trigger_wait(Principale& w)
+{
+    w.checkBox_Record->setChecked(false);
+    all_microphones(w, false);
+    choose(w, 0, 1.0, true);
+    w.radioButton_Start_Trig1->setChecked(true);
+    double c0 = 0, t0 = 0, cpu = 0, wall = 0;
+    QTimer::singleShot(0, [&] { c0 = thread_cpu_s(); t0 = now_s(); });
+    QTimer::singleShot(10000, [&] {
+        cpu = thread_cpu_s() - c0;
+        wall = now_s() - t0;
+        w.button_Abort->click();
+    });
+    w.button_Start->click();
+    std::printf("trigger wait: %.1f s, window thread CPU %.2f %% of one core\n", wall,
+                100.0 * cpu / wall);
+    w.radioButton_Start_Soft->setChecked(true);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload == nullptr || std::strstr(preload, "umockdev") == nullptr) {
+        setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        execv("/proc/self/exe", argv);
+        std::perror("execv");
+        return 1;
+    }
+    const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    QApplication app(argc, argv);
+    FixedDialogs dialogs;
+    SonivarACQ32::platform::set_dialogs(&dialogs);
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    if (!w.initialisation) {
+        std::fprintf(stderr, "the simulated unit did not initialise\n");
+        return 1;
+    }
+
+    throughput(w, unit, dialogs, reps);
+
+    unit.set_paced(true);
+    w.checkBox_Record->setChecked(false);
+    all_microphones(w, true);
+    choose(w, 0, 20.0, true);
+    paced_run(w, "paced, 34 channels at 50 kHz", true);
+
+    one_microphone(w);
+    choose(w, 16, 10.0, true);
+    paced_run(w, "paced, 2 channels at 2 kHz", false);
+
+    trigger_wait(w);
+    SonivarACQ32::platform::set_dialogs(nullptr);
+    return 0;
+}

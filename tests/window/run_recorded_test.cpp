@@ -1,0 +1,344 @@
+// Whole runs against the simulated unit: a recorded soft start end to end,
+// exact packet multiples, and the runs that stop on their own.
+#include "run_test_support.h"
+
+#include "app/format.h"
+#include "platform/free_space.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDoubleSpinBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using SonivarACQ32::Principale;
+using runtest::When;
+
+namespace {
+
+constexpr std::uint64_t MiB = 1048576;
+constexpr std::uint64_t reserve = 1000000000;
+
+struct RunFixture : ::testing::Test {
+    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
+    void TearDown() override { SonivarACQ32::platform::set_free_space_probe({}); }
+
+    QString data_path() const { return dir.filePath(QStringLiteral("essai.dat")); }
+    QString companion(const char* ext) const
+    {
+        return dir.filePath(QStringLiteral("essai.") + QLatin1String(ext));
+    }
+
+    QTemporaryDir dir;
+};
+
+bool ends_run_normally(const Principale& w)
+{
+    // Back to the ready panel: everything but Stop, Stop hidden.
+    for (int i = 0; i < 12; ++i)
+        if (Principale::enabled[i] != (i != 10))
+            return false;
+    return !w.run_active && w.button_Stop->isHidden();
+}
+
+} // namespace
+
+TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.numericUpDown_Duree->setValue(1.0);
+    const QDate day = QDate::currentDate();
+    w.button_Start->click();
+
+    // 32 microphones and the counter, 50 000 frames.
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(data.size(), 33 * 4 * 50000);
+    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value()) << "the header file must be 2097 bytes";
+    EXPECT_EQ(header->nb_ech, 50000u);
+    EXPECT_FLOAT_EQ(header->duree_acq, 1.0f);
+    EXPECT_EQ(header->date.wYear, day.year());
+    EXPECT_EQ(header->date.wMonth, day.month());
+    EXPECT_EQ(header->date.wDay, day.day());
+    for (int m = 0; m < 32; ++m)
+        EXPECT_EQ(header->micros_actifs[m], 1) << "microphone " << m;
+    EXPECT_EQ(header->compteurs_actifs[0], 1);
+    EXPECT_EQ(header->type_float, 0);
+    EXPECT_FALSE(runtest::read_all(companion("log")).isEmpty());
+
+    const QString& pane = Principale::pane_text;
+    EXPECT_TRUE(pane.contains(QRegularExpression(
+        QStringLiteral("Fin du transfert : 6,3 Mo en \\d+,\\d s\\r\\n$"))))
+        << pane.right(200).toStdString();
+    EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
+    EXPECT_FALSE(w.file_open);
+    EXPECT_TRUE(ends_run_normally(w));
+
+    // The sample type goes before the start command, which carries a soft start.
+    const auto requests = unit.requests();
+    const long type = runtest::find_request(requests, 0xB1, {0x09, 0x00});
+    ASSERT_GE(type, 0);
+    EXPECT_GE(runtest::find_request(requests, 0xB1, {0x02, 0x00}, type), 0);
+}
+
+TEST_F(RunFixture, ExactPacketMultipleEndsOnTheEmptyPacket)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Record->setChecked(false);
+    // 31 microphones and the counter: 32 channels; 4 kHz for 51.2 s gives
+    // 204 800 frames = 25 packets of 8192 frames.
+    w.grid[3][7]->click();
+    w.show();  // the list scrolls only once laid out
+    w.listBox_Freq->verticalScrollBar()->setValue(13);
+    ASSERT_EQ(w.list_top_index(), 13);
+    w.numericUpDown_Duree->setValue(51.2);
+    Principale::pane_text.clear();  // the presence test of Init ends on a short packet
+    w.button_Start->click();
+
+    EXPECT_EQ(w.n_pkt, 25u);
+    EXPECT_EQ(Principale::ntr, 25 * MiB);
+    EXPECT_EQ(Principale::ntw, 0u);
+    const QString& pane = Principale::pane_text;
+    EXPECT_FALSE(pane.contains(QStringLiteral("fin en cours"))) << pane.toStdString();
+    EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
+    EXPECT_FALSE(pane.contains(QStringLiteral("un paquet de")));
+    EXPECT_TRUE(pane.contains(QStringLiteral("Fin du transfert : 25,0 Mo en")));
+    EXPECT_TRUE(dialogs.filters_asked.isEmpty()) << "no file is asked for without recording";
+}
+
+TEST_F(RunFixture, OpenEndedRunWithoutRecordingStopsOnStop)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Record->setChecked(false);
+    w.checkBox_Definie->setChecked(false);
+    When stop([&] { return Principale::num_pkt >= 3 && !w.button_Stop->isHidden(); },
+              [&] { w.button_Stop->click(); });
+    w.button_Start->click();
+
+    ASSERT_TRUE(stop.fired);
+    EXPECT_EQ(w.n_pkt, 4294967295u);
+    const QString& pane = Principale::pane_text;
+    EXPECT_TRUE(pane.contains(QStringLiteral("Stopped\r\n")));
+    const QString frames = SonivarACQ32::fmt::N(static_cast<double>(Principale::ntr / (4 * 33)), 0);
+    EXPECT_TRUE(pane.endsWith(QStringLiteral(" soit ") + frames + QStringLiteral(" échantillons\r\n")))
+        << pane.right(120).toStdString();
+    EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
+    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    EXPECT_TRUE(dialogs.filters_asked.isEmpty());
+    EXPECT_TRUE(ends_run_normally(w));
+}
+
+// Open-ended recorded runs stop by themselves 16 packets before the disk
+// limit, and at once when there is less room than that.
+TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
+{
+    // The space left after the reserve, in MiB.
+    const std::uint64_t cases[] = {5, 40};
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Definie->setChecked(false);
+    for (const std::uint64_t usable_mib : cases) {
+        SCOPED_TRACE(usable_mib);
+        SonivarACQ32::platform::set_free_space_probe(
+            [&](const std::string&) { return std::optional<std::uint64_t>(reserve + usable_mib * MiB); });
+        Principale::pane_text.clear();
+        dialogs.answers.push_back(data_path());
+        w.button_Start->click();
+
+        EXPECT_EQ(w.n_pkt, usable_mib - 1);
+        // Stopped once, by the program: the unit would stream on.
+        EXPECT_EQ(Principale::pane_text.count(QStringLiteral("Stopped\r\n")), 1);
+        EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+        unit.clear_requests();
+        const QByteArray data = runtest::read_all(data_path());
+        EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
+        EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+        const auto header = runtest::read_header(companion("Zv"));
+        ASSERT_TRUE(header.has_value());
+        EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
+        EXPECT_FALSE(w.file_open);
+    }
+}
+
+TEST_F(RunFixture, CounterJumpStopsTheRunAndKeepsItsFiles)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    unit.jump_counter_at(20000, 7);
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.numericUpDown_Duree->setValue(1.0);
+    w.button_Start->click();
+
+    const QString& pane = Principale::pane_text;
+    const qsizetype error = pane.indexOf(QStringLiteral("Erreur sur le compteur paquet"));
+    ASSERT_GE(error, 0);
+    EXPECT_GT(pane.indexOf(QStringLiteral("Acquisition stoppée avant la fin\r\n")), error);
+    EXPECT_EQ(pane.count(QStringLiteral("Erreur sur le compteur paquet")), 1);
+    EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
+    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, runtest::read_all(data_path()).size() / 4 / 33);
+    EXPECT_TRUE(ends_run_normally(w));
+}
+
+// A unit that fails mid-run: each run ends by itself, with what arrived
+// written and the header saved.
+enum class Fault { Unplug, IgnoreStop, TransferError };
+
+struct FailingUnit : RunFixture, ::testing::WithParamInterface<Fault> {};
+
+TEST_P(FailingUnit, EndsTheRunByItself)
+{
+    const Fault fault = GetParam();
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.checkBox_Definie->setChecked(false);
+    auto stop_when = [&](std::uint32_t packets) {
+        return std::make_unique<When>(
+            [&w, packets] { return Principale::num_pkt >= packets && !w.button_Stop->isHidden(); },
+            [&w] { w.button_Stop->click(); });
+    };
+    std::unique_ptr<When> stop;
+    switch (fault) {
+    case Fault::Unplug: unit.unplug_after(3 * MiB + 1000); break;
+    case Fault::IgnoreStop:
+        unit.ignore_stop(true);
+        stop = stop_when(2);
+        break;
+    case Fault::TransferError:
+        unit.fail_transfer(2, sim::Failure::Error);
+        stop = stop_when(6);  // unless the lost packet already stopped it
+        break;
+    }
+    w.button_Start->click();
+
+    EXPECT_FALSE(w.run_active);
+    EXPECT_EQ(Principale::in_flight, 0);
+    for (auto* t : Principale::transfert)
+        EXPECT_EQ(t, nullptr) << "transfers are freed";
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
+    EXPECT_TRUE(ends_run_normally(w));
+    const QString& pane = Principale::pane_text;
+    switch (fault) {
+    case Fault::Unplug:
+        EXPECT_LE(Principale::ntw, 3 * MiB + 1000);
+        EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+        break;
+    case Fault::IgnoreStop:
+        // Either the program takes the transfers back or they time out.
+        EXPECT_TRUE(pane.contains(QStringLiteral("n'a pas terminé l'envoi après Stop")) ||
+                    pane.contains(QStringLiteral("Plus aucun transfert en cours")))
+            << pane.right(400).toStdString();
+        break;
+    case Fault::TransferError:
+        EXPECT_TRUE(pane.contains(QStringLiteral("Erreur lors du transfert du paquet")));
+        break;
+    }
+}
+
+std::string fault_name(const ::testing::TestParamInfo<Fault>& info)
+{
+    switch (info.param) {
+    case Fault::Unplug: return "Unplug";
+    case Fault::IgnoreStop: return "IgnoreStop";
+    case Fault::TransferError: return "TransferError";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Run, FailingUnit,
+                         ::testing::Values(Fault::Unplug, Fault::IgnoreStop, Fault::TransferError),
+                         fault_name);
+
+TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
+{
+    // The data file may not grow past 2.5 MiB: the third packet's write
+    // comes up short, as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlim_t limit = 5 * MiB / 2;
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small{limit, old.rlim_max};
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.numericUpDown_Duree->setValue(1.0);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    w.button_Start->click();
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    const QString& pane = Principale::pane_text;
+    const qsizetype report = pane.indexOf(QStringLiteral("Erreur d'écriture dans le fichier de données"));
+    ASSERT_GE(report, 0);
+    EXPECT_EQ(pane.count(QStringLiteral("Erreur d'écriture dans le fichier de données")), 1);
+    EXPECT_GT(pane.indexOf(QStringLiteral("Acquisition stoppée avant la fin\r\n")), report);
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_LE(static_cast<rlim_t>(data.size()), limit);
+    EXPECT_LT(Principale::ntw, Principale::ntr);
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
+    EXPECT_FALSE(w.file_open);
+    EXPECT_TRUE(ends_run_normally(w));
+}
+
+TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.show();
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.checkBox_Definie->setChecked(false);
+    When close([&] { return Principale::num_pkt >= 3; }, [&] { w.close(); });
+    w.button_Start->click();
+
+    ASSERT_TRUE(close.fired);
+    EXPECT_TRUE(w.disposed) << "the window closes once the files are written";
+    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_GT(data.size(), 0);
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, static_cast<std::uint64_t>(data.size()) / 4 / 33);
+}

@@ -1,0 +1,121 @@
+// Starts that are refused before anything streams.
+#include "run_test_support.h"
+
+#include "app/format.h"
+#include "platform/free_space.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using SonivarACQ32::Principale;
+
+namespace {
+
+struct RefusalFixture : ::testing::Test {
+    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
+    void TearDown() override { SonivarACQ32::platform::set_free_space_probe({}); }
+
+    // After a refusal nothing streamed and the panel is as it was.
+    // (The presence test of Init streamed 8160 bytes.)
+    static void expect_nothing_started(const sim::SimulatedUnit& unit)
+    {
+        EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x09, 0x00}), -1);
+        EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x02, 0x00}), -1);
+        EXPECT_EQ(unit.bytes_sent(), 8160u);
+        for (int i = 0; i < 12; ++i)
+            EXPECT_TRUE(Principale::enabled[i]) << "switch " << i;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(RefusalFixture, NoChannel)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Compteur->setChecked(false);
+    w.paq_T->click();  // every microphone off
+    unit.clear_requests();
+    w.button_Start->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("Alerte : Pas de voie choisie !\r\n"));
+    EXPECT_TRUE(dialogs.filters_asked.isEmpty());
+    expect_nothing_started(unit);
+}
+
+TEST_F(RefusalFixture, NoFileChosen)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(QString());  // the operator cancels
+    unit.clear_requests();
+    w.button_Start->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("Alerte : Pas de fichier choisi\r\n"));
+    EXPECT_FALSE(w.file_open);
+    expect_nothing_started(unit);
+}
+
+// Not enough room for a run of defined length: the start is refused and the
+// chosen files stay open for the next Start.
+TEST_F(RefusalFixture, NotEnoughDiskSpace)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.numericUpDown_Duree->setValue(1.0);
+    // 1 MiB of room: 1 048 576 / (4 x 33 x 50 000) = 0,16 s.
+    SonivarACQ32::platform::set_free_space_probe(
+        [](const std::string&) { return std::optional<std::uint64_t>(1000000000ULL + 1048576); });
+    dialogs.answers.push_back(dir.filePath(QStringLiteral("plein.dat")));
+    unit.clear_requests();
+    w.button_Start->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text,
+              QStringLiteral("Alerte : Pas suffisamment de place sur le disque !\r\n"));
+    EXPECT_TRUE(Principale::pane_text.endsWith(
+        QStringLiteral("Pas suffisamment de place sur le disque !\r\n"
+                       "0 Go disponibles sur le disque, soit 0,2 s\r\n")))
+        << Principale::pane_text.right(120).toStdString();
+    EXPECT_TRUE(w.file_open);
+    expect_nothing_started(unit);
+    // The next Start does not ask for a name again.
+    w.button_Start->click();
+    EXPECT_EQ(dialogs.filters_asked.size(), 1);
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+}
+
+TEST_F(RefusalFixture, UnreadableFreeSpace)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    SonivarACQ32::platform::set_free_space_probe(
+        [](const std::string&) { return std::optional<std::uint64_t>(); });
+    dialogs.answers.push_back(dir.filePath(QStringLiteral("inconnu.dat")));
+    unit.clear_requests();
+    w.button_Start->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].text.contains(QStringLiteral("illisible")));
+    EXPECT_TRUE(w.file_open);
+    expect_nothing_started(unit);
+}

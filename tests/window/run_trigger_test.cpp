@@ -1,0 +1,165 @@
+// Runs started by an external input: the start byte, a trigger that comes,
+// Abort, and a trigger that never comes.
+#include "run_test_support.h"
+
+#include "app/format.h"
+#include "platform/clock.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using SonivarACQ32::Principale;
+using runtest::When;
+
+namespace {
+
+struct TriggerFixture : ::testing::Test {
+    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
+    void TearDown() override { SonivarACQ32::platform::set_clock(nullptr); }
+
+    QString path(const char* ext) const
+    {
+        return dir.filePath(QStringLiteral("declenche.") + QLatin1String(ext));
+    }
+    QTemporaryDir dir;
+};
+
+bool waiting_with_abort(const Principale& w)
+{
+    return w.run.waiting && !w.button_Abort->isHidden();
+}
+
+void expect_panel_back(const Principale& w)
+{
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(Principale::enabled[i], i != 10) << "switch " << i;
+    EXPECT_TRUE(w.button_Abort->isHidden());
+    EXPECT_FALSE(w.run.waiting);
+    EXPECT_FALSE(w.run_active);
+}
+
+} // namespace
+
+// Each condition's start byte; the operator aborts each wait, recording on
+// for the first so that its abandoned files are checked.
+TEST_F(TriggerFixture, StartByteForEachConditionAndAbort)
+{
+    struct Case {
+        QRadioButton* Principale::*mode;
+        std::uint8_t byte;
+    };
+    const Case cases[] = {{&Principale::radioButton_Start_FD, 0x41},
+                          {&Principale::radioButton_Start_EB, 0xC1},
+                          {&Principale::radioButton_Start_EH, 0x81},
+                          {&Principale::radioButton_Start_FM, 0x01}};
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.radioButton_Start_Trig1->setChecked(true);
+    dialogs.answers.push_back(path("dat"));
+    bool first = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int{c.byte});
+        (w.*c.mode)->setChecked(true);
+        unit.clear_requests();
+        Principale::pane_text.clear();
+        When abort([&] { return waiting_with_abort(w); }, [&] { w.button_Abort->click(); });
+        w.button_Start->click();
+
+        ASSERT_TRUE(abort.fired);
+        const auto requests = unit.requests();
+        const long start = runtest::find_request(requests, 0xB1, {0x02, c.byte});
+        ASSERT_GE(start, 0);
+        EXPECT_GT(runtest::find_request(requests, 0xB0, {0x00}, start), start);
+        EXPECT_TRUE(Principale::pane_text.contains(
+            QStringLiteral("Le déclenchement doit intervenir avant 30 s \r\n")));
+        EXPECT_TRUE(Principale::pane_text.endsWith(
+            QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n")));
+        EXPECT_EQ(Principale::in_flight, 0);
+        expect_panel_back(w);
+        if (first) {
+            // The abandoned set stays on disk, header and description empty.
+            EXPECT_TRUE(QFile::exists(path("Zv")));
+            EXPECT_EQ(QFileInfo(path("Zv")).size(), 0);
+            EXPECT_EQ(QFileInfo(path("log")).size(), 0);
+            EXPECT_FALSE(w.file_open);
+            w.checkBox_Record->setChecked(false);
+            first = false;
+        }
+    }
+}
+
+TEST_F(TriggerFixture, RunStartsWhenTheInputRisesAndRecordsFromTheFirstFrame)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    unit.set_input(1, false);
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(path("dat"));
+    w.numericUpDown_Duree->setValue(1.0);
+    w.radioButton_Start_Trig1->setChecked(true);
+    When rise([&] { return waiting_with_abort(w); }, [&] { unit.set_input(1, true); });
+    w.button_Start->click();
+
+    ASSERT_TRUE(rise.fired);
+    EXPECT_GE(runtest::find_request(unit.requests(), 0xB1, {0x02, 0x01}), 0);
+    const QByteArray data = runtest::read_all(path("dat"));
+    EXPECT_EQ(data.size(), 33 * 4 * 50000);
+    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+    const auto header = runtest::read_header(path("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, 50000u);
+    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("Manquent")));
+    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("avant le déclenchement")));
+    // Back at the run's own time-out once the trigger has come.
+    EXPECT_EQ(Principale::TimeOut, w.run.base_timeout);
+}
+
+TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    dialogs.answers.push_back(path("dat"));
+    w.radioButton_Start_Trig1->setChecked(true);
+    unit.clear_requests();
+    Principale::pane_text.clear();
+    SonivarACQ32::platform::FastClock clock;
+    SonivarACQ32::platform::set_clock(&clock);
+    std::uint32_t waited = 0;
+    When watch([&] { return waiting_with_abort(w); },
+               [&] { waited = SonivarACQ32::platform::tick_count(); });
+    w.button_Start->click();
+    waited = SonivarACQ32::platform::tick_count() - waited;
+
+    EXPECT_GE(waited, 30000u);
+    const QString& pane = Principale::pane_text;
+    const qsizetype late = pane.indexOf(QStringLiteral("Temps d'attente dépassé...    "));
+    ASSERT_GE(late, 0);
+    const qsizetype abandoned =
+        pane.indexOf(QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n"));
+    EXPECT_GT(abandoned, late);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(pane.contains(QStringLiteral("Annulation du transfert %1 retour 0 \r\n").arg(i)))
+            << "transfer " << i;
+    EXPECT_EQ(pane.count(QStringLiteral("LIBUSB_TRANSFER_CANCELLED")), 8);
+    EXPECT_GE(runtest::find_request(unit.requests(), 0xB0, {0x00}), 0);
+    EXPECT_EQ(QFileInfo(path("Zv")).size(), 0);
+    EXPECT_EQ(QFileInfo(path("log")).size(), 0);
+    EXPECT_FALSE(w.file_open);
+    EXPECT_EQ(Principale::TimeOut, w.run.base_timeout + 30000);
+    for (auto* t : Principale::transfert)
+        EXPECT_EQ(t, nullptr);
+    expect_panel_back(w);
+}
