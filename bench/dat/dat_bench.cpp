@@ -1,0 +1,129 @@
+// Throughput of sonivar-dat check and export --wav on a large recording that
+// sits in the page cache, side by side with `cat RECORDING.dat > /dev/null`
+// in the same run, and the peak memory of each command.
+#include "recording_maker.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Timing {
+    double seconds = 0;
+    double cpu_seconds = 0;  // user + system: less sensitive to a busy machine
+    long max_rss_kib = 0;
+    int status = 0;
+};
+
+// Runs `argv` with stdout redirected to `out` (stderr to /dev/null), timed.
+Timing run(const std::vector<std::string>& argv, const char* out)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = ::open(out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(fd, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    Timing t;
+    struct rusage usage {};
+    wait4(pid, &t.status, 0, &usage);
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.max_rss_kib = usage.ru_maxrss;
+    const auto secs = [](const timeval& tv) { return tv.tv_sec + tv.tv_usec / 1e6; };
+    t.cpu_seconds = secs(usage.ru_utime) + secs(usage.ru_stime);
+    return t;
+}
+
+// The best of five runs, each writing `fresh` anew (removed first, untimed).
+Timing best(const std::vector<std::string>& argv, const char* out, const fs::path& fresh = {})
+{
+    Timing b;
+    for (int i = 0; i < 5; ++i) {
+        if (!fresh.empty())
+            fs::remove(fresh);
+        const Timing t = run(argv, out);
+        if (i == 0)
+            b = t;
+        if (t.seconds < b.seconds)
+            b = t;
+    }
+    return b;
+}
+
+// A recording of `mib` MiB: 32 microphones and the counter, frames written in
+// blocks so that making it takes no more memory than the tool.
+fs::path make_recording(const fs::path& dir, std::uint64_t mib)
+{
+    dattest::RecordingPlan plan;
+    plan.micros.clear();
+    for (int m = 0; m < 32; ++m)
+        plan.micros.push_back(m);
+    const std::uint64_t frames = (mib << 20) / (4 * 33);
+    plan.frames = static_cast<std::uint32_t>(frames);
+    const fs::path dat = dattest::write_recording(dir, "bench", plan, {});
+    std::ofstream out(dat, std::ios::binary | std::ios::trunc);
+    std::vector<std::uint32_t> block;
+    for (std::uint64_t f = 0; f < frames;) {
+        block.clear();
+        for (int k = 0; k < 8192 && f < frames; ++k, ++f) {
+            block.push_back(static_cast<std::uint32_t>(f));
+            for (int m = 0; m < 32; ++m)
+                block.push_back(static_cast<std::uint32_t>(f * 2654435761u + m));
+        }
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 4));
+    }
+    return dat;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
+    const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1024;
+    const fs::path dir = base / ("sonivar-dat-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path dat = make_recording(dir, mib);
+    const std::string wav = (dir / "bench.wav").string();
+    const double mb = static_cast<double>(fs::file_size(dat)) / 1e6;
+
+    run({"cat", dat.string()}, "/dev/null");  // into the page cache
+    const Timing cat = best({"cat", dat.string()}, "/dev/null");
+    const Timing check = best({SONIVAR_DAT_PROGRAM, "check", dat.string()}, "/dev/null");
+    const Timing exp =
+        best({SONIVAR_DAT_PROGRAM, "export", dat.string(), "--wav", wav}, "/dev/null", wav);
+
+    std::printf("recording: %.0f MB (%s)\n", mb, dat.c_str());
+    const auto line = [&](const char* what, const Timing& t) {
+        std::printf("%-13s %6.3f s %6.0f MB/s %5.2f of cat | cpu %6.3f s %5.2f of cat | "
+                    "peak RSS %6ld KiB | exit %d\n",
+                    what, t.seconds, mb / t.seconds, cat.seconds / t.seconds, t.cpu_seconds,
+                    cat.cpu_seconds / t.cpu_seconds, t.max_rss_kib, WEXITSTATUS(t.status));
+    };
+    line("cat", cat);
+    line("check", check);
+    line("export --wav", exp);
+    fs::remove_all(dir);
+    const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0;
+    return ok ? 0 : 1;
+}

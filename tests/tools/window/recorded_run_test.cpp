@@ -1,0 +1,135 @@
+// A recording made by the acquisition window against the simulated unit,
+// then inspected, verified and exported by sonivar-dat, and a damaged copy.
+#include "app/format.h"
+#include "app/principale.h"
+#include "cli.h"
+#include "simulated_unit.h"
+#include "test_dialogs.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <hdf5.h>
+#include <sndfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int code;
+    std::string out;
+};
+
+Outcome dat(std::vector<std::string> args)
+{
+    std::ostringstream out, err;
+    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
+    return {code, out.str() + err.str()};
+}
+
+std::vector<std::uint32_t> read_words(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<std::uint32_t> words(bytes.size() / 4);
+    std::memcpy(words.data(), bytes.data(), words.size() * 4);
+    return words;
+}
+
+void write_words(const fs::path& path, const std::vector<std::uint32_t>& words)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(words.data()), static_cast<std::streamsize>(words.size() * 4));
+}
+
+// Records one second of every microphone, the counter and the status word.
+fs::path record_one_second(const QTemporaryDir& dir, testsupport::TestDialogs& dialogs)
+{
+    SonivarACQ32::Principale w;
+    w.button_Init->click();
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Status->setChecked(true);
+    w.numericUpDown_Duree->setValue(1.0);
+    dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
+    w.button_Start->click();
+    return fs::path(dir.filePath(QStringLiteral("essai.dat")).toStdString());
+}
+
+TEST(RecordedRun, InspectedVerifiedAndExportedBySonivarDat)
+{
+    SonivarACQ32::fmt::set_locale(QLocale(QLocale::French));
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    QTemporaryDir dir;
+    const fs::path path = record_one_second(dir, dialogs);
+    ASSERT_EQ(fs::file_size(path), 34u * 4 * 50000) << "the run did not record one second";
+
+    Outcome r = dat({"info", path.string()});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("Voies par trame : 34\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Voie status : oui (mot 33, dernier de la trame)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Échantillons par voie : 50 000\n"), std::string::npos);
+
+    r = dat({"check", path.string()});
+    EXPECT_EQ(r.code, 0) << r.out;
+
+    // Microphones 5 and 20 are words 6 and 21 of each frame (the counter first).
+    const fs::path wav = path.parent_path() / "o.wav", h5 = path.parent_path() / "o.h5";
+    ASSERT_EQ(dat({"export", path.string(), "--channels", "20,5", "--wav", wav.string(), "--hdf5",
+                   h5.string()}).code, 0);
+    const auto words = read_words(path);
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(wav.c_str(), SFM_READ, &info);
+    ASSERT_NE(sf, nullptr);
+    ASSERT_EQ(info.frames, 50000);
+    ASSERT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 50000);
+    std::vector<int> samples(100000);
+    ASSERT_EQ(sf_readf_int(sf, samples.data(), 50000), 50000);
+    sf_close(sf);
+    std::vector<float> values(100000);
+    const hid_t file = H5Fopen(h5.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    const hid_t set = H5Dopen2(file, "time_data", H5P_DEFAULT);
+    ASSERT_GE(H5Dread(set, H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()), 0);
+    H5Dclose(set);
+    H5Fclose(file);
+    std::size_t wav_bad = 0, h5_bad = 0;
+    for (std::size_t f = 0; f < 50000; ++f)
+        for (std::size_t k = 0; k < 2; ++k) {
+            const auto word = static_cast<std::int32_t>(words[f * 34 + (k == 0 ? 6 : 21)]);
+            wav_bad += samples[f * 2 + k] != word;
+            h5_bad += values[f * 2 + k] != static_cast<float>(word);
+        }
+    EXPECT_EQ(wav_bad, 0u);
+    EXPECT_EQ(h5_bad, 0u);
+
+    // A copy that lost its second 1 MiB packet.
+    const fs::path copy = path.parent_path() / "perte.dat";
+    fs::copy_file(path.parent_path() / "essai.Zv", path.parent_path() / "perte.Zv");
+    fs::copy_file(path.parent_path() / "essai.log", path.parent_path() / "perte.log");
+    auto damaged = words;
+    damaged.erase(damaged.begin() + 262144, damaged.begin() + 2 * 262144);
+    write_words(copy, damaged);
+    r = dat({"check", copy.string()});
+    EXPECT_EQ(r.code, 1) << r.out;
+    // 262 144 = 7 710 x 34 + 4: frame 7 711 (word 262 174) meets the hole, which
+    // ends at original word 524 318; the next whole frame is 15 422 (word
+    // 524 348), 30 words on in the damaged file.
+    EXPECT_NE(r.out.find("Écart à la trame 7 711 (octet 1 048 696) : attendu 7711, trouvé 15422, "
+                         "7 711 trame(s) perdue(s), après 30 mot(s) de trame incomplète\n"),
+              std::string::npos)
+        << r.out;
+}
+
+} // namespace

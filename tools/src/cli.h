@@ -1,0 +1,25 @@
+#pragma once
+// The sonivar-dat command line: info, check and export of a recording.
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace sonivar_dat {
+
+// Exit statuses.
+constexpr int exit_ok = 0;
+constexpr int exit_damaged = 1;      // check: damaged recording; export: failed
+constexpr int exit_usage = 2;        // bad arguments, missing or malformed companions
+constexpr int exit_unverified = 3;   // check: no counter channel to verify
+
+// Runs one command (`args` without the program name). Reports go to `out`,
+// errors to `err`, the progress line to `terminal` (nullptr: none).
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            std::FILE* terminal);
+
+// Numbers as the French messages show them: "1 234 567", "1,5".
+std::string grouped(std::uint64_t value);
+std::string decimal(double value, int decimals);
+
+} // namespace sonivar_dat

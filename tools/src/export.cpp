@@ -1,0 +1,135 @@
+#include "export.h"
+
+#include "dat_reader.h"
+#include "gather.h"
+#include "progress.h"
+#include "sinks.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace sonivar_dat {
+namespace {
+
+std::optional<int> index_of(std::string_view text)
+{
+    int v = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < 0 || v > 1023)
+        return std::nullopt;
+    return v;
+}
+
+struct Outputs {
+    WavSink wav;
+    Hdf5Sink hdf5;
+    bool with_wav = false;
+    bool with_hdf5 = false;
+};
+
+bool open_outputs(Outputs& out, const Recording& r, const ExportRequest& request,
+                  ExportResult& result)
+{
+    const bool samples_are_float = r.header.type_float != 0;
+    out.with_wav = !request.wav_path.empty();
+    out.with_hdf5 = !request.hdf5_path.empty();
+    result.rf64 = out.with_wav && wav_needs_rf64(result.frames, result.channels);
+    const int rate = static_cast<int>(std::lround(r.header.freq));
+    if (out.with_wav && !out.wav.open(request.wav_path, result.channels, rate, samples_are_float,
+                                      result.rf64, result.error))
+        return false;
+    return !out.with_hdf5 || out.hdf5.open(request.hdf5_path, result.frames, result.channels,
+                                           r.header.freq, result.error);
+}
+
+// Reads whole frames block by block and hands each block to the outputs.
+void copy_frames(DatReader& reader, Outputs& out, const Recording& r,
+                 const std::vector<int>& words, ExportResult& result, Progress& progress)
+{
+    const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
+    const std::size_t block_frames = std::max<std::size_t>(1, read_block_bytes / (4 * nv));
+    const bool samples_are_float = r.header.type_float != 0;
+    std::vector<std::uint32_t> in(block_frames * nv);
+    std::vector<std::uint32_t> wav_rows(out.with_wav ? block_frames * words.size() : 0);
+    std::vector<float> hdf5_rows(out.with_hdf5 ? block_frames * words.size() : 0);
+    for (std::uint64_t done = 0; done < result.frames && result.error.empty();) {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, result.frames - done));
+        if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4)) {
+            result.error = "erreur de lecture du fichier de données";
+            return;
+        }
+        if (out.with_wav) {
+            gather_words(in.data(), count, nv, words, wav_rows.data());
+            if (!out.wav.write(wav_rows.data(), count, result.error))
+                return;
+        }
+        if (out.with_hdf5) {
+            gather_as_float(in.data(), count, nv, words, samples_are_float, hdf5_rows.data());
+            if (!out.hdf5.write(hdf5_rows.data(), count, result.error))
+                return;
+        }
+        done += count;
+        progress.update(done);
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<int>> parse_channel_list(std::string_view text, std::string& error)
+{
+    std::vector<int> micros;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::size_t dash = item.find('-');
+        const auto first = index_of(item.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : index_of(item.substr(dash + 1));
+        if (!first || !last || *last < *first) {
+            error = "liste de micros illisible : \"" + std::string(item) + "\"";
+            return std::nullopt;
+        }
+        for (int m = *first; m <= *last; ++m)
+            micros.push_back(m);
+    }
+    if (micros.empty()) {
+        error = "liste de micros vide";
+        return std::nullopt;
+    }
+    std::sort(micros.begin(), micros.end());
+    micros.erase(std::unique(micros.begin(), micros.end()), micros.end());
+    return micros;
+}
+
+ExportResult export_recording(const Recording& r, const ExportRequest& request, Progress& progress)
+{
+    ExportResult result;
+    const std::vector<int>& wanted = request.micros.empty() ? r.layout.micros : request.micros;
+    const auto words = words_of(r.layout, wanted);
+    if (!words) {
+        result.error = "un des micros demandés n'a pas été enregistré";
+        return result;
+    }
+    if (words->empty()) {
+        result.error = "aucun micro enregistré : rien à exporter";
+        return result;
+    }
+    result.channels = words->size();
+    result.frames = r.dat_bytes / r.layout.frame_bytes();
+
+    DatReader reader;
+    Outputs out;
+    if (!reader.open(r.dat_path, result.error) || !open_outputs(out, r, request, result))
+        return result;
+    copy_frames(reader, out, r, *words, result, progress);
+    std::string close_error;
+    if (out.with_wav && !out.wav.close(close_error) && result.error.empty())
+        result.error = close_error;
+    if (out.with_hdf5 && !out.hdf5.close(close_error) && result.error.empty())
+        result.error = close_error;
+    return result;
+}
+
+} // namespace sonivar_dat

@@ -1,0 +1,36 @@
+#pragma once
+// Export of a recording's microphone channels to sound and analysis files.
+// The counter and status words are left out.
+#include "recording.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sonivar_dat {
+
+class Progress;
+
+struct ExportRequest {
+    std::string wav_path;    // empty: no WAV
+    std::string hdf5_path;   // empty: no HDF5
+    std::vector<int> micros; // global indices, ascending; empty: every active microphone
+};
+
+struct ExportResult {
+    std::uint64_t frames = 0;
+    std::size_t channels = 0;
+    bool rf64 = false;
+    std::string error;  // empty on success
+};
+
+// "0,3,8-15": global microphone indices, sorted and without repeats;
+// nullopt with `error` set when the text is not such a list.
+std::optional<std::vector<int>> parse_channel_list(std::string_view text, std::string& error);
+
+ExportResult export_recording(const Recording& recording, const ExportRequest& request,
+                              Progress& progress);
+
+} // namespace sonivar_dat

@@ -1,0 +1,48 @@
+#pragma once
+// Output files of an export: a multichannel WAV (or RF64 past 4 GiB) through
+// libsndfile, and an HDF5 file holding a `time_data` dataset of samples x
+// channels in float32 with a `sample_freq` attribute, through libhdf5.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace sonivar_dat {
+
+// Whether the sample data of a WAV needs the RF64 form (a plain WAV's sizes
+// are 32-bit, header included).
+bool wav_needs_rf64(std::uint64_t frames, std::size_t channels);
+
+class WavSink {
+public:
+    WavSink();
+    ~WavSink();
+    // Creates `path` for `channels` channels of 32-bit int or float samples.
+    bool open(const std::string& path, std::size_t channels, int sample_rate, bool samples_are_float,
+              bool rf64, std::string& error);
+    // Interleaved frames of 32-bit little-endian words: int32 or float, as opened.
+    bool write(const void* frames, std::size_t count, std::string& error);
+    bool close(std::string& error);
+
+private:
+    struct File;
+    std::unique_ptr<File> file_;
+};
+
+class Hdf5Sink {
+public:
+    Hdf5Sink();
+    ~Hdf5Sink();
+    // Creates `path` with a `time_data` dataset of frames x channels.
+    bool open(const std::string& path, std::uint64_t frames, std::size_t channels,
+              double sample_freq, std::string& error);
+    // The next `count` rows, interleaved.
+    bool write(const float* rows, std::size_t count, std::string& error);
+    bool close(std::string& error);
+
+private:
+    struct File;
+    std::unique_ptr<File> file_;
+};
+
+} // namespace sonivar_dat
