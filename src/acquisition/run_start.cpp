@@ -26,6 +26,10 @@ bool Principale::prepare_run()
     aborted = false;
     if (!initialisation)
         button_Init_Click();
+    // Without a link nothing can be sent or streamed; the open attempt has
+    // already told the operator.
+    if (handle == nullptr)
+        return false;
     a_ecrire.fill(0);
     choix_micros();
     if (nb_voies == 0) {

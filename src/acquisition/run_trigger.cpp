@@ -23,8 +23,8 @@ void info(const QString& text) { Principale::call_verb(text, 0); }
 
 bool Principale::trigger_seen() const
 {
-    if (num_pkt > 0)
-        return true;  // a transfer has completed
+    if (ntr > 0)
+        return true;  // a transfer has completed with data
     for (int i = 0; i < nb_slots; ++i)
         if (buffers[i] != nullptr && buffers[i][8] != run.reference[i])
             return true;
@@ -47,8 +47,14 @@ bool Principale::wait_for_trigger()
         }
         QCoreApplication::processEvents();
         usb_wait(0);
-        if (trigger_seen())
+        if (trigger_seen()) {
             run.waiting = false;
+        } else if (in_flight == 0 && !aborted) {
+            // Every transfer has failed (unit unplugged): no trigger can
+            // show any more.
+            info(QStringLiteral("Plus aucun transfert en cours : attente abandonnée\r\n"));
+            button_Abort_Click();
+        }
         if (aborted)
             return false;
         if (run.waiting)

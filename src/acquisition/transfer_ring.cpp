@@ -237,9 +237,11 @@ void Principale::start_ring(unsigned int timeout)
 void Principale::drain_and_free_ring()
 {
     // Transfers still queued are cancelled; the ring is freed only once
-    // every one of them has called back. Should event handling keep
-    // failing, the transfers libusb still holds are left allocated rather
-    // than freed under it.
+    // every one of them has called back. Every slot counts as stopped, so a
+    // transfer that completes with data meanwhile is not resubmitted. Should
+    // event handling keep failing, the transfers libusb still holds are left
+    // allocated rather than freed under it.
+    transf_arret.fill(true);
     for (int i = 0; i < nb_slots; ++i)
         if (pending[i])
             libusb_cancel_transfer(transfert[i]);

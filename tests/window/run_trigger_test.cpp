@@ -163,3 +163,36 @@ TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
         EXPECT_EQ(t, nullptr);
     expect_panel_back(w);
 }
+
+// Unplugging the unit during the wait ends every transfer: the wait gives up
+// at once instead of waiting out its limit, and the panel comes back.
+TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    dialogs.answers.push_back(path("dat"));
+    w.radioButton_Start_Trig1->setChecked(true);
+    Principale::pane_text.clear();
+    SonivarACQ32::platform::FastClock clock;
+    SonivarACQ32::platform::set_clock(&clock);
+    std::uint32_t unplugged_at = 0;
+    When unplug([&] { return waiting_with_abort(w); }, [&] {
+        unplugged_at = SonivarACQ32::platform::tick_count();
+        unit.detach();
+    });
+    w.button_Start->click();
+
+    ASSERT_TRUE(unplug.fired);
+    EXPECT_LT(SonivarACQ32::platform::tick_count() - unplugged_at, 30000u);
+    const QString& pane = Principale::pane_text;
+    EXPECT_FALSE(pane.contains(QStringLiteral("Temps d'attente dépassé")));
+    EXPECT_TRUE(pane.contains(QStringLiteral("Plus aucun transfert en cours : attente abandonnée\r\n")));
+    EXPECT_TRUE(pane.contains(QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n")));
+    EXPECT_EQ(QFileInfo(path("Zv")).size(), 0);
+    EXPECT_FALSE(w.file_open);
+    for (auto* t : Principale::transfert)
+        EXPECT_EQ(t, nullptr);
+    expect_panel_back(w);
+}
