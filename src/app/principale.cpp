@@ -132,6 +132,9 @@ void Principale::call_verb(const QString& text, int mode)
         QString shown = text;
         shown.remove(QLatin1Char('\r'));
         cursor.insertText(shown);
+        // The newest line stays in view, as the operator follows the run.
+        txtBox_Info->moveCursor(QTextCursor::End);
+        txtBox_Info->ensureCursorVisible();
     }
     if (mode == 1) {
         QWidget* parent = txtBox_Info != nullptr ? txtBox_Info->window() : nullptr;
