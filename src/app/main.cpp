@@ -4,10 +4,19 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Qt's own texts (the save dialog's buttons and questions) in the
+    // operator's language when a translation is installed.
+    QTranslator qt_texts;
+    if (qt_texts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qt_texts);
     // The panel's face is Century Gothic; on systems without it, URW Gothic
     // is the closest free design.
     QFont::insertSubstitution(QStringLiteral("Century Gothic"), QStringLiteral("URW Gothic"));
