@@ -562,6 +562,12 @@ void SimulatedUnit::ignore_stop(bool ignore)
     impl_->engine.ignore_stop = ignore;
 }
 
+void SimulatedUnit::set_length_error(int bytes)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->engine.length_error = bytes;
+}
+
 std::uint64_t SimulatedUnit::bytes_sent() const
 {
     std::lock_guard guard(impl_->lock);

@@ -73,6 +73,9 @@ public:
     void unplug_after(std::uint64_t bytes);
     // Stop is accepted and the data ends, but no short packet follows.
     void ignore_stop(bool ignore);
+    // The stream of the next acquisition carries `bytes` more (or, negative,
+    // fewer) bytes than programmed, then ends as usual; once.
+    void set_length_error(int bytes);
     std::uint64_t bytes_sent() const;      // stream bytes sent since creation
 
     // Every ioctl the device node received: a host that is idle, or waits

@@ -1,5 +1,6 @@
 #include "stream_engine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -80,9 +81,11 @@ void StreamEngine::start(Clock::time_point now)
     transfer_index_ = 0;
     held_.reset();
     no_end_packet_ = false;
+    run_length_error_ = length_error;
+    length_error = 0;
     const std::uint64_t frame = source_.frame_bytes();
     if (s.sample_count != 0 || frame == 0)
-        end_ = static_cast<std::uint64_t>(s.sample_count) * frame;
+        end_ = with_length_error(static_cast<std::uint64_t>(s.sample_count) * frame);
     else
         end_.reset();
     trigger_ = decode_trigger(s.trigger);
@@ -113,9 +116,18 @@ void StreamEngine::stop(Clock::time_point now)
     std::uint64_t stop_at = round_up(offset_, frame);
     if (paced)
         stop_at = std::max(stop_at, frames_due(now) * frame);
-    end_ = end_ ? std::min(*end_, stop_at) : stop_at;
+    end_ = end_ ? std::min(*end_, with_length_error(stop_at)) : with_length_error(stop_at);
     no_end_packet_ = ignore_stop;
     pump(now);
+}
+
+// The faulty length of a stream: never shorter than what is already out.
+std::uint64_t StreamEngine::with_length_error(std::uint64_t end) const
+{
+    if (run_length_error_ >= 0)
+        return end + static_cast<std::uint64_t>(run_length_error_);
+    const auto fewer = static_cast<std::uint64_t>(-static_cast<std::int64_t>(run_length_error_));
+    return std::max(offset_, end > fewer ? end - fewer : 0);
 }
 
 bool StreamEngine::trigger_met(bool before, bool after) const

@@ -70,6 +70,7 @@ public:
     bool silent = false;
     bool paced = false;
     bool ignore_stop = false;
+    int length_error = 0;  // bytes more (or fewer) in the next stream, then 0
     std::uint64_t bytes_sent = 0;
 
 private:
@@ -83,6 +84,7 @@ private:
     void begin_streaming(Clock::time_point now);
     void stop(Clock::time_point now);
     bool trigger_met(bool before, bool after) const;
+    std::uint64_t with_length_error(std::uint64_t end) const;
     std::uint64_t frames_due(Clock::time_point now) const;
     std::uint64_t available(Clock::time_point now) const;
     bool fail_front();
@@ -102,6 +104,7 @@ private:
     std::uint64_t offset_ = 0;  // stream bytes delivered
     std::optional<std::uint64_t> end_;  // stream length, once known
     bool no_end_packet_ = false;        // Stop ignored: the data ends, no short packet
+    int run_length_error_ = 0;          // length_error taken by this stream
     std::uint32_t transfer_index_ = 0;  // transfers filled since Start
     std::optional<std::uint64_t> held_; // a transfer left to time out
 };

@@ -7,9 +7,11 @@
 //
 // The routine works on the transfer libusb hands in: once a slot has
 // dropped out of the ring (time-out, error, failed resubmission), the count
-// of completions no longer names the slot that completes. And the ring is
-// over only when every submitted transfer has called back: a transfer is
-// never freed while libusb still holds it.
+// of completions no longer names the slot that completes. For the same
+// reason the counter reference comes from the first packet checked, not
+// from completion 0. And the ring is over only when every submitted
+// transfer has called back: a transfer is never freed while libusb still
+// holds it.
 #include "acquisition/counter_check.h"
 #include "app/format.h"
 #include "app/principale.h"
@@ -29,6 +31,12 @@ constexpr unsigned char fill_byte = 0xA5;
 
 // Slot i has been submitted and its callback has not come yet.
 std::array<bool, nb_slots> pending{};
+
+// The counter reference of this ring is set. It comes from the first packet
+// checked, not from completion 0: when the first transfer fails, the stream
+// starts in the next one, and a reference left over from an earlier ring
+// would report a counter error that is not there.
+bool reference_taken = false;
 
 void say(const QString& text) { Principale::call_verb(text, 0); }
 
@@ -54,7 +62,8 @@ bool submit(int slot)
 void check_counter(const unsigned char* data)
 {
     using P = Principale;
-    if (P::num_pkt == 0) {
+    if (!reference_taken) {
+        reference_taken = true;
         P::position_compteur = 0;
         P::val_compteur = static_cast<std::int32_t>(counter::word_at(data, 0));
         return;
@@ -219,6 +228,7 @@ void Principale::submit_ring()
     ntw = 0;
     fini = false;
     write_failed = false;
+    reference_taken = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;
         const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;

@@ -164,6 +164,9 @@ TEST_P(InitFailTest, AUnitFailingThePresenceTestIsReported)
     EXPECT_FALSE(w.checkBox_Test->isChecked());
     EXPECT_TRUE(Principale::test);
     EXPECT_TRUE(w.initialisation);
+    // Whatever the unit did send was counted: the byte count or a time-out
+    // decided, not lost data.
+    EXPECT_EQ(Principale::ntr, unit.bytes_sent());
     expect_ring_freed();
 }
 
@@ -172,5 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Failing{"Silent", [](sim::SimulatedUnit& u) { u.set_silent(true); }},
         Failing{"FirstTransferTimesOut",
-                [](sim::SimulatedUnit& u) { u.fail_transfer(0, sim::Failure::TimedOut); }}),
+                [](sim::SimulatedUnit& u) { u.fail_transfer(0, sim::Failure::TimedOut); }},
+        Failing{"OneByteShort", [](sim::SimulatedUnit& u) { u.set_length_error(-1); }},
+        Failing{"OneByteOver", [](sim::SimulatedUnit& u) { u.set_length_error(1); }}),
     [](const testing::TestParamInfo<Failing>& info) { return std::string(info.param.name); });

@@ -291,13 +291,16 @@ TEST_F(RingTest, AFailedResubmissionIsReportedEightPacketsOn)
     expect_ring_freed();
 }
 
-// A slot that fails mid-stream drops out and the others go on. The unit
-// sends nothing into a failing transfer, so the file must still hold the
-// whole stream in order: frame f carries counter f at word 32 f. Writing the
-// buffer of the slot the completion count names instead of the transfer
-// that completed would put a stale or unfilled block there.
+// A slot that fails drops out and the others go on. The unit sends nothing
+// into a failing transfer, so the file must still hold the whole stream in
+// order: frame f carries counter f at word 32 f. Writing the buffer of the
+// slot the completion count names instead of the transfer that completed
+// would put a stale or unfilled block there. When the very first transfer
+// fails, the first packet accepted starts the stream and sets the counter
+// reference: no counter error may follow.
 struct DropCase {
     const char* name;
+    std::uint32_t index;  // the transfer that fails, from 0
     sim::Failure failure;
     QString message;
 };
@@ -311,9 +314,10 @@ TEST_P(RingDropTest, ASlotDroppingOutLeavesTheAcceptedPacketsInOrder)
     Stream s;
     s.masks = {0xFF, 0xFF, 0xFF, 0x7F};  // 32 words
     s.count = 12 * 8192 + 500;
-    unit.fail_transfer(2, GetParam().failure);
+    unit.fail_transfer(GetParam().index, GetParam().failure);
     run(s);
     EXPECT_EQ(occurrences(GetParam().message), 1) << Principale::pane_text.toStdString();
+    EXPECT_FALSE(Principale::erreur_compteur) << Principale::pane_text.toStdString();
     EXPECT_TRUE(Principale::fini);
     EXPECT_EQ(Principale::ntr, unit.bytes_sent());
     EXPECT_EQ(Principale::ntw, Principale::ntr);
@@ -327,10 +331,14 @@ TEST_P(RingDropTest, ASlotDroppingOutLeavesTheAcceptedPacketsInOrder)
 INSTANTIATE_TEST_SUITE_P(
     Failures, RingDropTest,
     testing::Values(
-        DropCase{"Error", sim::Failure::Error,
+        DropCase{"Error", 2, sim::Failure::Error,
                  QStringLiteral("Erreur lors du transfert du paquet 2 status 1\r\n")},
-        DropCase{"Stall", sim::Failure::Stall,
+        DropCase{"Stall", 2, sim::Failure::Stall,
                  QStringLiteral("Erreur lors du transfert du paquet 2 status 4\r\n")},
-        DropCase{"TimedOut", sim::Failure::TimedOut,
-                 QStringLiteral("TIMEOUT lors du transfert du paquet 2\r\n")}),
+        DropCase{"TimedOut", 2, sim::Failure::TimedOut,
+                 QStringLiteral("TIMEOUT lors du transfert du paquet 2\r\n")},
+        DropCase{"FirstErrs", 0, sim::Failure::Error,
+                 QStringLiteral("Erreur lors du transfert du paquet 0 status 1\r\n")},
+        DropCase{"FirstTimesOut", 0, sim::Failure::TimedOut,
+                 QStringLiteral("TIMEOUT lors du transfert du paquet 0\r\n")}),
     [](const testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
