@@ -66,9 +66,10 @@ float seconds_allowed(std::uint64_t usable, std::int32_t nb_voies, double freque
     return static_cast<float>(static_cast<double>(usable) / (4.0 * nb_voies * frequence));
 }
 
-bool disk_limit_reached(std::uint32_t num_pkt, std::uint32_t n_pkt)
+bool disk_limit_reached(std::uint32_t num_pkt, std::uint64_t usable)
 {
-    return static_cast<std::uint64_t>(num_pkt) + disk_margin_packets >= n_pkt;
+    // num_pkt + 16 >= usable / 1 MiB - 1, with nothing subtracted.
+    return static_cast<std::uint64_t>(num_pkt) + disk_margin_packets + 1 >= usable / packet_bytes;
 }
 
 std::int32_t elapsed_seconds(std::uint32_t start_tick, std::uint32_t now_tick)

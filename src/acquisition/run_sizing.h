@@ -57,8 +57,10 @@ std::uint64_t usable_gibibytes(std::uint64_t usable);
 float seconds_allowed(std::uint64_t usable, std::int32_t nb_voies, double frequence);
 
 // An open-ended recorded run stops once it is within 16 packets of its disk
-// limit (or past it: one event call may handle several packets).
-bool disk_limit_reached(std::uint32_t num_pkt, std::uint32_t n_pkt);
+// limit, usable / 1 MiB - 1 (or past it: one event call may handle several
+// packets). Worked from the usable space in 64 bits, so that a room under
+// 1 MiB, where the 32-bit packet limit wraps, stops the run at once too.
+bool disk_limit_reached(std::uint32_t num_pkt, std::uint64_t usable);
 
 // Elapsed whole seconds between two 32-bit millisecond ticks.
 std::int32_t elapsed_seconds(std::uint32_t start_tick, std::uint32_t now_tick);

@@ -59,7 +59,8 @@ void Principale::apply_automatic_stops()
         if (!stopped)
             button_Stop_Click();
     }
-    if (count == 0 && !stopped && run_sizing::disk_limit_reached(num_pkt, n_pkt))
+    // Without recording no disk is filled: only Stop or a fault ends the run.
+    if (count == 0 && record && !stopped && run_sizing::disk_limit_reached(num_pkt, run.usable_space))
         button_Stop_Click();
     // A unit that keeps streaming after Stop: its transfers are taken back.
     const std::uint32_t grace = static_cast<std::uint32_t>(std::max(run.base_timeout, 2000));

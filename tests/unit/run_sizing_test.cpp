@@ -104,17 +104,23 @@ TEST(RunSizing, UsableSpaceKeepsTheReserve)
 
 TEST(RunSizing, DiskLimitStopsOnceWithinSixteenPackets)
 {
-    EXPECT_FALSE(disk_limit_reached(0, 100));
-    EXPECT_FALSE(disk_limit_reached(83, 100));
-    EXPECT_TRUE(disk_limit_reached(84, 100));
+    // 101 MiB of room: a limit of 100 packets, the stop from packet 84 on.
+    const std::uint64_t room = 101 * packet_bytes;
+    EXPECT_FALSE(disk_limit_reached(0, room));
+    EXPECT_FALSE(disk_limit_reached(83, room));
+    EXPECT_TRUE(disk_limit_reached(84, room));
     // One event call may step over the exact packet.
-    EXPECT_TRUE(disk_limit_reached(86, 100));
-    // Below 16 packets of space the run stops at once instead of wrapping.
-    EXPECT_TRUE(disk_limit_reached(0, 4));
-    EXPECT_TRUE(disk_limit_reached(0, 16));
-    // Without recording the limit is unreachable in practice.
-    EXPECT_FALSE(disk_limit_reached(1000000, 4294967295u));
-    EXPECT_TRUE(disk_limit_reached(4294967295u, 4294967295u));
+    EXPECT_TRUE(disk_limit_reached(86, room));
+    // Room for 17 packets or less stops the run at once instead of wrapping,
+    // down to less than one packet, where the 32-bit limit is 4 294 967 295.
+    EXPECT_FALSE(disk_limit_reached(0, 18 * packet_bytes));
+    EXPECT_TRUE(disk_limit_reached(1, 18 * packet_bytes));
+    EXPECT_TRUE(disk_limit_reached(0, 17 * packet_bytes));
+    EXPECT_TRUE(disk_limit_reached(0, 5 * packet_bytes));
+    EXPECT_TRUE(disk_limit_reached(0, packet_bytes - 1));
+    EXPECT_TRUE(disk_limit_reached(0, 0));
+    // The last packet number does not wrap either.
+    EXPECT_TRUE(disk_limit_reached(4294967295u, room));
 }
 
 TEST(RunSizing, ElapsedSecondsTruncateAndSurviveTickWrap)

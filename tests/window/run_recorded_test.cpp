@@ -153,11 +153,12 @@ TEST_F(RunFixture, OpenEndedRunWithoutRecordingStopsOnStop)
 }
 
 // Open-ended recorded runs stop by themselves 16 packets before the disk
-// limit, and at once when there is less room than that.
+// limit, and at once when there is less room than that, including less
+// than one packet's (where the packet limit wraps).
 TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
 {
     // The space left after the reserve, in MiB.
-    const std::uint64_t cases[] = {5, 40};
+    const std::uint64_t cases[] = {5, 40, 0};
     testsupport::TestDialogs dialogs;
     sim::SimulatedUnit unit;
     Principale w;
@@ -172,7 +173,7 @@ TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
         dialogs.answers.push_back(data_path());
         w.button_Start->click();
 
-        EXPECT_EQ(w.n_pkt, usable_mib - 1);
+        EXPECT_EQ(w.n_pkt, static_cast<std::uint32_t>(usable_mib - 1));
         // Stopped once, by the program: the unit would stream on.
         EXPECT_EQ(Principale::pane_text.count(QStringLiteral("Stopped\r\n")), 1);
         EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
