@@ -11,8 +11,10 @@ QString comment_with_crlf(const QString& box_text)
     QString text = box_text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // The multi-line box separates paragraphs with U+2029 in some paths.
+    // The box's raw text separates paragraphs with U+2029, and lines broken
+    // with Shift+Enter with U+2028.
     text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }

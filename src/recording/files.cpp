@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -208,7 +209,8 @@ void Principale::close_comment_box()
 {
     set_button_look(button_Comment, QStringLiteral("Commentaires"), 15);
     groupBox_Comment->hide();
-    commentaire = padded_comment(comment_with_crlf(textBox_Comment->toPlainText()));
+    // The raw text: toPlainText() would turn no-break spaces into plain ones.
+    commentaire = padded_comment(comment_with_crlf(textBox_Comment->document()->toRawText()));
     const auto field = comment_field(commentaire);
     std::memcpy(header_file.texte_commentaire, field.data(), field.size());
     set_all_enabled(true);

@@ -23,6 +23,9 @@ TEST(Comment, LineBreaksCountAsCarriageReturnAndLineFeed)
     EXPECT_EQ(comment_with_crlf(QStringLiteral("a") + QChar(QChar::ParagraphSeparator) +
                                 QStringLiteral("b")),
               QStringLiteral("a\r\nb"));
+    EXPECT_EQ(comment_with_crlf(QStringLiteral("a") + QChar(QChar::LineSeparator) +
+                                QStringLiteral("b\rc")),
+              QStringLiteral("a\r\nb\r\nc"));
     // Two characters each, so the padding is four characters shorter.
     const QString padded = padded_comment(comment_with_crlf(QStringLiteral("x\ny\nz")));
     EXPECT_EQ(padded.size(), 1023);

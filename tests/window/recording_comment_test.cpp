@@ -95,20 +95,23 @@ TEST_F(CommentBox, OpeningAndClosingToggleThePanel)
 
 TEST_F(CommentBox, ClosedCommentGoesIntoBothFiles)
 {
-    enter_comment(QStringLiteral("Salle é\n5 € – Ω"));
+    // A no-break space, a paragraph break and a Shift+Enter line break.
+    const QString typed = QStringLiteral("Salle\u00A0é\n5 € –") + QChar(QChar::LineSeparator) +
+                          QStringLiteral("Ω");
+    enter_comment(typed);
     const auto [zv, log] = record_now();
     ASSERT_EQ(zv.size(), 2097);
 
     // Windows-1252 with CR LF, padded with spaces to 1023 bytes, then NUL.
-    const QByteArray text("Salle \xE9\r\n5 \x80 \x96 ?");
+    const QByteArray text("Salle\xA0\xE9\r\n5 \x80 \x96\r\n?");
     const QByteArray stored = zv.mid(1073);
     EXPECT_EQ(stored.left(text.size()), text);
     EXPECT_EQ(stored.mid(text.size(), 1023 - text.size()), QByteArray(1023 - text.size(), ' '));
     EXPECT_EQ(stored[1023], '\0');
 
     // The description ends with the comment in UTF-8, its padding kept.
-    const QByteArray utf8 = QStringLiteral("Salle é\r\n5 € – Ω").toUtf8();
-    const int padding = 1023 - (7 + 2 + 7);  // the line break counts two characters
+    const QByteArray utf8 = QStringLiteral("Salle\u00A0é\r\n5 € –\r\nΩ").toUtf8();
+    const int padding = 1023 - (7 + 2 + 5 + 2 + 1);  // a line break counts two characters
     EXPECT_TRUE(log.endsWith("[OPTIONNAL]\r\n" + utf8 + QByteArray(padding, ' ') + "\r\n"));
 }
 
