@@ -2,12 +2,14 @@
 // touches USB until asked; closing resets, releases and closes an open link
 // exactly once and leaves a closed one alone.
 #include "app/principale.h"
+#include "recording/header_record.h"
 #include "simulated_unit.h"
 #include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <memory>
@@ -36,6 +38,38 @@ TEST(AppLifecycle, StartUpEnablesOnlyInitAndTouchesNoUsb)
     EXPECT_EQ(unit.opens(), 0);
     EXPECT_TRUE(unit.requests().empty());
     EXPECT_TRUE(dialogs.alerts.empty());
+
+    // Before any comment the header's comment area is 1024 spaces; the
+    // channel flag areas are zeros.
+    const auto* record = reinterpret_cast<const unsigned char*>(&SonivarACQ32::header_file);
+    for (std::size_t i = 0; i < 2097; ++i) {
+        const bool comment = i >= 1073;
+        ASSERT_EQ(record[i], comment ? 0x20 : 0x00) << "byte " << i;
+    }
+}
+
+// Only mode 1 alerts, and only once the text is in the pane; any other mode
+// just appends the text as it stands.
+TEST(AppLifecycle, MessageRoutineAppendsAndAlertsOnlyInMode1)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit(false);
+    Principale w;
+    const QString texts[] = {QStringLiteral("un\r\n"), QStringLiteral("deux"),
+                             QStringLiteral("trois\r\n"), QStringLiteral("quatre\r\n")};
+    const int modes[] = {0, 2, -1, 1};
+    QString expected;
+    for (std::size_t i = 0; i < 4; ++i) {
+        Principale::call_verb(texts[i], modes[i]);
+        expected += texts[i];
+        EXPECT_EQ(Principale::pane_text, expected) << "mode " << modes[i];
+        EXPECT_EQ(dialogs.alerts.size(), modes[i] == 1 ? 1u : 0u) << "mode " << modes[i];
+    }
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, QStringLiteral("Erreur"));
+    EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("Alerte : quatre\r\n"));
+    EXPECT_EQ(dialogs.alerts[0].pane, expected);
+    EXPECT_EQ(w.textBox_Info->toPlainText(), QStringLiteral("un\ndeuxtrois\nquatre\n"));
 }
 
 enum class Ending { Close, Destroy, CloseThenDestroy };
