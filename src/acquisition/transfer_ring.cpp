@@ -29,6 +29,9 @@ namespace {
 // zero: a silent unit's samples are zero.
 constexpr unsigned char fill_byte = 0xA5;
 
+// libusb_dev_mem_alloc failed for this ring: no zero-copy memory here.
+bool zero_copy_refused = false;
+
 // Slot i has been submitted and its callback has not come yet.
 std::array<bool, nb_slots> pending{};
 
@@ -203,11 +206,16 @@ int Principale::usb_wait(int timeout_ms)
 void Principale::alloc_ring(unsigned int timeout)
 {
     callback = fn_callback;
+    zero_copy_refused = false;
     for (int i = 0; i < nb_slots; ++i) {
         transfert[i] = libusb_alloc_transfer(0);
         // Zero-copy usbfs memory when the system offers it, plain memory
-        // otherwise; each buffer is freed the way it came.
-        buffers[i] = libusb_dev_mem_alloc(handle, taille_paquet);
+        // otherwise; each buffer is freed the way it came. A system that
+        // refused it for one buffer is not asked again for the others of the ring
+        // (libusb logs every refusal).
+        buffers[i] = zero_copy_refused ? nullptr : libusb_dev_mem_alloc(handle, taille_paquet);
+        if (buffers[i] == nullptr)
+            zero_copy_refused = true;
         buffer_is_dev_mem[i] = buffers[i] != nullptr;
         if (buffers[i] == nullptr)
             buffers[i] = new (std::nothrow) unsigned char[taille_paquet];

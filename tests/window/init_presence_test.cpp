@@ -179,3 +179,22 @@ INSTANTIATE_TEST_SUITE_P(
         Failing{"OneByteShort", [](sim::SimulatedUnit& u) { u.set_length_error(-1); }},
         Failing{"OneByteOver", [](sim::SimulatedUnit& u) { u.set_length_error(1); }}),
     [](const testing::TestParamInfo<Failing>& info) { return std::string(info.param.name); });
+
+// The cable pulled and plugged back between two Inits: the second Init
+// reopens the unit and passes its presence test again.
+TEST(InitReplug, InitAfterTheCableCameBackFindsTheUnitAgain)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.button_Init->click();
+    ASSERT_EQ(Principale::pane_text.count(detecte), 1);
+    unit.detach();
+    unit.attach();
+    w.button_Init->click();
+
+    EXPECT_EQ(Principale::pane_text.count(detecte), 2);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_TRUE(w.initialisation_FX3);
+    expect_ring_freed();
+}
