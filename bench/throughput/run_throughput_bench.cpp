@@ -261,7 +261,7 @@ int main(int argc, char** argv)
     const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     QApplication app(argc, argv);
     FixedDialogs dialogs;
-    SonivarACQ32::platform::set_dialogs(&dialogs);
+    SonivarACQ32::platform::dialogs_seam().install(&dialogs);
     sim::SimulatedUnit unit;
     Principale w;
     w.button_Init->click();
@@ -283,6 +283,6 @@ int main(int argc, char** argv)
     paced_run(w, "paced, 2 channels at 2 kHz", false);
 
     trigger_wait(w);
-    SonivarACQ32::platform::set_dialogs(nullptr);
+    SonivarACQ32::platform::dialogs_seam().restore();
     return 0;
 }

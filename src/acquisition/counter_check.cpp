@@ -2,12 +2,14 @@
 
 namespace SonivarACQ32::counter {
 
+using stream::packet_words;
+
 std::int32_t increment_position(std::int32_t nb_voies)
 {
     if (nb_voies <= 0)
         return 0;
     const auto n = static_cast<std::uint32_t>(nb_voies);
-    return static_cast<std::int32_t>((n - words_per_packet % n) % n);
+    return static_cast<std::int32_t>((n - packet_words % n) % n);
 }
 
 std::int32_t increment_compteur(std::int32_t nb_voies)
@@ -16,7 +18,7 @@ std::int32_t increment_compteur(std::int32_t nb_voies)
         return 0;
     const auto n = static_cast<std::uint32_t>(nb_voies);
     const auto step = static_cast<std::uint32_t>(increment_position(nb_voies));
-    return static_cast<std::int32_t>((step + words_per_packet) / n);
+    return static_cast<std::int32_t>((step + packet_words) / n);
 }
 
 Checkpoint next_checkpoint(const Checkpoint& previous, std::int32_t nb_voies,
@@ -42,13 +44,6 @@ bool packet_is_checked(std::uint32_t len, std::int32_t nb_voies, bool compteur,
     if (erreur_compteur || !compteur || nb_voies <= 0)
         return false;
     return static_cast<std::uint64_t>(len) > 16u * static_cast<std::uint64_t>(nb_voies);
-}
-
-std::uint32_t word_at(const unsigned char* packet, std::uint32_t index)
-{
-    const unsigned char* b = packet + std::size_t{index} * 4;
-    return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
-           std::uint32_t{b[3]} << 24;
 }
 
 } // namespace SonivarACQ32::counter

@@ -5,12 +5,12 @@
 // words long and not aligned on frames, so that word moves from packet to
 // packet by a fixed step, and the counter it holds grows by a fixed number
 // of frames (one fewer when the position wraps back to an earlier word).
+#include "acquisition/stream_format.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace SonivarACQ32::counter {
-
-constexpr std::uint32_t words_per_packet = 262144;  // one full 1 MiB transfer
 
 // How far the first frame start moves from one full packet to the next:
 // (nb_voies - 262144 mod nb_voies) mod nb_voies; 0 for nb_voies <= 0.
@@ -34,8 +34,5 @@ Checkpoint next_checkpoint(const Checkpoint& previous, std::int32_t nb_voies,
 // channel on, and when it holds more than four frames (len > 16 x nb_voies).
 bool packet_is_checked(std::uint32_t len, std::int32_t nb_voies, bool compteur,
                        bool erreur_compteur);
-
-// Word `index` of a packet, little-endian, read without alignment concerns.
-std::uint32_t word_at(const unsigned char* packet, std::uint32_t index);
 
 } // namespace SonivarACQ32::counter

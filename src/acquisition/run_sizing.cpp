@@ -4,14 +4,6 @@
 
 namespace SonivarACQ32::run_sizing {
 
-std::uint8_t trigger_byte(StartSource source, TriggerMode mode)
-{
-    const auto base = static_cast<std::uint8_t>(source);
-    if (source == StartSource::Soft)
-        return base;
-    return static_cast<std::uint8_t>(base + 64 * static_cast<int>(mode));
-}
-
 std::uint64_t requested_bytes(std::int32_t nb_voies, std::uint32_t count)
 {
     return 4ULL * static_cast<std::uint64_t>(nb_voies) * count;
@@ -92,12 +84,5 @@ float recorded_duration(std::uint32_t nb_ech, double frequence)
 }
 
 double mebibytes(std::uint64_t ntr) { return static_cast<double>(ntr / 1024) / 1024.0; }
-
-Totals totals_kind(bool record, std::uint32_t count)
-{
-    if (record)
-        return count != 0 ? Totals::RecordedDefined : Totals::RecordedOpen;
-    return count != 0 ? Totals::UnrecordedDefined : Totals::UnrecordedOpen;
-}
 
 } // namespace SonivarACQ32::run_sizing

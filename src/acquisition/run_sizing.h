@@ -2,25 +2,19 @@
 // Sizing of an acquisition run: what the unit is asked for, how many 1 MiB
 // packets that makes, how long a transfer may wait, and how much of the disk
 // a recording may use. Plain arithmetic, no window and no USB.
+#include "acquisition/stream_format.h"
+
 #include <cstdint>
 #include <optional>
 
 namespace SonivarACQ32::run_sizing {
 
-constexpr std::uint64_t packet_bytes = 1048576;       // one bulk transfer
-constexpr std::uint32_t packet_words = 262144;        // its 32-bit words
+using stream::packet_bytes;
+using stream::packet_words;
 constexpr std::uint64_t disk_reserve = 1000000000;    // left free on the disk
 constexpr std::int32_t trigger_extra_ms = 30000;      // added while a trigger is awaited
 constexpr std::uint32_t trigger_wait_ms = 30000;      // longest trigger wait
 constexpr std::uint32_t disk_margin_packets = 16;     // open-ended runs stop this early
-
-// Where the start comes from, and on which condition of the external input.
-enum class StartSource { Soft = 0, Trig1 = 1, Trig2 = 2 };
-enum class TriggerMode { RisingEdge = 0, FallingEdge = 1, High = 2, Low = 3 };
-
-// Second data byte of the start command: the source, plus the condition in
-// the two high bits for an external input.
-std::uint8_t trigger_byte(StartSource source, TriggerMode mode);
 
 // Bytes the unit sends for `count` frames of `nb_voies` words.
 std::uint64_t requested_bytes(std::int32_t nb_voies, std::uint32_t count);
@@ -71,9 +65,5 @@ float recorded_duration(std::uint32_t nb_ech, double frequence);
 
 // MiB received, as the final report shows it.
 double mebibytes(std::uint64_t ntr);
-
-// Which totals line the advanced mode shows at the end of a run.
-enum class Totals { RecordedDefined, RecordedOpen, UnrecordedDefined, UnrecordedOpen };
-Totals totals_kind(bool record, std::uint32_t count);
 
 } // namespace SonivarACQ32::run_sizing

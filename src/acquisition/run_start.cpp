@@ -1,7 +1,9 @@
 // Start of a run: the checks that can refuse it, the settings sent to the
 // unit, the sizing of the run, and the eight transfers queued before the
 // start command.
+#include "acquisition/counter_check.h"
 #include "acquisition/run_sizing.h"
+#include "acquisition/start_trigger.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/free_space.h"
@@ -15,10 +17,6 @@
 #include <QRadioButton>
 
 namespace SonivarACQ32 {
-
-namespace {
-void info(const QString& text) { Principale::call_verb(text, 0); }
-} // namespace
 
 bool Principale::prepare_run()
 {
@@ -36,10 +34,8 @@ bool Principale::prepare_run()
         call_verb(QStringLiteral("Pas de voie choisie !\r\n"), 1);
         return false;
     }
-    increment_position = (nb_voies - static_cast<std::int32_t>(run_sizing::packet_words) % nb_voies)
-                         % nb_voies;
-    increment_compteur =
-        (increment_position + static_cast<std::int32_t>(run_sizing::packet_words)) / nb_voies;
+    increment_position = counter::increment_position(nb_voies);
+    increment_compteur = counter::increment_compteur(nb_voies);
     info(QStringLiteral("\r\nNb_voies (micros+compteur) : %1\r\n").arg(fmt::G(nb_voies)));
     if (list_top_index() != num_freq)
         listBox_Freq_Click();
@@ -98,8 +94,8 @@ bool Principale::check_disk_space()
 
 std::uint8_t Principale::start_trigger_byte() const
 {
-    using run_sizing::StartSource;
-    using run_sizing::TriggerMode;
+    using start_trigger::StartSource;
+    using start_trigger::TriggerMode;
     StartSource source = StartSource::Soft;
     if (radioButton_Start_Trig1->isChecked())
         source = StartSource::Trig1;
@@ -112,15 +108,13 @@ std::uint8_t Principale::start_trigger_byte() const
         mode = TriggerMode::High;
     else if (radioButton_Start_EB->isChecked())
         mode = TriggerMode::Low;
-    return run_sizing::trigger_byte(source, mode);
+    return start_trigger::trigger_byte(source, mode);
 }
 
 void Principale::size_run()
 {
-    set_all_enabled(false);
-    enabled[10] = true;
     stopped = false;
-    enable();
+    enable_only(sw::stop);
     if (checkBox_Definie->isChecked()) {
         progressBar_Progress->setValue(0);
         const run_sizing::PacketPlan plan = run_sizing::plan_packets(run.requested_bytes);
@@ -128,16 +122,16 @@ void Principale::size_run()
         const QString total = fmt::N(static_cast<double>(run.requested_bytes), 0);
         if (test && plan.remainder != 0)
             info(QStringLiteral("%1 octets, soit %2 paquets de %3 octets et un paquet de %4 octets\r\n")
-                     .arg(total, fmt::N(n_pkt - 1.0, 0), fmt::N(taille_paquet, 0),
+                     .arg(total, fmt::N(n_pkt - 1.0, 0), fmt::N(stream::packet_bytes, 0),
                           fmt::N(static_cast<double>(plan.remainder), 0)));
         else if (test)
             info(QStringLiteral("%1 octets, soit %2 paquets de %3 octets\r\n")
-                     .arg(total, fmt::N(n_pkt, 0), fmt::N(taille_paquet, 0)));
+                     .arg(total, fmt::N(n_pkt, 0), fmt::N(stream::packet_bytes, 0)));
         progressBar_Progress->setMaximum(static_cast<int>(n_pkt));
     } else {
         if (test)
             info(QStringLiteral("Nombre d'échantillons non fixé ; paquets de %1 octets\r\n")
-                     .arg(fmt::N(taille_paquet, 0)));
+                     .arg(fmt::N(stream::packet_bytes, 0)));
         n_pkt = run_sizing::open_ended_packets(run.usable_space);
         label_Duree_Ecoulee->setText(QStringLiteral("Durée écoulée : 0 s"));
     }

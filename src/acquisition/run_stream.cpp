@@ -2,6 +2,7 @@
 // completions, the automatic stops, and the end of the run with its totals
 // and the closing of the recording.
 #include "acquisition/run_sizing.h"
+#include "acquisition/run_totals.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
@@ -19,8 +20,6 @@
 namespace SonivarACQ32 {
 
 namespace {
-
-void info(const QString& text) { Principale::call_verb(text, 0); }
 
 // Longest wait for USB events in one pass: the window stays responsive
 // however long a transfer takes to fill (65 s at 2 channels and 2 kHz).
@@ -78,7 +77,7 @@ bool Principale::run_loop_should_end()
         return true;
     // Every transfer has dropped out (time-outs, errors, unplug): nothing
     // will complete any more.
-    if (in_flight == 0) {
+    if (ring.in_flight() == 0) {
         run.ring_dropped = true;
         info(QStringLiteral("\r\nPlus aucun transfert en cours : fin de l'acquisition\r\n"));
         return true;
@@ -109,12 +108,12 @@ void Principale::run_loop()
 
 void Principale::report_totals(std::uint32_t end_tick)
 {
-    using run_sizing::Totals;
+    using run_totals::Totals;
     const QString requested = fmt::N(static_cast<double>(run.requested_bytes), 0);
     const QString received = fmt::N(static_cast<double>(ntr), 0);
     const QString written = fmt::N(static_cast<double>(ntw), 0);
     if (test) {
-        switch (run_sizing::totals_kind(record, count)) {
+        switch (run_totals::totals_kind(record, count)) {
         case Totals::RecordedDefined:
             info(QStringLiteral("\r\nTransfert total : %1 octets demandés,  %2 octets acquis, "
                                 "%3 octets écrits\r\n").arg(requested, received, written));
@@ -157,9 +156,7 @@ void Principale::end_of_run()
     report_totals(end_tick);
     stopped = false;
     fini = false;
-    set_all_enabled(true);
-    enabled[10] = false;
-    enable();
+    enable_all_but(sw::stop);
     button_Start->show();
     affiche_cases(false);
     button_Stop->hide();

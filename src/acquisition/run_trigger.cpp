@@ -17,10 +17,6 @@
 
 namespace SonivarACQ32 {
 
-namespace {
-void info(const QString& text) { Principale::call_verb(text, 0); }
-} // namespace
-
 bool Principale::trigger_seen() const
 {
     if (ntr > 0)
@@ -49,7 +45,7 @@ bool Principale::wait_for_trigger()
         usb_wait(0);
         if (trigger_seen()) {
             run.waiting = false;
-        } else if (in_flight == 0 && !aborted) {
+        } else if (ring.in_flight() == 0 && !aborted) {
             // Every transfer has failed (unit unplugged): no trigger can
             // show any more.
             info(QStringLiteral("Plus aucun transfert en cours : attente abandonnée\r\n"));
@@ -88,13 +84,13 @@ void Principale::abort_before_trigger()
     // The ring is over only once every submitted transfer has called back.
     // A transfer that completed with data at the moment of the abort has
     // been resubmitted: it is cancelled again on the next pass.
-    while (in_flight > 0) {
+    while (ring.in_flight() > 0) {
         platform::sleep(1);
         if (usb_wait(50) != 0) {
             info(QStringLiteral("ERREUR \r\n"));
             break;
         }
-        if (in_flight > 0)
+        if (ring.in_flight() > 0)
             cancel_all_transfers(false);
     }
     if (record)
@@ -104,9 +100,7 @@ void Principale::abort_before_trigger()
     run.waiting = false;
     fini = false;
     stopped = false;
-    set_all_enabled(true);
-    enabled[10] = false;
-    enable();
+    enable_all_but(sw::stop);
 }
 
 } // namespace SonivarACQ32

@@ -17,6 +17,7 @@
 #include "app/principale.h"
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -29,20 +30,6 @@ namespace {
 // zero: a silent unit's samples are zero.
 constexpr unsigned char fill_byte = 0xA5;
 
-// libusb_dev_mem_alloc failed for this ring: no zero-copy memory here.
-bool zero_copy_refused = false;
-
-// Slot i has been submitted and its callback has not come yet.
-std::array<bool, nb_slots> pending{};
-
-// The counter reference of this ring is set. It comes from the first packet
-// checked, not from completion 0: when the first transfer fails, the stream
-// starts in the next one, and a reference left over from an earlier ring
-// would report a counter error that is not there.
-bool reference_taken = false;
-
-void say(const QString& text) { Principale::call_verb(text, 0); }
-
 int stopped_slots()
 {
     int n = 0;
@@ -51,13 +38,14 @@ int stopped_slots()
     return n;
 }
 
-bool submit(int slot)
+// Every submission goes through here, the first of a ring and each
+// resubmission alike; returns libusb's result.
+int submit(int slot)
 {
-    if (libusb_submit_transfer(Principale::transfert[slot]) != 0)
-        return false;
-    pending[slot] = true;
-    ++Principale::in_flight;
-    return true;
+    const int r = libusb_submit_transfer(Principale::transfert[slot]);
+    if (r == 0)
+        Principale::ring.pending[slot] = true;
+    return r;
 }
 
 // The counter word of a packet that is checked: the first packet of the
@@ -65,10 +53,10 @@ bool submit(int slot)
 void check_counter(const unsigned char* data)
 {
     using P = Principale;
-    if (!reference_taken) {
-        reference_taken = true;
+    if (!P::ring.reference_taken) {
+        P::ring.reference_taken = true;
         P::position_compteur = 0;
-        P::val_compteur = static_cast<std::int32_t>(counter::word_at(data, 0));
+        P::val_compteur = static_cast<std::int32_t>(stream::word_at(data, 0));
         return;
     }
     const counter::Checkpoint next = counter::next_checkpoint(
@@ -76,8 +64,8 @@ void check_counter(const unsigned char* data)
         P::increment_compteur);
     P::val_compteur = next.expected;
     P::position_compteur = next.position;
-    if (counter::word_at(data, next.position) != static_cast<std::uint32_t>(next.expected)) {
-        say(QStringLiteral("\r\nErreur sur le compteur paquet : %1\r\n")
+    if (stream::word_at(data, next.position) != static_cast<std::uint32_t>(next.expected)) {
+        info(QStringLiteral("\r\nErreur sur le compteur paquet : %1\r\n")
                  .arg(fmt::N(P::num_pkt, 0)));
         P::erreur_compteur = true;
     }
@@ -104,7 +92,7 @@ void stop_ring(int s, std::uint32_t len)
 {
     using P = Principale;
     if (len != 0 && P::test)
-        say(QStringLiteral("   fin en cours \r\n"));
+        info(QStringLiteral("   fin en cours \r\n"));
     P::transf_arret[s] = true;
     for (int i = 0; i < nb_slots; ++i) {
         if (P::transf_arret[i])
@@ -112,33 +100,30 @@ void stop_ring(int s, std::uint32_t len)
         const int r = P::transfert[i] != nullptr ? libusb_cancel_transfer(P::transfert[i])
                                                  : LIBUSB_ERROR_NOT_FOUND;
         if (P::test)
-            say(QStringLiteral("Arrêt du transfert %1 retour %2 \r\n")
+            info(QStringLiteral("Arrêt du transfert %1 retour %2 \r\n")
                      .arg(fmt::G(i), fmt::G(r)));
         P::transf_arret[i] = true;
     }
 }
 
-void on_completed(int s, libusb_transfer* t)
+void on_completed(int s, const libusb_transfer* t)
 {
     using P = Principale;
     const auto len = static_cast<std::uint32_t>(t->actual_length);
     P::a_ecrire[s] = len;
-    if (len != taille_paquet && P::test)
-        say(QStringLiteral(" - %1 octets de moins qu'un paquet\r\n")
-                 .arg(fmt::N(taille_paquet - len, 0)));
+    if (len != stream::packet_bytes && P::test)
+        info(QStringLiteral(" - %1 octets de moins qu'un paquet\r\n")
+                 .arg(fmt::N(stream::packet_bytes - len, 0)));
     if (!P::transf_arret[s])
         accept_packet(s, len);
-    if (len < taille_paquet)
+    if (len < stream::packet_bytes)
         stop_ring(s, len);
     if (P::transf_arret[s])
         return;
-    const int r = libusb_submit_transfer(t);
-    if (r == 0) {
-        pending[s] = true;
-        ++P::in_flight;
+    const int r = submit(s);
+    if (r == 0)
         return;
-    }
-    say(QStringLiteral("Erreur lancement transfert du paquet %1, retour = %2\r\n")
+    info(QStringLiteral("Erreur lancement transfert du paquet %1, retour = %2\r\n")
              .arg(fmt::N(P::num_pkt + 8.0, 0), fmt::N(r, 0)));
 }
 
@@ -151,10 +136,10 @@ void on_cancelled(int s)
         P::fini = true;
     if (!P::test)
         return;
-    say(QStringLiteral(" status == LIBUSB_TRANSFER_CANCELLED -> Tâche %1 annulée, test_fini : %2 \r\n")
+    info(QStringLiteral(" status == LIBUSB_TRANSFER_CANCELLED -> Tâche %1 annulée, test_fini : %2 \r\n")
              .arg(fmt::G(s), fmt::N(count, 0)));
     if (P::fini)
-        say(QStringLiteral("   fini\r\n"));
+        info(QStringLiteral("   fini\r\n"));
 }
 
 // Time-out, error, stall, lost device, overflow: the data is not accepted
@@ -165,10 +150,10 @@ void on_failed(libusb_transfer* t)
     if (t->status == LIBUSB_TRANSFER_TIMED_OUT) {
         P::err_timeout = true;
         if (!P::test_init)
-            say(QStringLiteral("TIMEOUT lors du transfert du paquet %1\r\n")
+            info(QStringLiteral("TIMEOUT lors du transfert du paquet %1\r\n")
                      .arg(fmt::N(P::num_pkt, 0)));
     } else {
-        say(QStringLiteral("Erreur lors du transfert du paquet %1 status %2\r\n")
+        info(QStringLiteral("Erreur lors du transfert du paquet %1 status %2\r\n")
                  .arg(fmt::N(P::num_pkt, 0), fmt::G(static_cast<int>(t->status))));
     }
     libusb_cancel_transfer(t);
@@ -179,12 +164,10 @@ void on_failed(libusb_transfer* t)
 void LIBUSB_CALL Principale::fn_callback(libusb_transfer* transfer)
 {
     const int s = slot_of(transfer);
-    if (s >= 0 && pending[s]) {
-        pending[s] = false;
-        --in_flight;
-    }
+    if (s >= 0)
+        ring.pending[s] = false;
     if (test)
-        say(QStringLiteral(" %1 ").arg(fmt::G(num_pkt)));
+        info(QStringLiteral(" %1 ").arg(fmt::G(num_pkt)));
     if (s >= 0) {
         switch (transfer->status) {
         case LIBUSB_TRANSFER_CANCELLED: on_cancelled(s); break;
@@ -206,25 +189,26 @@ int Principale::usb_wait(int timeout_ms)
 void Principale::alloc_ring(unsigned int timeout)
 {
     callback = fn_callback;
-    zero_copy_refused = false;
+    ring.zero_copy_refused = false;
     for (int i = 0; i < nb_slots; ++i) {
         transfert[i] = libusb_alloc_transfer(0);
         // Zero-copy usbfs memory when the system offers it, plain memory
         // otherwise; each buffer is freed the way it came. A system that
         // refused it for one buffer is not asked again for the others of the ring
         // (libusb logs every refusal).
-        buffers[i] = zero_copy_refused ? nullptr : libusb_dev_mem_alloc(handle, taille_paquet);
+        buffers[i] = ring.zero_copy_refused ? nullptr
+                                            : libusb_dev_mem_alloc(handle, stream::packet_bytes);
         if (buffers[i] == nullptr)
-            zero_copy_refused = true;
+            ring.zero_copy_refused = true;
         buffer_is_dev_mem[i] = buffers[i] != nullptr;
         if (buffers[i] == nullptr)
-            buffers[i] = new (std::nothrow) unsigned char[taille_paquet];
+            buffers[i] = new (std::nothrow) unsigned char[stream::packet_bytes];
         if (buffers[i] != nullptr)
-            std::memset(buffers[i], fill_byte, taille_paquet);
+            std::memset(buffers[i], fill_byte, stream::packet_bytes);
         transf_arret[i] = false;
         if (transfert[i] != nullptr && buffers[i] != nullptr)
             libusb_fill_bulk_transfer(transfert[i], handle, endpoint_data, buffers[i],
-                                      static_cast<int>(taille_paquet), callback, nullptr,
+                                      static_cast<int>(stream::packet_bytes), callback, nullptr,
                                       timeout);
     }
 }
@@ -236,11 +220,11 @@ void Principale::submit_ring()
     ntw = 0;
     fini = false;
     write_failed = false;
-    reference_taken = false;
+    ring.reference_taken = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;
         const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;
-        if (!ready || !submit(i))
+        if (!ready || submit(i) != 0)
             call_verb(QStringLiteral("Erreur lancement transfert du paquet %1\r\n").arg(fmt::G(i)),
                       0);
     }
@@ -261,27 +245,32 @@ void Principale::drain_and_free_ring()
     // allocated rather than freed under it.
     transf_arret.fill(true);
     for (int i = 0; i < nb_slots; ++i)
-        if (pending[i])
+        if (ring.pending[i])
             libusb_cancel_transfer(transfert[i]);
     int failures = 0;
-    while (in_flight > 0 && failures < 100) {
+    while (ring.in_flight() > 0 && failures < 100) {
         if (usb_wait(100) < 0) {
             ++failures;
             platform::sleep(1);
         }
     }
     for (int i = 0; i < nb_slots; ++i) {
-        if (pending[i])
+        if (ring.pending[i])
             continue;
         libusb_free_transfer(transfert[i]);
         if (buffer_is_dev_mem[i])
-            libusb_dev_mem_free(handle, buffers[i], taille_paquet);
+            libusb_dev_mem_free(handle, buffers[i], stream::packet_bytes);
         else
             delete[] buffers[i];
         transfert[i] = nullptr;
         buffers[i] = nullptr;
         buffer_is_dev_mem[i] = false;
     }
+}
+
+int Principale::RingState::in_flight() const
+{
+    return static_cast<int>(std::count(pending.begin(), pending.end(), true));
 }
 
 int Principale::slot_of(const libusb_transfer* transfer)

@@ -75,17 +75,35 @@ void Principale::InitializeComponent()
 
 void Principale::enable()
 {
-    const std::pair<int, QWidget*> governed[] = {
-        {0, button_Init},      {1, panel_Init},     {2, panel_Duree},        {2, checkBox_Definie},
-        {3, checkBox_Compteur}, {4, groupBox_Data_Type}, {5, checkBox_Record}, {6, button_Fichier},
-        {6, button_Comment},   {7, groupBox_Micros}, {8, checkBox_Test},      {8, groupBox_Test},
-        {9, button_Start},     {9, panel_Start},    {10, button_Stop},       {11, textBox_Info},
+    const std::pair<std::size_t, QWidget*> governed[] = {
+        {sw::init, button_Init},         {sw::init_panel, panel_Init},
+        {sw::duration, panel_Duree},     {sw::duration, checkBox_Definie},
+        {sw::counter, checkBox_Compteur}, {sw::data_type, groupBox_Data_Type},
+        {sw::record, checkBox_Record},   {sw::file, button_Fichier},
+        {sw::file, button_Comment},      {sw::micros, groupBox_Micros},
+        {sw::advanced, checkBox_Test},   {sw::advanced, groupBox_Test},
+        {sw::start, button_Start},       {sw::start, panel_Start},
+        {sw::stop, button_Stop},         {sw::information, textBox_Info},
     };
     for (auto [index, control] : governed)
-        control->setEnabled(enabled[static_cast<std::size_t>(index)]);
+        control->setEnabled(enabled[index]);
 }
 
 void Principale::set_all_enabled(bool value) { enabled.fill(value); }
+
+void Principale::enable_only(std::size_t on)
+{
+    set_all_enabled(false);
+    enabled[on] = true;
+    enable();
+}
+
+void Principale::enable_all_but(std::size_t off)
+{
+    set_all_enabled(true);
+    enabled[off] = false;
+    enable();
+}
 
 void Principale::checkBox_Test_CheckedChanged()
 {

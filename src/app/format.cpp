@@ -1,18 +1,14 @@
 #include "app/format.h"
 
 #include <cmath>
-#include <optional>
 
 namespace SonivarACQ32::fmt {
-namespace {
-std::optional<QLocale> pinned_locale;
+
+platform::Seam<LocaleSource>& locale_seam()
+{
+    static platform::Seam<LocaleSource> seam(&QLocale::system);
+    return seam;
 }
-
-QLocale locale() { return pinned_locale ? *pinned_locale : QLocale::system(); }
-
-void set_locale(const QLocale& pinned) { pinned_locale = pinned; }
-
-void reset_locale() { pinned_locale.reset(); }
 
 QString N(double value, int decimals)
 {

@@ -2,6 +2,8 @@
 // Number formats of the operator's messages and of the description file, in
 // the operator's regional settings: N (grouped, fixed decimals), G (general:
 // plain digits for whole numbers) and D (zero-padded integers).
+#include "platform/seam.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -9,10 +11,11 @@
 
 namespace SonivarACQ32::fmt {
 
-// The regional settings in force: the system's unless a test pinned others.
-QLocale locale();
-void set_locale(const QLocale& pinned);
-void reset_locale();
+// The regional settings in force: the system's unless a test installed a
+// source of others.
+using LocaleSource = QLocale (*)();
+platform::Seam<LocaleSource>& locale_seam();
+inline QLocale locale() { return locale_seam().get()(); }
 
 // {0:N<decimals>}: group separators and exactly `decimals` decimals.
 QString N(double value, int decimals);

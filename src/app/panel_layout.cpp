@@ -4,8 +4,8 @@
 // (comment box, comment button, progress).
 #include "app/panel_layout.h"
 
-#include "app/panel_comment_limit.h"
 #include "app/principale.h"
+#include "recording/comment_limit.h"
 
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
@@ -169,6 +169,19 @@ QFont gothic(int points, bool bold)
     return font;
 }
 
+namespace {
+
+// A group box of the panel with its bold 14-point title.
+QGroupBox* titled_group(QWidget* parent, const char* name, QRect geometry, const QString& title)
+{
+    auto* group = create<QGroupBox>(parent, name, geometry);
+    group->setTitle(title);
+    group->setFont(gothic(14, true));
+    return group;
+}
+
+} // namespace
+
 void build_window(Principale& w)
 {
     w.setObjectName(QStringLiteral("Principale"));
@@ -279,10 +292,9 @@ void build_recording(Principale& w)
 
 void build_advanced_group(Principale& w)
 {
-    QGroupBox* group = create<QGroupBox>(&w, "groupBox_Test", QRect(left_x, 374, 368, 295));
+    QGroupBox* group = titled_group(&w, "groupBox_Test", QRect(left_x, 374, 368, 295),
+                                    QStringLiteral("Mode avancé"));
     w.groupBox_Test = group;
-    group->setTitle(QStringLiteral("Mode avancé"));
-    group->setFont(gothic(14, true));
     group->hide();
     const QFont face = gothic(12, true);
     auto reset = [&](const char* name, QPoint at, const QString& text) {
@@ -324,10 +336,9 @@ void build_advanced_group(Principale& w)
 
 void build_micros_group(Principale& w)
 {
-    QGroupBox* group = create<QGroupBox>(&w, "groupBox_Micros", QRect(middle_x, 8, 282, 246));
+    QGroupBox* group = titled_group(&w, "groupBox_Micros", QRect(middle_x, 8, 282, 246),
+                                    QStringLiteral("Micros"));
     w.groupBox_Micros = group;
-    group->setTitle(QStringLiteral("Micros"));
-    group->setFont(gothic(14, true));
 
     // Only the word shows: the beam headings cover the numbers that follow.
     w.label_Faisceaux = create<QLabel>(group, "label_Faisceaux", QRect(8, 26, 72, 16),
@@ -362,10 +373,9 @@ void build_micros_group(Principale& w)
 
 void build_right_column(Principale& w)
 {
-    QGroupBox* group = create<QGroupBox>(&w, "groupBox_Comment", QRect(right_x, 8, 368, 188));
+    QGroupBox* group = titled_group(&w, "groupBox_Comment", QRect(right_x, 8, 368, 188),
+                                    QStringLiteral("Commentaire (1024 car. max)"));
     w.groupBox_Comment = group;
-    group->setTitle(QStringLiteral("Commentaire (1024 car. max)"));
-    group->setFont(gothic(14, true));
     group->hide();
     w.textBox_Comment = create<QPlainTextEdit>(group, "textBox_Comment", QRect(8, 32, 352, 148));
     w.textBox_Comment->setFont(gothic(12, false));

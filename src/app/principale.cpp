@@ -18,7 +18,7 @@ const std::array<std::int32_t, 17> Principale::FREQ = {
     10, 11, 12, 13, 14, 15, 16, 20, 25, 40, 50, 80, 100, 125, 160, 200, 250};
 const std::array<std::int32_t, 17> Principale::DELAY = {
     10, 9, 9, 9, 9, 9, 9, 8, 8, 7, 7, 7, 7, 7, 7, 7, 7};
-std::array<bool, 12> Principale::enabled{};
+std::array<bool, sw::count> Principale::enabled{};
 QPlainTextEdit* Principale::txtBox_Info = nullptr;
 QString Principale::pane_text;
 bool Principale::test = false;
@@ -44,7 +44,7 @@ std::FILE* Principale::Filep = nullptr;
 std::uint32_t Principale::num_pkt = 0;
 std::uint64_t Principale::ntr = 0;
 std::uint64_t Principale::ntw = 0;
-int Principale::in_flight = 0;
+Principale::RingState Principale::ring;
 bool Principale::write_failed = false;
 
 // ------------------------------------------------------------- start-up
@@ -74,9 +74,7 @@ Principale::Principale()
 
     init_colorbar();
 
-    set_all_enabled(false);
-    enabled[0] = true;
-    enable();
+    enable_only(sw::init);
 }
 
 Principale::~Principale()

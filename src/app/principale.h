@@ -6,6 +6,8 @@
 // Everything is public: the tests drive the window as an operator would and
 // read its state. Class-wide (static) fields are those the transfer
 // completion routine reaches, since libusb calls it with the transfer alone.
+#include "app/switches.h"
+
 #include <libusb.h>
 
 #include <QFile>
@@ -32,7 +34,6 @@ class QRadioButton;
 namespace SonivarACQ32 {
 
 constexpr int nb_slots = 8;                    // transfers kept queued
-constexpr std::uint32_t taille_paquet = 1048576; // bytes per bulk transfer
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
 
 class Principale : public QWidget {
@@ -54,6 +55,8 @@ public:
     void InitializeComponent();
     void enable();
     void set_all_enabled(bool value);  // sets the twelve switches as a block
+    void enable_only(std::size_t on);     // every switch off but `on`, then applied
+    void enable_all_but(std::size_t off); // every switch on but `off`, then applied
     void checkBox_Test_CheckedChanged();
     void checkBox_Definie_CheckedChanged();
     void radioButton_Start_Soft_CheckedChanged();
@@ -62,7 +65,7 @@ public:
 
     static const std::array<std::int32_t, 17> FREQ;
     static const std::array<std::int32_t, 17> DELAY;
-    static std::array<bool, 12> enabled;
+    static std::array<bool, sw::count> enabled;  // indexed by the names of app/switches.h
     static QPlainTextEdit* txtBox_Info;
     static QString pane_text;  // everything call_verb appended, "\r\n" kept
     static bool test;        // advanced mode
@@ -216,7 +219,21 @@ public:
     static std::uint32_t num_pkt;
     static std::uint64_t ntr;
     static std::uint64_t ntw;
-    static int in_flight;            // transfers submitted whose callback has not come
+    // What the ring keeps between completions, beside the slots above.
+    struct RingState {
+        // Slot i has been submitted and its callback has not come yet.
+        std::array<bool, nb_slots> pending{};
+        // libusb_dev_mem_alloc failed for this ring: no zero-copy memory here.
+        bool zero_copy_refused = false;
+        // The counter reference of this ring is set. It comes from the first
+        // packet checked, not from completion 0: when the first transfer
+        // fails, the stream starts in the next one, and a reference left over
+        // from an earlier ring would report a counter error that is not there.
+        bool reference_taken = false;
+        // Transfers submitted whose callback has not come.
+        int in_flight() const;
+    };
+    static RingState ring;
     static bool write_failed;        // a write to the data file came up short
 
     // Run start, trigger wait, run loop, end of run.
@@ -291,5 +308,8 @@ public:
     std::array<std::int32_t, 128> V_jet{};
     std::array<std::int32_t, 128> B_jet{};
 };
+
+// A line for the information pane, without the alert.
+inline void info(const QString& text) { Principale::call_verb(text, 0); }
 
 } // namespace SonivarACQ32

@@ -20,9 +20,7 @@ constexpr int attente_evenements_ms = 100;             // one bounded event wait
 void Principale::button_Init_Click()
 {
     // While Init works only the Init button is enabled.
-    set_all_enabled(false);
-    enabled[0] = true;
-    enable();
+    enable_only(sw::init);
     if (init_USB() != 0)
         return;
     initialise();
@@ -105,7 +103,7 @@ int Principale::test_boitier()
 
     // The wait also ends when nothing is in flight any more: a unit that
     // sends nothing lets every transfer time out, and no cancellation comes.
-    while (!fini && in_flight > 0) {
+    while (!fini && ring.in_flight() > 0) {
         platform::sleep(1);
         if (usb_wait(attente_evenements_ms) < 0)
             break;

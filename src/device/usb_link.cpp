@@ -12,9 +12,13 @@ constexpr std::uint8_t vendor_out = 0x40;  // host to device, vendor, device
 
 int Principale::init_USB()
 {
+    // Each open holds one reference to libusb's default context, given back
+    // with the handle (here, on a failed open, or when the window ends), so
+    // the next open enumerates the devices afresh.
     if (handle != nullptr) {
         libusb_release_interface(handle, 0);
         libusb_close(handle);
+        libusb_exit(nullptr);
     }
     initialisation_FX3 = false;
     handle = nullptr;
@@ -28,6 +32,7 @@ int Principale::init_USB()
         initialisation_FX3 = true;
         return 0;
     }
+    libusb_exit(nullptr);
     call_verb(QStringLiteral("Pas de détection de Sonivar !\r\n"), 1);
     return -1;
 }
@@ -68,22 +73,29 @@ void Principale::reset_micros()
         call_verb(QStringLiteral("Reset B0\r\n"), 0);
 }
 
+namespace {
+
+// A reset request without data, on a link opened if need be; advanced mode
+// says which.
+void send_reset(Principale& w, int request, const QString& advanced_line)
+{
+    if (!w.ensure_link())
+        return;
+    Principale::write_command(w.handle, request, w.buf.data(), 0);
+    if (Principale::test)
+        info(advanced_line);
+}
+
+} // namespace
+
 void Principale::button_Reset_FX3_Click()
 {
-    if (!ensure_link())
-        return;
-    write_command(handle, 0xC0, buf.data(), 0);
-    if (test)
-        call_verb(QStringLiteral("Reset FX3\r\n"), 0);
+    send_reset(*this, 0xC0, QStringLiteral("Reset FX3\r\n"));
 }
 
 void Principale::button_Reset_PH_Click()
 {
-    if (!ensure_link())
-        return;
-    write_command(handle, 0xC4, buf.data(), 0);
-    if (test)
-        call_verb(QStringLiteral("Reset Pseudo Hard (C4)\r\n"), 0);
+    send_reset(*this, 0xC4, QStringLiteral("Reset Pseudo Hard (C4)\r\n"));
 }
 
 void Principale::button_Reset_Micros_Click()

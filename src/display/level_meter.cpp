@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 namespace SonivarACQ32::levels {
 
 namespace {
 
 constexpr int max_mics = 32;  // a frame never carries more microphones
-
-inline std::int32_t word_at(const unsigned char* p)
-{
-    std::uint32_t u;
-    std::memcpy(&u, p, sizeof u);  // the stream and the host are little-endian
-    return static_cast<std::int32_t>(u);
-}
 
 } // namespace
 
@@ -59,7 +51,7 @@ int packet_levels(const unsigned char* data, std::uint32_t packet, std::int32_t 
     const unsigned char* p = data + first_frame_offset(nb_voies, packet) + 4u * first_word;
     for (std::uint32_t k = 0; k < window_frames; ++k, p += frame) {
         for (int i = 0; i < count; ++i) {
-            const double s = word_at(p + 4 * i);
+            const double s = static_cast<std::int32_t>(stream::word_at(p, i));
             sums[i] += s * s;
         }
     }

@@ -2,12 +2,14 @@
 // Level of each acquired microphone over the newest packet: the mean power of
 // 2000 consecutive frames, in decibels above one unit squared, minus 15,
 // as a colour index 0 to 127.
+#include "acquisition/stream_format.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace SonivarACQ32::levels {
 
-constexpr std::uint32_t packet_bytes = 1048576;  // one bulk transfer
+using stream::packet_bytes;
 constexpr std::uint32_t window_frames = 2000;    // frames averaged
 constexpr int max_index = 127;
 

@@ -27,6 +27,13 @@ char encode(char32_t c)
 
 } // namespace
 
+char32_t from_windows1252(unsigned char byte)
+{
+    if (byte >= 0x80 && byte < 0xA0)
+        return high_block[byte - 0x80];
+    return char32_t{byte};
+}
+
 std::string to_windows1252(std::u32string_view text)
 {
     std::string out;

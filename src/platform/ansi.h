@@ -9,4 +9,7 @@ namespace SonivarACQ32::platform {
 
 std::string to_windows1252(std::u32string_view text);
 
+// The character a Windows-1252 byte stands for (the inverse of the above).
+char32_t from_windows1252(unsigned char byte);
+
 } // namespace SonivarACQ32::platform

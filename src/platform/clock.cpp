@@ -6,13 +6,6 @@
 namespace SonivarACQ32::platform {
 namespace {
 
-std::uint32_t steady_ms()
-{
-    using namespace std::chrono;
-    return static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 class WallClock : public Clock {
 public:
     std::uint32_t ticks_ms() override { return steady_ms(); }
@@ -22,17 +15,20 @@ public:
     }
 };
 
-WallClock wall_clock;
-Clock* current = &wall_clock;
-
 } // namespace
 
-Clock& clock() { return *current; }
+std::uint32_t steady_ms()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
-void set_clock(Clock* replacement) { current = replacement ? replacement : &wall_clock; }
-
-std::uint32_t FastClock::ticks_ms() { return steady_ms() + offset_; }
-
-void FastClock::sleep_ms(std::uint32_t ms) { offset_ += ms; }
+Seam<Clock*>& clock_seam()
+{
+    static WallClock wall_clock;
+    static Seam<Clock*> seam(&wall_clock);
+    return seam;
+}
 
 } // namespace SonivarACQ32::platform

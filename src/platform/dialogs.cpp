@@ -26,13 +26,13 @@ public:
     }
 };
 
-QtDialogs qt_dialogs;
-Dialogs* current = &qt_dialogs;
-
 } // namespace
 
-Dialogs& dialogs() { return *current; }
-
-void set_dialogs(Dialogs* replacement) { current = replacement ? replacement : &qt_dialogs; }
+Seam<Dialogs*>& dialogs_seam()
+{
+    static QtDialogs qt_dialogs;
+    static Seam<Dialogs*> seam(&qt_dialogs);
+    return seam;
+}
 
 } // namespace SonivarACQ32::platform

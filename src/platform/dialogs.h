@@ -1,6 +1,8 @@
 #pragma once
 // The modal alert and the save dialog sit behind one seam: the real Qt boxes
 // by default, a recorder in tests so that nothing blocks.
+#include "platform/seam.h"
+
 #include <QString>
 
 class QWidget;
@@ -18,8 +20,8 @@ public:
     virtual QString save_file(QWidget* parent, const QString& filter) = 0;
 };
 
-Dialogs& dialogs();
-// Installs a replacement (not owned); nullptr restores the Qt dialogs.
-void set_dialogs(Dialogs* replacement);
+// The dialogs in force (not owned): Qt's unless a test installed others.
+Seam<Dialogs*>& dialogs_seam();
+inline Dialogs& dialogs() { return *dialogs_seam().get(); }
 
 } // namespace SonivarACQ32::platform

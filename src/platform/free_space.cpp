@@ -6,8 +6,6 @@
 namespace SonivarACQ32::platform {
 namespace {
 
-FreeSpaceProbe probe_override;
-
 std::optional<std::uint64_t> statvfs_bytes(const std::string& path)
 {
     // The file may not exist yet: measure the folder that will hold it.
@@ -21,13 +19,10 @@ std::optional<std::uint64_t> statvfs_bytes(const std::string& path)
 
 } // namespace
 
-std::optional<std::uint64_t> available_bytes(const std::string& path)
+Seam<FreeSpaceProbe>& free_space_seam()
 {
-    if (probe_override)
-        return probe_override(path);
-    return statvfs_bytes(path);
+    static Seam<FreeSpaceProbe> seam(statvfs_bytes);
+    return seam;
 }
-
-void set_free_space_probe(FreeSpaceProbe probe) { probe_override = std::move(probe); }
 
 } // namespace SonivarACQ32::platform

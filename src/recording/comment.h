@@ -1,6 +1,8 @@
 #pragma once
 // The operator's comment: the padded string kept for the description file
 // and the 1024-byte field of the header record.
+#include "recording/comment_limit.h"
+
 #include <QString>
 
 #include <array>
@@ -8,8 +10,6 @@
 #include <cstdint>
 
 namespace SonivarACQ32 {
-
-constexpr std::size_t taille_commentaire = 1024;  // bytes of the header field
 
 // The comment box's text with each line break as CR LF, whatever form the
 // text box gives it in.

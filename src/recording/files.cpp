@@ -122,22 +122,22 @@ bool Principale::open_file_set()
         report_open_failure(QStringLiteral("de données"), acqui_name, errno);
         return false;
     }
-    int err = 0;
-    const QString zv_path = companion_path(acqui_name, extension_entete);
-    Zv = create_truncated(zv_path, QIODevice::ReadWrite, err);
-    if (!Zv) {
-        report_open_failure(QStringLiteral("d'en-tête"), zv_path, err);
-        close_file_set(false);
-        return false;
-    }
-    const QString log_path = companion_path(acqui_name, extension_description);
-    log = create_truncated(log_path, QIODevice::WriteOnly, err);
-    if (!log) {
-        report_open_failure(QStringLiteral("de description"), log_path, err);
-        close_file_set(false);
-        return false;
-    }
-    return true;
+    // Each companion beside the data file; one that cannot be created closes
+    // what is open.
+    auto companion = [this](std::unique_ptr<QFile>& file, const QString& extension,
+                            QIODevice::OpenMode mode, const QString& kind) {
+        int err = 0;
+        const QString path = companion_path(acqui_name, extension);
+        file = create_truncated(path, mode, err);
+        if (!file) {
+            report_open_failure(kind, path, err);
+            close_file_set(false);
+        }
+        return file != nullptr;
+    };
+    return companion(Zv, extension_entete, QIODevice::ReadWrite, QStringLiteral("d'en-tête")) &&
+           companion(log, extension_description, QIODevice::WriteOnly,
+                     QStringLiteral("de description"));
 }
 
 // ------------------------------------------------------ closing of the set

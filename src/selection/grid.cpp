@@ -1,6 +1,7 @@
 // The microphone grid: 32 microphone boxes, 4 beam boxes and the all box,
 // with a level cell under each microphone box for the run's level view.
 #include "app/principale.h"
+#include "display/elapsed_label.h"
 #include "selection/grid_rules.h"
 
 #include <QCheckBox>
@@ -68,14 +69,14 @@ void Principale::creation_cases()
 {
     using namespace grid_rules;
     QWidget* group = groupBox_Micros;
-    for (int j = 0; j < micros_per_beam; ++j)
+    for (int j = 0; j < mics_per_beam; ++j)
         num_micros[j] = make_heading(group, numbered("Label_M%1", j), QString::number(j),
                                      micro_heading_position(j));
     num_micros[8] = make_heading(group, QStringLiteral("Label_MT"), QStringLiteral("T"),
                                  beam_row_heading_position);
 
-    for (int k = 0; k < beams; ++k) {
-        for (int j = 0; j < micros_per_beam; ++j) {
+    for (int k = 0; k < nb_beams; ++k) {
+        for (int j = 0; j < mics_per_beam; ++j) {
             const QString suffix = QStringLiteral("%1_%2").arg(k).arg(j);
             QCheckBox* box = make_box(group, QStringLiteral("Case_") + suffix, micro_position(k, j));
             connect(box, &QCheckBox::clicked, this, [this, box] { micro_valide(box); });
@@ -95,11 +96,11 @@ void Principale::creation_cases()
 
 namespace {
 
-grid_rules::Selection read_selection(const Principale& w)
+grid_rules::GridChecks read_selection(const Principale& w)
 {
-    grid_rules::Selection s;
-    for (int k = 0; k < grid_rules::beams; ++k) {
-        for (int j = 0; j < grid_rules::micros_per_beam; ++j)
+    grid_rules::GridChecks s;
+    for (int k = 0; k < channels::nb_beams; ++k) {
+        for (int j = 0; j < channels::mics_per_beam; ++j)
             s.micro[k][j] = w.grid[k][j]->isChecked();
         s.beam[k] = w.faisceaux_T[k]->isChecked();
     }
@@ -108,10 +109,10 @@ grid_rules::Selection read_selection(const Principale& w)
 }
 
 // Programmatic setChecked raises no click, so no rule triggers another.
-void write_selection(Principale& w, const grid_rules::Selection& s)
+void write_selection(Principale& w, const grid_rules::GridChecks& s)
 {
-    for (int k = 0; k < grid_rules::beams; ++k) {
-        for (int j = 0; j < grid_rules::micros_per_beam; ++j)
+    for (int k = 0; k < channels::nb_beams; ++k) {
+        for (int j = 0; j < channels::mics_per_beam; ++j)
             w.grid[k][j]->setChecked(s.micro[k][j]);
         w.faisceaux_T[k]->setChecked(s.beam[k]);
     }
@@ -122,11 +123,11 @@ void write_selection(Principale& w, const grid_rules::Selection& s)
 
 void Principale::micro_valide(QCheckBox* sender)
 {
-    for (int k = 0; k < grid_rules::beams; ++k) {
-        for (int j = 0; j < grid_rules::micros_per_beam; ++j) {
+    for (int k = 0; k < channels::nb_beams; ++k) {
+        for (int j = 0; j < channels::mics_per_beam; ++j) {
             if (grid[k][j] != sender)
                 continue;
-            grid_rules::Selection s = read_selection(*this);
+            grid_rules::GridChecks s = read_selection(*this);
             grid_rules::after_micro_click(s, k);
             write_selection(*this, s);
             return;
@@ -136,10 +137,10 @@ void Principale::micro_valide(QCheckBox* sender)
 
 void Principale::faisceaux_valide(QCheckBox* sender)
 {
-    for (int k = 0; k < grid_rules::beams; ++k) {
+    for (int k = 0; k < channels::nb_beams; ++k) {
         if (faisceaux_T[k] != sender)
             continue;
-        grid_rules::Selection s = read_selection(*this);
+        grid_rules::GridChecks s = read_selection(*this);
         grid_rules::after_beam_click(s, k);
         write_selection(*this, s);
         return;
@@ -150,7 +151,7 @@ void Principale::tout_valide(QCheckBox* sender)
 {
     if (sender != paq_T)
         return;
-    grid_rules::Selection s = read_selection(*this);
+    grid_rules::GridChecks s = read_selection(*this);
     grid_rules::after_all_click(s);
     write_selection(*this, s);
 }
@@ -163,13 +164,13 @@ void Principale::affiche_cases(bool acquisition)
     progressBar_Progress->setValue(0);
     if (count != 0)
         panel_Progress->setVisible(acquisition);
-    if (grid_rules::elapsed_label_follows_view(count, duree))
+    if (display::elapsed_label_follows_view(count, duree))
         label_Duree_Ecoulee->setVisible(acquisition);
 
     // Every cell starts and ends a run white: cells of microphones that are
     // not acquired are never painted.
-    for (int k = 0; k < grid_rules::beams; ++k) {
-        for (int j = 0; j < grid_rules::micros_per_beam; ++j) {
+    for (int k = 0; k < channels::nb_beams; ++k) {
+        for (int j = 0; j < channels::mics_per_beam; ++j) {
             grid[k][j]->setVisible(!acquisition);
             grid_n[k][j]->setVisible(acquisition);
             paint_white(grid_n[k][j]);

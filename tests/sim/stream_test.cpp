@@ -1,6 +1,7 @@
 // The stream as bytes and as transfers: frame layout, counter, samples, and
 // how transfers complete (full, short, empty, failed, paced), with time
 // passed in rather than waited for.
+#include "acquisition/stream_format.h"
 #include "stream_engine.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,11 @@ using sim::StreamEngine;
 
 namespace {
 
-constexpr std::uint32_t mib = 1048576;
+constexpr std::uint32_t mib = SonivarACQ32::stream::packet_bytes;
 
 std::uint32_t word_at(const std::vector<std::uint8_t>& bytes, std::size_t word)
 {
-    return std::uint32_t(bytes[4 * word]) | std::uint32_t(bytes[4 * word + 1]) << 8 |
-           std::uint32_t(bytes[4 * word + 2]) << 16 | std::uint32_t(bytes[4 * word + 3]) << 24;
+    return SonivarACQ32::stream::word_at(bytes.data(), static_cast<std::uint32_t>(word));
 }
 
 sim::UnitSettings settings(std::array<std::uint8_t, 4> masks, std::uint8_t extra)

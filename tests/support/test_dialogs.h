@@ -19,8 +19,8 @@ struct Alert {
 
 class TestDialogs : public SonivarACQ32::platform::Dialogs {
 public:
-    TestDialogs() { SonivarACQ32::platform::set_dialogs(this); }
-    ~TestDialogs() override { SonivarACQ32::platform::set_dialogs(nullptr); }
+    TestDialogs() { SonivarACQ32::platform::dialogs_seam().install(this); }
+    ~TestDialogs() override { SonivarACQ32::platform::dialogs_seam().restore(); }
 
     void alert(QWidget* parent, const QString& title, const QString& text) override;
     QString save_file(QWidget* parent, const QString& filter) override;

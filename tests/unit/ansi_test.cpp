@@ -15,3 +15,13 @@ TEST(Windows1252, CharactersItLacksBecomeQuestionMarks)
 {
     EXPECT_EQ(to_windows1252(U"\u03A9\u4E2D\U0001F600"), "???");
 }
+
+// Every byte read back as its character writes back as the same byte.
+TEST(Windows1252, EveryByteRoundTrips)
+{
+    using SonivarACQ32::platform::from_windows1252;
+    for (int b = 0; b < 256; ++b) {
+        const std::u32string one(1, from_windows1252(static_cast<unsigned char>(b)));
+        EXPECT_EQ(to_windows1252(one), std::string(1, static_cast<char>(b))) << b;
+    }
+}

@@ -1,3 +1,4 @@
+#include "acquisition/stream_format.h"
 #include "acquisition/counter_check.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@ namespace counter = SonivarACQ32::counter;
 
 namespace {
 
-constexpr std::uint64_t packet_words = 262144;
+constexpr std::uint64_t packet_words = SonivarACQ32::stream::packet_words;
 
 // Where the first frame of packet p starts, and the frame number there,
 // straight from the stream layout: packet p begins at word p x 262144 and

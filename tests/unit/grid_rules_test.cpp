@@ -1,3 +1,5 @@
+#include "display/elapsed_label.h"
+#include "grid_checks.h"
 #include "selection/grid_rules.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +9,12 @@
 namespace {
 
 using namespace SonivarACQ32::grid_rules;
+using SonivarACQ32::display::elapsed_label_follows_view;
+using testsupport::consistent;
 
-Selection all_checked()
+GridChecks all_checked()
 {
-    Selection s;
+    GridChecks s;
     for (auto& beam : s.micro)
         beam.fill(true);
     s.beam.fill(true);
@@ -23,12 +27,12 @@ Selection all_checked()
 TEST(GridRules, InvariantAndIdempotenceOverRandomClicks)
 {
     std::mt19937 random(12345);
-    Selection s = all_checked();
+    GridChecks s = all_checked();
     for (int step = 0; step < 5000; ++step) {
         const int kind = static_cast<int>(random() % 3);
-        const int k = static_cast<int>(random() % beams);
-        const int j = static_cast<int>(random() % micros_per_beam);
-        Selection again;
+        const int k = static_cast<int>(random() % nb_beams);
+        const int j = static_cast<int>(random() % mics_per_beam);
+        GridChecks again;
         if (kind == 0) {
             s.micro[k][j] = !s.micro[k][j];
             after_micro_click(s, k);
@@ -54,7 +58,7 @@ TEST(GridRules, InvariantAndIdempotenceOverRandomClicks)
 
 TEST(GridRules, ConsistencyDetectsEachBrokenRule)
 {
-    Selection s = all_checked();
+    GridChecks s = all_checked();
     EXPECT_TRUE(consistent(s));
     s.micro[3][7] = false;
     EXPECT_FALSE(consistent(s));

@@ -1,5 +1,6 @@
 // Sizing of a run: start byte, packets, time-outs, disk space.
 #include "acquisition/run_sizing.h"
+#include "acquisition/start_trigger.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +8,9 @@
 
 using namespace SonivarACQ32::run_sizing;
 
-TEST(RunSizing, TriggerByteForEverySourceAndCondition)
+TEST(StartTrigger, TriggerByteForEverySourceAndCondition)
 {
+    using namespace SonivarACQ32::start_trigger;
     struct Case {
         StartSource source;
         TriggerMode mode;

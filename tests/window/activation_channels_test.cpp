@@ -1,10 +1,9 @@
 // The selection sent to the simulated unit at a start, and the bookkeeping
 // the stream and the header record take from it.
+#include "window_harness.h"
 #include "app/principale.h"
 #include "platform/clock.h"
 #include "recording/header_record.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +18,17 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-class Activation : public testing::Test {
+class Activation : public testsupport::FastClockTest {
 protected:
     void SetUp() override
     {
-        SonivarACQ32::platform::set_clock(&clock);
         w.button_Reset_FX3_Click();
         w.button_Reset_Micros_Click();
         ASSERT_TRUE(w.initialisation_FX3);
         // The panel as an initialisation leaves it: every group usable.
-        w.set_all_enabled(true);
-        w.enable();
+        h.enable_panel();
         unit.clear_requests();
     }
-    void TearDown() override { SonivarACQ32::platform::set_clock(nullptr); }
 
     // The data bytes of the five activation messages, which must be the only
     // requests sent.
@@ -53,11 +49,6 @@ protected:
         w.choix_micros();
         EXPECT_GE(SonivarACQ32::platform::tick_count() - before, 300u);
     }
-
-    SonivarACQ32::platform::FastClock clock;
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
 };
 
 TEST_F(Activation, EverythingWithTheCounterAsAfterStartUp)

@@ -1,10 +1,9 @@
 // Start-up and shut-down of the window as the unit sees them: nothing
 // touches USB until asked; closing resets, releases and closes an open link
 // exactly once and leaves a closed one alone.
+#include "window_harness.h"
 #include "app/principale.h"
 #include "recording/header_record.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +19,12 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-TEST(AppLifecycle, StartUpEnablesOnlyInitAndTouchesNoUsb)
-{
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
+using AppLifecycle = testsupport::WindowTest;
 
+TEST_F(AppLifecycle, StartUpEnablesOnlyInitAndTouchesNoUsb)
+{
     for (std::size_t i = 0; i < Principale::enabled.size(); ++i)
-        EXPECT_EQ(Principale::enabled[i], i == 0) << "switch " << i;
+        EXPECT_EQ(Principale::enabled[i], i == SonivarACQ32::sw::init) << "switch " << i;
     EXPECT_TRUE(w.button_Init->isEnabled());
     EXPECT_FALSE(w.button_Start->isEnabled());
     EXPECT_FALSE(w.button_Reset_Micros->isEnabled());
@@ -50,11 +47,8 @@ TEST(AppLifecycle, StartUpEnablesOnlyInitAndTouchesNoUsb)
 
 // Only mode 1 alerts, and only once the text is in the pane; any other mode
 // just appends the text as it stands.
-TEST(AppLifecycle, MessageRoutineAppendsAndAlertsOnlyInMode1)
+TEST_F(AppLifecycle, MessageRoutineAppendsAndAlertsOnlyInMode1)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit(false);
-    Principale w;
     const QString texts[] = {QStringLiteral("un\r\n"), QStringLiteral("deux"),
                              QStringLiteral("trois\r\n"), QStringLiteral("quatre\r\n")};
     const int modes[] = {0, 2, -1, 1};
@@ -81,7 +75,7 @@ struct ShutDownCase {
 
 void PrintTo(const ShutDownCase& c, std::ostream* os) { *os << "ending " << int(c.ending); }
 
-class AppShutDown : public testing::TestWithParam<ShutDownCase> {};
+using AppShutDown = testsupport::WindowTestWithParam<ShutDownCase>;
 
 std::string shut_down_name(const testing::TestParamInfo<ShutDownCase>& info)
 {
@@ -100,15 +94,12 @@ void end_window(std::unique_ptr<Principale>& w, Ending ending)
 TEST_P(AppShutDown, AnOpenLinkGetsB0ThenReleaseAndOneClose)
 {
     const ShutDownCase c = GetParam();
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    auto w = std::make_unique<Principale>();
-    w->button_Reset_PH_Click();  // opens the link
+    w.button_Reset_PH_Click();  // opens the link
     Principale::test = c.advanced;
     unit.clear_requests();
     const QString before = Principale::pane_text;
 
-    end_window(w, c.ending);
+    end_window(h.window, c.ending);
 
     EXPECT_EQ(unit.requests(), (std::vector<sim::Request>{{0xB0, {0x00}}}));
     EXPECT_EQ(unit.releases(), 1);
@@ -124,32 +115,12 @@ INSTANTIATE_TEST_SUITE_P(Endings, AppShutDown,
                                          ShutDownCase{Ending::Destroy, true}),
                          shut_down_name);
 
-TEST(AppLifecycle, ClosingWithTheLinkNeverOpenedMakesNoUsbCall)
+TEST_F(AppLifecycle, ClosingWithTheLinkNeverOpenedMakesNoUsbCall)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    {
-        Principale w;
-        w.close();
-    }
+    w.close();
+    h.window.reset();
     EXPECT_EQ(unit.opens(), 0);
     EXPECT_TRUE(unit.requests().empty());
-}
-
-TEST(AppLifecycle, ClosingAfterAFailedReopenMakesNoUsbCall)
-{
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    {
-        Principale w;
-        ASSERT_EQ(w.init_USB(), 0);
-        unit.detach();
-        ASSERT_EQ(w.init_USB(), -1);  // closes the old handle, finds nothing
-        unit.clear_requests();
-    }
-    EXPECT_TRUE(unit.requests().empty());
-    EXPECT_EQ(unit.opens(), 1);
-    EXPECT_EQ(unit.closes(), 1);  // the old handle, by the failed reopen
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 // Choosing a frequency, the delay and the sample count, against the
 // simulated unit.
+#include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
 #include "recording/header_record.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -18,34 +17,13 @@
 
 using SonivarACQ32::Principale;
 namespace fmt = SonivarACQ32::fmt;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct Sent {
-    std::uint8_t request;
-    Bytes data;
-    bool operator==(const Sent&) const = default;
-};
+using Requests = std::vector<sim::Request>;
 
-std::vector<Sent> sent(const sim::SimulatedUnit& unit)
-{
-    std::vector<Sent> out;
-    for (const auto& r : unit.requests())
-        out.push_back({r.request, r.data});
-    return out;
-}
-
-void PrintTo(const Sent& s, std::ostream* os)
-{
-    *os << std::hex << "0x" << int(s.request) << " [";
-    for (auto b : s.data)
-        *os << ' ' << int(b);
-    *os << " ]";
-}
-
-// Frequency list entries as the operator sees them, and what the unit must
-// be sent for them.
+// Every entry of the frequency list as the unit's documentation gives it,
+// and what the unit must be sent for it.
 struct Entry {
     int index;
     std::uint8_t division;  // FREQ - 1
@@ -53,26 +31,24 @@ struct Entry {
     double frequency;       // Hz
 };
 
-const Entry entries[] = {{0, 9, 10, 50000}, {2, 11, 9, 41666}, {7, 19, 8, 25000},
-                         {16, 249, 7, 2000}};
+const Entry entries[] = {
+    {0, 9, 10, 50000},   {1, 10, 9, 45454},   {2, 11, 9, 41666},   {3, 12, 9, 38461},
+    {4, 13, 9, 35714},   {5, 14, 9, 33333},   {6, 15, 9, 31250},   {7, 19, 8, 25000},
+    {8, 24, 8, 20000},   {9, 39, 7, 12500},   {10, 49, 7, 10000},  {11, 79, 7, 6250},
+    {12, 99, 7, 5000},   {13, 124, 7, 4000},  {14, 159, 7, 3125},  {15, 199, 7, 2500},
+    {16, 249, 7, 2000},
+};
 
-class FrequencyChoice : public testing::Test {
+class FrequencyChoice : public testsupport::FastClockTest {
 protected:
     void SetUp() override
     {
-        SonivarACQ32::platform::set_clock(&clock);
-        fmt::set_locale(QLocale(QLocale::French));
         // An initialised unit without the presence test: link, then B0/00.
         w.button_Reset_FX3_Click();
         w.button_Reset_Micros_Click();
         ASSERT_TRUE(w.initialisation);
         unit.clear_requests();
         Principale::pane_text.clear();
-    }
-    void TearDown() override
-    {
-        SonivarACQ32::platform::set_clock(nullptr);
-        fmt::reset_locale();
     }
 
     // The operator scrolls entry `index` into the list's one line and
@@ -100,11 +76,6 @@ protected:
                               "supporte) : %2 s \r\n")
             .arg(fr.toString(frequency, 'f', 0), fr.toString(longest_for(frequency), 'f', 1));
     }
-
-    SonivarACQ32::platform::FastClock clock;
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
 };
 
 TEST_F(FrequencyChoice, ShownEntrySendsDivisionAndDelayReportsAndBoundsTheDuration)
@@ -118,7 +89,7 @@ TEST_F(FrequencyChoice, ShownEntrySendsDivisionAndDelayReportsAndBoundsTheDurati
         const std::uint32_t before = SonivarACQ32::platform::tick_count();
         click_shown(e.index);
 
-        EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB1, {1, e.division}}, {0xB1, {7, e.delay}}}));
+        EXPECT_EQ(unit.requests(), (Requests{{0xB1, {1, e.division}}, {0xB1, {7, e.delay}}}));
         EXPECT_GE(SonivarACQ32::platform::tick_count() - before, 500u);
         EXPECT_EQ(w.num_freq, e.index);
         EXPECT_TRUE(w.listBox_Freq->selectedItems().isEmpty());
@@ -128,10 +99,13 @@ TEST_F(FrequencyChoice, ShownEntrySendsDivisionAndDelayReportsAndBoundsTheDurati
         EXPECT_TRUE(w.clock_def);
         EXPECT_FALSE(w.count_def);
 
+        // The box holds one decimal: its maximum is the longest duration
+        // rounded to a tenth.
         const double longest = longest_for(e.frequency);
-        EXPECT_NEAR(w.numericUpDown_Duree->maximum(), longest, 0.05);
+        const double tenth_rounding = 0.05 + 1e-6;
+        EXPECT_NEAR(w.numericUpDown_Duree->maximum(), longest, tenth_rounding);
         w.numericUpDown_Duree->setValue(longest * 2);
-        EXPECT_LE(w.numericUpDown_Duree->value(), longest + 0.05);
+        EXPECT_LE(w.numericUpDown_Duree->value(), longest + tenth_rounding);
         EXPECT_GT(w.numericUpDown_Duree->value(), longest - 0.1);
     }
 }
@@ -150,13 +124,13 @@ TEST_F(FrequencyChoice, AdvancedModeDelayReplacesTheTableValue)
 {
     w.checkBox_Test->setChecked(true);
     w.numericUpDown_Delay->setValue(16);
-    EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB1, {7, 16}}}));
+    EXPECT_EQ(unit.requests(), (Requests{{0xB1, {7, 16}}}));
     EXPECT_EQ(Principale::pane_text, QStringLiteral("N_DELAY : 16  \r\n"));
 
     unit.clear_requests();
     Principale::pane_text.clear();
     click_shown(2);
-    EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB1, {1, 11}}, {0xB1, {7, 16}}}));
+    EXPECT_EQ(unit.requests(), (Requests{{0xB1, {1, 11}}, {0xB1, {7, 16}}}));
     // The division message has no line end: the report follows on its line.
     EXPECT_EQ(Principale::pane_text, QStringLiteral("Clock division : 11.  ") +
                                          report_for(41666) + QStringLiteral("N_DELAY : 16  \r\n"));
@@ -169,7 +143,7 @@ TEST_F(FrequencyChoice, SampleCountFollowsTheDurationAndTheFixedDurationBox)
     w.checkBox_Definie->setChecked(true);
     w.numericUpDown_Duree->setValue(2.5);
     w.calcul_count();
-    EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB1, {1, 10}},
+    EXPECT_EQ(unit.requests(), (Requests{{0xB1, {1, 10}},
                                              {0xB1, {7, 9}},
                                              {0xB4, {4, 0xE3, 0xBB, 0x01, 0x00}}}));
     EXPECT_EQ(w.count, 113635u);
@@ -179,7 +153,7 @@ TEST_F(FrequencyChoice, SampleCountFollowsTheDurationAndTheFixedDurationBox)
     unit.clear_requests();
     w.checkBox_Definie->setChecked(false);
     w.calcul_count();
-    EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB4, {4, 0, 0, 0, 0}}}));
+    EXPECT_EQ(unit.requests(), (Requests{{0xB4, {4, 0, 0, 0, 0}}}));
     EXPECT_EQ(w.count, 0u);
 }
 
@@ -191,16 +165,16 @@ TEST_F(FrequencyChoice, LongestDurationAtTheSlowestClockIsNotCutShort)
     unit.clear_requests();
     w.calcul_count();
     // 2 147 483.75 s at 2 000 Hz is 2^32 samples: the largest count is sent.
-    EXPECT_EQ(sent(unit), (std::vector<Sent>{{0xB4, {4, 0xFF, 0xFF, 0xFF, 0xFF}}}));
+    EXPECT_EQ(unit.requests(), (Requests{{0xB4, {4, 0xFF, 0xFF, 0xFF, 0xFF}}}));
 }
 
-TEST(FrequencyWithoutUnit, FailedInitialisationSendsNothingAndKeepsTheBounds)
+class FrequencyWithoutUnit : public testsupport::WindowTest {
+protected:
+    FrequencyWithoutUnit() : WindowTest({.unit_attached = false, .fast_clock = true}) {}
+};
+
+TEST_F(FrequencyWithoutUnit, FailedInitialisationSendsNothingAndKeepsTheBounds)
 {
-    SonivarACQ32::platform::FastClock clock;
-    SonivarACQ32::platform::set_clock(&clock);
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit(false);
-    Principale w;
     const double maximum = w.numericUpDown_Duree->maximum();
     w.listBox_Freq_Click();
     EXPECT_EQ(w.num_freq, 0);
@@ -208,7 +182,6 @@ TEST(FrequencyWithoutUnit, FailedInitialisationSendsNothingAndKeepsTheBounds)
     EXPECT_FALSE(w.clock_def);
     EXPECT_EQ(w.numericUpDown_Duree->maximum(), maximum);
     EXPECT_TRUE(unit.requests().empty());
-    SonivarACQ32::platform::set_clock(nullptr);
 }
 
 } // namespace

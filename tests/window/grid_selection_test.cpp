@@ -1,8 +1,8 @@
 // The microphone grid in the window: its controls, the operator's clicks
 // and the switch between the selection view and the level view.
+#include "window_harness.h"
 #include "app/principale.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
+#include "selection/grid_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +19,11 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-struct GridFixture : ::testing::Test {
+struct GridFixture : testsupport::AbsentUnitTest {
     GridFixture()
     {
         // The grid responds once the panel is ready.
-        w.set_all_enabled(true);
-        w.enable();
+        h.enable_panel();
     }
 
     int checked_micros() const
@@ -35,65 +34,43 @@ struct GridFixture : ::testing::Test {
                 n += box->isChecked() ? 1 : 0;
         return n;
     }
-
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit{false};
-    Principale w;
 };
 
-struct Expected {
-    QString name;
-    QPoint at;
-};
-
-// Headings, then per beam its microphones with their cells, the beam box and
-// the beam heading, then the all box.
-std::vector<Expected> creation_order()
+// The widget the operator's pointer finds at the middle of a grid place.
+QWidget* under(Principale& w, SonivarACQ32::grid_rules::Point at)
 {
-    std::vector<Expected> order;
-    for (int j = 0; j < 8; ++j)
-        order.push_back({QStringLiteral("Label_M%1").arg(j), {73, 45 + 19 * j}});
-    order.push_back({QStringLiteral("Label_MT"), {73, 216}});
-    for (int k = 0; k < 4; ++k) {
-        for (int j = 0; j < 8; ++j) {
-            order.push_back({QStringLiteral("Case_%1_%2").arg(k).arg(j), {96 + 23 * k, 45 + 19 * j}});
-            order.push_back({QStringLiteral("Case_n_%1_%2").arg(k).arg(j), {96 + 23 * k, 45 + 19 * j}});
-        }
-        order.push_back({QStringLiteral("Faisceau_%1").arg(k), {96 + 23 * k, 216}});
-        order.push_back({QStringLiteral("Label_F%1").arg(k), {96 + 23 * k, 26}});
-    }
-    order.push_back({QStringLiteral("Tous"), {188, 216}});
-    return order;
+    const int half = SonivarACQ32::grid_rules::box_size / 2;
+    return w.groupBox_Micros->childAt(at.x + half, at.y + half);
 }
 
-TEST_F(GridFixture, ControlsAreCreatedInOrderWithTheirNamesAndPlaces)
+// Each box, cell and heading lies where the grid puts it, uncovered: the
+// operator's click at a microphone's place reaches that microphone.
+TEST_F(GridFixture, EachBoxIsWhereTheOperatorLooksForIt)
 {
-    // The grid's controls join the group after the panel's own three.
-    std::vector<QWidget*> added;
-    for (QObject* child : w.groupBox_Micros->children()) {
-        auto* widget = qobject_cast<QWidget*>(child);
-        if (widget != nullptr && widget != w.label_Faisceaux && widget != w.label_Micros &&
-            widget != w.panel_dB)
-            added.push_back(widget);
+    namespace rules = SonivarACQ32::grid_rules;
+    w.show();
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        for (int j = 0; j < 8; ++j)
+            EXPECT_EQ(under(w, rules::micro_position(k, j)), w.grid[k][j]) << j;
+        EXPECT_EQ(under(w, rules::beam_position(k)), w.faisceaux_T[k]);
+        EXPECT_EQ(under(w, rules::beam_heading_position(k)), w.num_faisceaux[k]);
+        EXPECT_EQ(w.num_faisceaux[k]->text(), QString::number(k));
     }
-    const std::vector<Expected> order = creation_order();
-    ASSERT_EQ(added.size(), order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        EXPECT_EQ(added[i]->objectName(), order[i].name) << i;
-        EXPECT_EQ(added[i]->geometry(), QRect(order[i].at, QSize(16, 16))) << i;
-    }
-    EXPECT_EQ(w.grid[3][5]->objectName(), QStringLiteral("Case_3_5"));
-    EXPECT_EQ(w.grid_n[3][5]->objectName(), QStringLiteral("Case_n_3_5"));
-    EXPECT_EQ(w.num_faisceaux[2]->text(), QStringLiteral("2"));
+    for (int j = 0; j < 8; ++j)
+        EXPECT_EQ(under(w, rules::micro_heading_position(j)), w.num_micros[j]) << j;
+    EXPECT_EQ(under(w, rules::beam_row_heading_position), w.num_micros[8]);
     EXPECT_EQ(w.num_micros[8]->text(), QStringLiteral("T"));
-    EXPECT_EQ(w.num_micros[6]->font().pointSize(), 10);
+    EXPECT_EQ(under(w, rules::all_position), w.paq_T);
+
+    // Everything starts checked; in the level view each cell takes its
+    // microphone's place.
     EXPECT_EQ(checked_micros(), 32);
     EXPECT_TRUE(w.paq_T->isChecked());
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_TRUE(w.faisceaux_T[k]->isChecked());
-        for (const QFrame* cell : w.grid_n[k])
-            EXPECT_TRUE(cell->isHidden());
-    }
+    w.affiche_cases(true);
+    for (int k = 0; k < 4; ++k)
+        for (int j = 0; j < 8; ++j)
+            EXPECT_EQ(under(w, rules::micro_position(k, j)), w.grid_n[k][j]) << k << ", " << j;
 }
 
 TEST_F(GridFixture, MicrophoneClicksKeepBeamAndAllBoxesConsistent)

@@ -1,10 +1,10 @@
 // The Init button on a unit that is absent, answering, or failing its
 // presence test (255 samples of beam 0 must come back as 8160 bytes).
+#include "window_harness.h"
+#include "acquisition/stream_format.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ const QString detecte = QStringLiteral("Sonivar 32 détecté `\r\n\r\n");
 QString lignes_test_reussi()
 {
     QString t = QStringLiteral(" 0 ");
-    t += QStringLiteral(" - %1 octets de moins qu'un paquet\r\n").arg(fmt::N(1048576 - 8160, 0));
+    t += QStringLiteral(" - %1 octets de moins qu'un paquet\r\n").arg(fmt::N(SonivarACQ32::stream::packet_bytes - 8160, 0));
     t += QStringLiteral("   fin en cours \r\n");
     for (int i = 1; i <= 7; ++i)
         t += QStringLiteral("Arrêt du transfert %1 retour 0 \r\n").arg(i);
@@ -65,37 +65,22 @@ const std::vector<Sent> sequence_init = {
     {0xB1, {0x02, 0x00}},
 };
 
-void expect_ring_freed()
-{
-    EXPECT_EQ(Principale::in_flight, 0);
-    for (int i = 0; i < SonivarACQ32::nb_slots; ++i) {
-        EXPECT_EQ(Principale::transfert[i], nullptr) << i;
-        EXPECT_EQ(Principale::buffers[i], nullptr) << i;
-    }
-}
+using testsupport::expect_ring_freed;
+using InitTest = testsupport::FastClockTest;
 
-class InitTest : public testing::Test {
+class InitWithoutUnit : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        SonivarACQ32::platform::set_clock(&clock);
-        fmt::set_locale(QLocale(QLocale::French));
-    }
-    void TearDown() override { SonivarACQ32::platform::set_clock(nullptr); }
-    SonivarACQ32::platform::FastClock clock;
+    InitWithoutUnit() : WindowTest({.unit_attached = false, .fast_clock = true}) {}
 };
 
 } // namespace
 
-TEST_F(InitTest, AnAbsentUnitLeavesOnlyInitEnabled)
+TEST_F(InitWithoutUnit, AnAbsentUnitLeavesOnlyInitEnabled)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit(false);
-    Principale w;
     w.button_Init->click();
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, alerte_absent);
-    EXPECT_TRUE(Principale::enabled[0]);
+    EXPECT_TRUE(Principale::enabled[SonivarACQ32::sw::init]);
     for (std::size_t i = 1; i < Principale::enabled.size(); ++i)
         EXPECT_FALSE(Principale::enabled[i]) << i;
     EXPECT_FALSE(w.initialisation_FX3);
@@ -103,9 +88,6 @@ TEST_F(InitTest, AnAbsentUnitLeavesOnlyInitEnabled)
 
 TEST_F(InitTest, AnAnsweringUnitPassesAndEverythingIsEnabled)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
 
     EXPECT_TRUE(dialogs.alerts.empty());
@@ -144,14 +126,14 @@ struct Failing {
 
 void PrintTo(const Failing& f, std::ostream* os) { *os << f.name; }
 
-class InitFailTest : public InitTest, public testing::WithParamInterface<Failing> {};
+class InitFailTest : public testsupport::WindowTestWithParam<Failing> {
+protected:
+    InitFailTest() : WindowTestWithParam({.fast_clock = true}) {}
+};
 
 TEST_P(InitFailTest, AUnitFailingThePresenceTestIsReported)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
     GetParam().arrange(unit);
-    Principale w;
     w.button_Init->click();
 
     ASSERT_EQ(dialogs.alerts.size(), 1u);
@@ -182,11 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The cable pulled and plugged back between two Inits: the second Init
 // reopens the unit and passes its presence test again.
-TEST(InitReplug, InitAfterTheCableCameBackFindsTheUnitAgain)
+using InitReplug = testsupport::WindowTest;
+
+TEST_F(InitReplug, InitAfterTheCableCameBackFindsTheUnitAgain)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     ASSERT_EQ(Principale::pane_text.count(detecte), 1);
     unit.detach();

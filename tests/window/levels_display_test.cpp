@@ -1,7 +1,7 @@
 // The colour bar and the level cells as the run loop paints them.
+#include "window_harness.h"
+#include "acquisition/stream_format.h"
 #include "app/principale.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,12 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-constexpr std::uint32_t packet_bytes = 1048576;
+constexpr std::uint32_t packet_bytes = SonivarACQ32::stream::packet_bytes;
 
-TEST(ColourBar, TopRowIsTheHighestLevelBottomRowTheLowest)
+using ColourBar = testsupport::AbsentUnitTest;
+
+TEST_F(ColourBar, TopRowIsTheHighestLevelBottomRowTheLowest)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit(false);
-    Principale w;
     const QImage bar = w.pictureBox_ColorBar->pixmap().toImage();
     ASSERT_EQ(bar.height(), 128);
     ASSERT_EQ(bar.width(), 23);
@@ -39,7 +38,7 @@ TEST(ColourBar, TopRowIsTheHighestLevelBottomRowTheLowest)
 // A window in its level view with microphones 0 and 19 acquired behind the
 // counter: microphone 0 hears a constant 1000, microphone 19 nothing. The
 // newest packet is number 1, in slot 1.
-class LevelCells : public testing::Test {
+class LevelCells : public testsupport::AbsentUnitTest {
 protected:
     void SetUp() override
     {
@@ -55,12 +54,6 @@ protected:
         w.n_pkt = 100;
         w.stopped = false;
         w.affiche_cases(true);
-    }
-    void TearDown() override
-    {
-        Principale::buffers[1] = nullptr;
-        Principale::a_ecrire[1] = 0;
-        Principale::num_pkt = 0;
     }
 
     // The stream's words: counter, microphone 0, microphone 19, frame after
@@ -92,9 +85,6 @@ protected:
             EXPECT_EQ(cell(m), qRgb(255, 255, 255)) << m;
     }
 
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit{false};
-    Principale w;
     std::vector<unsigned char> packet;
 };
 
@@ -138,13 +128,6 @@ TEST_F(LevelCells, NothingIsPaintedWhenThePassHasNothingToShow)
         w.update_levels();
         expect_all_white();
     }
-}
-
-TEST_F(LevelCells, OneFrameMoreThan2001IsEnough)
-{
-    Principale::a_ecrire[1] = 3 * 2001 * 4 + 12;
-    w.update_levels();
-    EXPECT_EQ(cell(0), qRgb(0, 248, 255));
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // The control panel as the operator finds it: texts, fonts, ranges, the
 // one-line frequency list, the comment's limit and the window's resizing.
+#include "window_harness.h"
 #include "app/principale.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +20,7 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-struct PanelControls : ::testing::Test {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit{false};
-    Principale w;
-};
+using PanelControls = testsupport::AbsentUnitTest;
 
 TEST_F(PanelControls, WindowTitleAndClientArea)
 {
@@ -83,8 +78,7 @@ TEST_F(PanelControls, NumericBoxesStartWithTheirRanges)
 // of the delay is a command to the unit).
 TEST_F(PanelControls, TypedValueCountsOnceEntered)
 {
-    w.set_all_enabled(true);
-    w.enable();
+    h.enable_panel();
     QDoubleSpinBox* delay = w.numericUpDown_Delay;
     int changes = 0;
     QObject::connect(delay, &QDoubleSpinBox::valueChanged, [&changes] { ++changes; });

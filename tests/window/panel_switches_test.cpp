@@ -1,8 +1,8 @@
-// The twelve enablement switches at each moment of the program, and the
+// The enablement switches at each moment the operator reaches, and the
 // small handlers that show and hide parts of the panel.
+#include "window_harness.h"
 #include "app/principale.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
+#include "run_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -23,81 +23,102 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-// Every control that responds to a switch, with the switch governing it
-// (directly, or through the container holding it).
+// Every control the enablement switches govern (directly, or through the
+// container holding it).
 struct Governed {
     const char* name;
-    int switch_index;
     std::function<QWidget*(Principale&)> control;
 };
 
 const std::vector<Governed>& governed()
 {
     static const std::vector<Governed> table = {
-        {"Init", 0, [](Principale& w) { return w.button_Init; }},
-        {"frequency list", 1, [](Principale& w) { return w.listBox_Freq; }},
-        {"duration box", 2, [](Principale& w) { return w.numericUpDown_Duree; }},
-        {"Durée définie", 2, [](Principale& w) { return w.checkBox_Definie; }},
-        {"Compteur", 3, [](Principale& w) { return w.checkBox_Compteur; }},
-        {"Float", 4, [](Principale& w) { return w.radioButton_Float; }},
-        {"Enregistrement", 5, [](Principale& w) { return w.checkBox_Record; }},
-        {"Fichier", 6, [](Principale& w) { return w.button_Fichier; }},
-        {"Commentaire", 6, [](Principale& w) { return w.button_Comment; }},
-        {"microphone box", 7, [](Principale& w) { return w.grid[2][3]; }},
-        {"Mode avancé box", 8, [](Principale& w) { return w.checkBox_Test; }},
-        {"Reset PH", 8, [](Principale& w) { return w.button_Reset_PH; }},
-        {"delay", 8, [](Principale& w) { return w.numericUpDown_Delay; }},
-        {"Start", 9, [](Principale& w) { return w.button_Start; }},
-        {"Trig1", 9, [](Principale& w) { return w.radioButton_Start_Trig1; }},
-        {"Stop", 10, [](Principale& w) { return w.button_Stop; }},
-        {"information pane", 11, [](Principale& w) { return w.textBox_Info; }},
+        {"Init", [](Principale& w) { return w.button_Init; }},
+        {"frequency list", [](Principale& w) { return w.listBox_Freq; }},
+        {"duration box", [](Principale& w) { return w.numericUpDown_Duree; }},
+        {"Durée définie", [](Principale& w) { return w.checkBox_Definie; }},
+        {"Compteur", [](Principale& w) { return w.checkBox_Compteur; }},
+        {"Float", [](Principale& w) { return w.radioButton_Float; }},
+        {"Enregistrement", [](Principale& w) { return w.checkBox_Record; }},
+        {"Fichier", [](Principale& w) { return w.button_Fichier; }},
+        {"Commentaire", [](Principale& w) { return w.button_Comment; }},
+        {"microphone box", [](Principale& w) { return w.grid[2][3]; }},
+        {"Mode avancé box", [](Principale& w) { return w.checkBox_Test; }},
+        {"Reset PH", [](Principale& w) { return w.button_Reset_PH; }},
+        {"delay", [](Principale& w) { return w.numericUpDown_Delay; }},
+        {"Start", [](Principale& w) { return w.button_Start; }},
+        {"Trig1", [](Principale& w) { return w.radioButton_Start_Trig1; }},
+        {"Stop", [](Principale& w) { return w.button_Stop; }},
+        {"information pane", [](Principale& w) { return w.textBox_Info; }},
     };
     return table;
 }
 
+std::vector<bool> enabled_states(Principale& w)
+{
+    std::vector<bool> states;
+    for (const Governed& g : governed())
+        states.push_back(g.control(w)->isEnabled());
+    return states;
+}
+
+// Which controls respond at each moment the operator reaches: after Init,
+// while the comment box is open, during a run and once it is over.
 struct Moment {
     const char* name;
-    std::function<void(Principale&)> set;  // as the callers set the switches
-    std::function<bool(int)> on;           // which switches are then on
+    std::function<std::vector<bool>(Principale&)> reach;  // the states there
+    std::function<bool(const std::string&)> on;           // which controls respond
 };
 
 void PrintTo(const Moment& moment, std::ostream* os) { *os << moment.name; }
 
-class EnablementByMoment : public ::testing::TestWithParam<Moment> {
+std::vector<bool> during_a_run(Principale& w)
+{
+    std::vector<bool> seen;
+    w.checkBox_Record->setChecked(false);
+    w.numericUpDown_Duree->setValue(1.0);
+    runtest::When running([&w] { return w.run_active && !w.button_Stop->isHidden(); },
+                          [&] { seen = enabled_states(w); });
+    w.button_Start->click();
+    EXPECT_TRUE(running.fired);
+    return seen;
+}
+
+std::vector<bool> after_a_run(Principale& w)
+{
+    w.checkBox_Record->setChecked(false);
+    w.numericUpDown_Duree->setValue(0.1);
+    w.button_Start->click();
+    return enabled_states(w);
+}
+
+class EnablementByMoment : public testsupport::WindowTestWithParam<Moment> {
 protected:
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit{false};
-    Principale w;
+    EnablementByMoment() : WindowTestWithParam({.fast_clock = true}) {}
 };
 
-TEST_P(EnablementByMoment, EachControlFollowsItsSwitch)
+TEST_P(EnablementByMoment, EachControlRespondsOnlyWhenItShould)
 {
-    const Moment& moment = GetParam();
-    moment.set(w);
-    w.enable();
-    for (const Governed& g : governed())
-        EXPECT_EQ(g.control(w)->isEnabled(), moment.on(g.switch_index)) << g.name;
+    w.button_Init->click();
+    ASSERT_TRUE(dialogs.alerts.empty());
+    const std::vector<bool> states = GetParam().reach(w);
+    ASSERT_EQ(states.size(), governed().size());
+    for (std::size_t i = 0; i < states.size(); ++i)
+        EXPECT_EQ(states[i], GetParam().on(governed()[i].name)) << governed()[i].name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Panel, EnablementByMoment,
     ::testing::Values(
-        Moment{"constructed", [](Principale&) {}, [](int s) { return s == 0; }},
-        Moment{"ready", [](Principale& w) { w.set_all_enabled(true); }, [](int) { return true; }},
-        Moment{"running",
+        Moment{"after Init", enabled_states, [](const std::string&) { return true; }},
+        Moment{"comment open",
                [](Principale& w) {
-                   w.set_all_enabled(false);
-                   Principale::enabled[10] = true;
+                   w.button_Comment->click();
+                   return enabled_states(w);
                },
-               [](int s) { return s == 10; }},
-        Moment{"after a run",
-               [](Principale& w) {
-                   w.set_all_enabled(true);
-                   Principale::enabled[10] = false;
-               },
-               [](int s) { return s != 10; }},
-        Moment{"comment open", [](Principale& w) { w.set_all_enabled(false); },
-               [](int) { return false; }}),
+               [](const std::string& name) { return name == "Commentaire"; }},
+        Moment{"during a run", during_a_run, [](const std::string& name) { return name == "Stop"; }},
+        Moment{"after a run", after_a_run, [](const std::string& name) { return name != "Stop"; }}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& c : name)
@@ -106,15 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-struct PanelSwitches : ::testing::Test {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit{false};
-    Principale w;
-};
+using PanelSwitches = testsupport::AbsentUnitTest;
 
-TEST_F(PanelSwitches, AtStartOnlyInitRespondsAndTheGreyedPaneStillReceivesMessages)
+TEST_F(PanelSwitches, AtStartTheGreyedPaneStillReceivesMessagesAndRunControlsAreHidden)
 {
-    EXPECT_TRUE(w.button_Init->isEnabled());
     EXPECT_FALSE(w.textBox_Info->isEnabled());
     Principale::call_verb(QStringLiteral("Liaison USB activée !\r\n"), 0);
     EXPECT_EQ(w.textBox_Info->toPlainText(), QStringLiteral("Liaison USB activée !\n"));
@@ -124,16 +140,6 @@ TEST_F(PanelSwitches, AtStartOnlyInitRespondsAndTheGreyedPaneStillReceivesMessag
         w.panel_Progress, w.label_Duree_Ecoulee, w.groupBox_Start_Trig_Mode, w.panel_dB};
     for (QWidget* hidden : hidden_at_start)
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
-}
-
-TEST_F(PanelSwitches, EnableChangesNeitherVisibilityNorText)
-{
-    w.checkBox_Test->setChecked(true);
-    w.set_all_enabled(false);
-    w.enable();
-    EXPECT_FALSE(w.groupBox_Test->isHidden());
-    EXPECT_TRUE(w.button_Stop->isHidden());
-    EXPECT_EQ(w.button_Comment->text(), QStringLiteral("Commentaire"));
 }
 
 TEST_F(PanelSwitches, LeavingAdvancedModeRestoresTheOrdinaryFrameButNotTheDelay)

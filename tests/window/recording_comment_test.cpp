@@ -1,9 +1,8 @@
 // The comment box and the recording switch, as the operator uses them, and
 // what the comment becomes in the header and description files.
+#include "window_harness.h"
 #include "app/principale.h"
 #include "recording/header_record.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +18,12 @@ using SonivarACQ32::header_file;
 
 namespace {
 
-class CommentBox : public testing::Test {
+class CommentBox : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        w.set_all_enabled(true);
-        w.enable();
+        h.enable_panel();
     }
 
     // Types `text` into the open box and closes it.
@@ -49,9 +47,6 @@ protected:
         return {zv.readAll(), log.readAll()};
     }
 
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     QTemporaryDir dir;
 };
 

@@ -1,10 +1,9 @@
 // The three files of a recording, as the operator chooses them and as the
 // end of a run (or its abandon) leaves them on disk.
+#include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "recording/header_record.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -65,17 +64,14 @@ HeaderRead parse_header(const QByteArray& b)
     return h;
 }
 
-class RecordingFiles : public testing::Test {
+class RecordingFiles : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        SonivarACQ32::fmt::set_locale(QLocale(QLocale::French));
         // The panel as a successful Init leaves it, without the unit's help.
-        w.set_all_enabled(true);
-        w.enable();
+        h.enable_panel();
     }
-    void TearDown() override { SonivarACQ32::fmt::reset_locale(); }
 
     QString path(const QString& name) const { return dir.filePath(name); }
 
@@ -97,9 +93,6 @@ protected:
         return s;
     }
 
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     QTemporaryDir dir;
 };
 

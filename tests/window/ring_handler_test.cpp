@@ -1,12 +1,12 @@
 // The completion routine and the transfer ring, driven through the real
 // libusb on the simulated unit: the unit is programmed, the ring started,
 // the unit started, and events handled until the ring stops.
+#include "window_harness.h"
+#include "acquisition/stream_format.h"
 #include "acquisition/counter_check.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,9 @@ namespace fmt = SonivarACQ32::fmt;
 
 namespace {
 
-constexpr std::uint64_t paquet = 1048576;
+using testsupport::expect_ring_freed;
+
+constexpr std::uint64_t paquet = SonivarACQ32::stream::packet_bytes;
 constexpr std::uint8_t flag_counter = 0x80;
 
 // What the unit is told to stream, and how the program is set to read it.
@@ -48,12 +50,10 @@ struct Stream {
     std::uint64_t bytes() const { return std::uint64_t{count} * 4 * words(); }
 };
 
-class RingTest : public testing::Test {
+class RingTest : public testsupport::FastClockTest {
 protected:
     void SetUp() override
     {
-        SonivarACQ32::platform::set_clock(&clock);
-        fmt::set_locale(QLocale(QLocale::French));
         ASSERT_TRUE(dir.isValid());
         ASSERT_EQ(w.init_USB(), 0);
     }
@@ -62,7 +62,6 @@ protected:
         if (Principale::Filep != nullptr)
             std::fclose(Principale::Filep);
         Principale::Filep = nullptr;
-        SonivarACQ32::platform::set_clock(nullptr);
     }
 
     void send(std::initializer_list<std::uint8_t> bytes)
@@ -98,7 +97,7 @@ protected:
         Principale::pane_text.clear();
         w.start_ring(2000);
         send({0x02, 0x00});
-        while (!Principale::fini && Principale::in_flight > 0)
+        while (!Principale::fini && Principale::ring.in_flight() > 0)
             if (Principale::usb_wait(100) < 0)
                 break;
         w.drain_and_free_ring();
@@ -113,26 +112,13 @@ protected:
         const QByteArray bytes = f.readAll();
         std::vector<std::uint32_t> words(static_cast<std::size_t>(bytes.size()) / 4);
         for (std::size_t i = 0; i < words.size(); ++i)
-            words[i] = counter::word_at(reinterpret_cast<const unsigned char*>(bytes.constData()),
+            words[i] = SonivarACQ32::stream::word_at(reinterpret_cast<const unsigned char*>(bytes.constData()),
                                         static_cast<std::uint32_t>(i));
         return words;
     }
 
     static int occurrences(const QString& text) { return Principale::pane_text.count(text); }
 
-    static void expect_ring_freed()
-    {
-        EXPECT_EQ(Principale::in_flight, 0);
-        for (int i = 0; i < SonivarACQ32::nb_slots; ++i) {
-            EXPECT_EQ(Principale::transfert[i], nullptr) << i;
-            EXPECT_EQ(Principale::buffers[i], nullptr) << i;
-        }
-    }
-
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
-    SonivarACQ32::platform::FastClock clock;
     QTemporaryDir dir;
     QString data_path;
 };
@@ -205,7 +191,7 @@ TEST_F(RingTest, CheckedWordMovesAndWrapsWhenTheFrameDoesNot)
     EXPECT_FALSE(Principale::erreur_compteur);
     EXPECT_EQ(Principale::position_compteur, 15u);
     // Word 15 of packet 6 begins frame (6 x 262144 + 15) / 33.
-    EXPECT_EQ(Principale::val_compteur, (6 * 262144 + 15) / 33);
+    EXPECT_EQ(Principale::val_compteur, (6 * SonivarACQ32::stream::packet_words + 15) / 33);
     EXPECT_EQ(occurrences(QStringLiteral("Erreur")), 0);
 }
 

@@ -1,11 +1,11 @@
 // Whole runs against the simulated unit: a recorded soft start end to end,
 // exact packet multiples, and the runs that stop on their own.
+#include "window_harness.h"
+#include "acquisition/stream_format.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
 #include "platform/free_space.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -26,12 +26,10 @@ using runtest::When;
 
 namespace {
 
-constexpr std::uint64_t MiB = 1048576;
+constexpr std::uint64_t MiB = SonivarACQ32::stream::packet_bytes;
 constexpr std::uint64_t reserve = 1000000000;
 
-struct RunFixture : ::testing::Test {
-    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
-    void TearDown() override { SonivarACQ32::platform::set_free_space_probe({}); }
+struct RunFixture : testsupport::WindowTest {
 
     QString data_path() const { return dir.filePath(QStringLiteral("essai.dat")); }
     QString companion(const char* ext) const
@@ -45,8 +43,8 @@ struct RunFixture : ::testing::Test {
 bool ends_run_normally(const Principale& w)
 {
     // Back to the ready panel: everything but Stop, Stop hidden.
-    for (int i = 0; i < 12; ++i)
-        if (Principale::enabled[i] != (i != 10))
+    for (std::size_t i = 0; i < SonivarACQ32::sw::count; ++i)
+        if (Principale::enabled[i] != (i != SonivarACQ32::sw::stop))
             return false;
     return !w.run_active && w.button_Stop->isHidden();
 }
@@ -55,9 +53,6 @@ bool ends_run_normally(const Principale& w)
 
 TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(1.0);
@@ -99,9 +94,6 @@ TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
 
 TEST_F(RunFixture, ExactPacketMultipleEndsOnTheEmptyPacket)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Record->setChecked(false);
@@ -128,9 +120,6 @@ TEST_F(RunFixture, ExactPacketMultipleEndsOnTheEmptyPacket)
 
 TEST_F(RunFixture, OpenEndedRunWithoutRecordingStopsOnStop)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Record->setChecked(false);
@@ -159,15 +148,12 @@ TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
 {
     // The space left after the reserve, in MiB.
     const std::uint64_t cases[] = {5, 40, 0};
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Definie->setChecked(false);
     for (const std::uint64_t usable_mib : cases) {
         SCOPED_TRACE(usable_mib);
-        SonivarACQ32::platform::set_free_space_probe(
+        SonivarACQ32::platform::free_space_seam().install(
             [&](const std::string&) { return std::optional<std::uint64_t>(reserve + usable_mib * MiB); });
         Principale::pane_text.clear();
         dialogs.answers.push_back(data_path());
@@ -190,10 +176,7 @@ TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
 
 TEST_F(RunFixture, CounterJumpStopsTheRunAndKeepsItsFiles)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
     unit.jump_counter_at(20000, 7);
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(1.0);
@@ -221,16 +204,13 @@ struct FailingUnit : RunFixture, ::testing::WithParamInterface<Fault> {};
 TEST_P(FailingUnit, EndsTheRunByItself)
 {
     const Fault fault = GetParam();
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.checkBox_Definie->setChecked(false);
     auto stop_when = [&](std::uint32_t packets) {
         return std::make_unique<When>(
-            [&w, packets] { return Principale::num_pkt >= packets && !w.button_Stop->isHidden(); },
-            [&w] { w.button_Stop->click(); });
+            [&w = w, packets] { return Principale::num_pkt >= packets && !w.button_Stop->isHidden(); },
+            [&w = w] { w.button_Stop->click(); });
     };
     std::unique_ptr<When> stop;
     switch (fault) {
@@ -247,7 +227,7 @@ TEST_P(FailingUnit, EndsTheRunByItself)
     w.button_Start->click();
 
     EXPECT_FALSE(w.run_active);
-    EXPECT_EQ(Principale::in_flight, 0);
+    EXPECT_EQ(Principale::ring.in_flight(), 0);
     for (auto* t : Principale::transfert)
         EXPECT_EQ(t, nullptr) << "transfers are freed";
     const QByteArray data = runtest::read_all(data_path());
@@ -297,9 +277,6 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small{limit, old.rlim_max};
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(1.0);
@@ -324,9 +301,6 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
 
 TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.show();
     w.button_Init->click();
     dialogs.answers.push_back(data_path());

@@ -1,10 +1,9 @@
 // Starts that are refused before anything streams.
+#include "window_harness.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
 #include "platform/free_space.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -17,9 +16,7 @@ using SonivarACQ32::Principale;
 
 namespace {
 
-struct RefusalFixture : ::testing::Test {
-    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
-    void TearDown() override { SonivarACQ32::platform::set_free_space_probe({}); }
+struct RefusalFixture : testsupport::WindowTest {
 
     // After a refusal nothing streamed and the panel is as it was.
     // (The presence test of Init streamed 8160 bytes.)
@@ -28,7 +25,7 @@ struct RefusalFixture : ::testing::Test {
         EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x09, 0x00}), -1);
         EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x02, 0x00}), -1);
         EXPECT_EQ(unit.bytes_sent(), 8160u);
-        for (int i = 0; i < 12; ++i)
+        for (std::size_t i = 0; i < SonivarACQ32::sw::count; ++i)
             EXPECT_TRUE(Principale::enabled[i]) << "switch " << i;
     }
 
@@ -39,9 +36,6 @@ struct RefusalFixture : ::testing::Test {
 
 TEST_F(RefusalFixture, NoChannel)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Compteur->setChecked(false);
@@ -57,9 +51,6 @@ TEST_F(RefusalFixture, NoChannel)
 
 TEST_F(RefusalFixture, NoFileChosen)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(QString());  // the operator cancels
     unit.clear_requests();
@@ -75,13 +66,10 @@ TEST_F(RefusalFixture, NoFileChosen)
 // chosen files stay open for the next Start.
 TEST_F(RefusalFixture, NotEnoughDiskSpace)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.numericUpDown_Duree->setValue(1.0);
     // 1 MiB of room: 1 048 576 / (4 x 33 x 50 000) = 0,16 s.
-    SonivarACQ32::platform::set_free_space_probe(
+    SonivarACQ32::platform::free_space_seam().install(
         [](const std::string&) { return std::optional<std::uint64_t>(1000000000ULL + 1048576); });
     dialogs.answers.push_back(dir.filePath(QStringLiteral("plein.dat")));
     unit.clear_requests();
@@ -104,11 +92,8 @@ TEST_F(RefusalFixture, NotEnoughDiskSpace)
 
 TEST_F(RefusalFixture, UnreadableFreeSpace)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
-    SonivarACQ32::platform::set_free_space_probe(
+    SonivarACQ32::platform::free_space_seam().install(
         [](const std::string&) { return std::optional<std::uint64_t>(); });
     dialogs.answers.push_back(dir.filePath(QStringLiteral("inconnu.dat")));
     unit.clear_requests();

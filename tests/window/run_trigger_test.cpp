@@ -1,11 +1,10 @@
 // Runs started by an external input: the start byte, a trigger that comes,
 // Abort, and a trigger that never comes.
+#include "window_harness.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
 #include "platform/clock.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -20,9 +19,7 @@ using runtest::When;
 
 namespace {
 
-struct TriggerFixture : ::testing::Test {
-    void SetUp() override { SonivarACQ32::fmt::set_locale(QLocale(QLocale::French)); }
-    void TearDown() override { SonivarACQ32::platform::set_clock(nullptr); }
+struct TriggerFixture : testsupport::WindowTest {
 
     QString path(const char* ext) const
     {
@@ -38,8 +35,8 @@ bool waiting_with_abort(const Principale& w)
 
 void expect_panel_back(const Principale& w)
 {
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(Principale::enabled[i], i != 10) << "switch " << i;
+    for (std::size_t i = 0; i < SonivarACQ32::sw::count; ++i)
+        EXPECT_EQ(Principale::enabled[i], i != SonivarACQ32::sw::stop) << "switch " << i;
     EXPECT_TRUE(w.button_Abort->isHidden());
     EXPECT_FALSE(w.run.waiting);
     EXPECT_FALSE(w.run_active);
@@ -59,9 +56,6 @@ TEST_F(TriggerFixture, StartByteForEachConditionAndAbort)
                           {&Principale::radioButton_Start_EB, 0xC1},
                           {&Principale::radioButton_Start_EH, 0x81},
                           {&Principale::radioButton_Start_FM, 0x01}};
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.radioButton_Start_Trig1->setChecked(true);
     dialogs.answers.push_back(path("dat"));
@@ -83,7 +77,7 @@ TEST_F(TriggerFixture, StartByteForEachConditionAndAbort)
             QStringLiteral("Le déclenchement doit intervenir avant 30 s \r\n")));
         EXPECT_TRUE(Principale::pane_text.endsWith(
             QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n")));
-        EXPECT_EQ(Principale::in_flight, 0);
+        EXPECT_EQ(Principale::ring.in_flight(), 0);
         expect_panel_back(w);
         if (first) {
             // The abandoned set stays on disk, header and description empty.
@@ -99,10 +93,7 @@ TEST_F(TriggerFixture, StartByteForEachConditionAndAbort)
 
 TEST_F(TriggerFixture, RunStartsWhenTheInputRisesAndRecordsFromTheFirstFrame)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
     unit.set_input(1, false);
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(path("dat"));
     w.numericUpDown_Duree->setValue(1.0);
@@ -126,17 +117,13 @@ TEST_F(TriggerFixture, RunStartsWhenTheInputRisesAndRecordsFromTheFirstFrame)
 
 TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     dialogs.answers.push_back(path("dat"));
     w.radioButton_Start_Trig1->setChecked(true);
     unit.clear_requests();
     Principale::pane_text.clear();
-    SonivarACQ32::platform::FastClock clock;
-    SonivarACQ32::platform::set_clock(&clock);
+    h.use_fast_clock();
     std::uint32_t waited = 0;
     When watch([&] { return waiting_with_abort(w); },
                [&] { waited = SonivarACQ32::platform::tick_count(); });
@@ -168,15 +155,11 @@ TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
 // at once instead of waiting out its limit, and the panel comes back.
 TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Init->click();
     dialogs.answers.push_back(path("dat"));
     w.radioButton_Start_Trig1->setChecked(true);
     Principale::pane_text.clear();
-    SonivarACQ32::platform::FastClock clock;
-    SonivarACQ32::platform::set_clock(&clock);
+    h.use_fast_clock();
     std::uint32_t unplugged_at = 0;
     When unplug([&] { return waiting_with_abort(w); }, [&] {
         unplugged_at = SonivarACQ32::platform::tick_count();

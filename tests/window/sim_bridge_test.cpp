@@ -2,6 +2,7 @@
 // the program relies on (one short transfer for the presence acquisition, an
 // empty transfer after an exact multiple of 1 MiB, each injected fault, the
 // unplug) must reach libusb exactly as a unit would deliver it.
+#include "acquisition/stream_format.h"
 #include "simulated_unit.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +16,11 @@
 
 namespace {
 
-constexpr int mib = 1048576;
+constexpr int mib = static_cast<int>(SonivarACQ32::stream::packet_bytes);
 
 std::uint32_t word_at(const std::vector<std::uint8_t>& bytes, std::size_t word)
 {
-    std::uint32_t v;
-    std::memcpy(&v, bytes.data() + 4 * word, 4);  // little-endian host
-    return v;
+    return SonivarACQ32::stream::word_at(bytes.data(), static_cast<std::uint32_t>(word));
 }
 
 struct Completion {

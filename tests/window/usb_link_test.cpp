@@ -1,8 +1,7 @@
 // The USB link and the vendor command channel, against the simulated unit:
 // what reaches the unit for each reset and command, and what the pane shows.
+#include "window_harness.h"
 #include "app/principale.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -23,19 +22,22 @@ struct ResetCase {
     QString advanced_line;
 };
 
+using UsbLink = testsupport::WindowTest;
+
 const ResetCase reset_cases[] = {
     {"FX3", &Principale::button_Reset_FX3_Click, 0xC0, QStringLiteral("Reset FX3\r\n")},
     {"PH", &Principale::button_Reset_PH_Click, 0xC4, QStringLiteral("Reset Pseudo Hard (C4)\r\n")},
 };
 
-TEST(UsbLink, ResetButtonsOpenTheLinkAndSendTheirRequestWithoutData)
+TEST(UsbLinkResets, ResetButtonsOpenTheLinkAndSendTheirRequestWithoutData)
 {
     for (const ResetCase& c : reset_cases) {
         for (bool advanced : {false, true}) {
             SCOPED_TRACE(testing::Message() << c.name << (advanced ? " advanced" : ""));
-            testsupport::TestDialogs dialogs;
-            sim::SimulatedUnit unit;
-            Principale w;
+            testsupport::WindowHarness h;
+            Principale& w = *h.window;
+            sim::SimulatedUnit& unit = h.unit;
+            testsupport::TestDialogs& dialogs = h.dialogs;
             Principale::test = advanced;
 
             (w.*c.handler)();
@@ -51,11 +53,8 @@ TEST(UsbLink, ResetButtonsOpenTheLinkAndSendTheirRequestWithoutData)
     }
 }
 
-TEST(UsbLink, ResetMicrosWithTheLinkClosedDoesNothing)
+TEST_F(UsbLink, ResetMicrosWithTheLinkClosedDoesNothing)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     Principale::test = true;
 
     w.button_Reset_Micros_Click();
@@ -67,13 +66,13 @@ TEST(UsbLink, ResetMicrosWithTheLinkClosedDoesNothing)
     EXPECT_TRUE(unit.requests().empty());
 }
 
-TEST(UsbLink, ResetMicrosSendsB0AndInAdvancedModeSaysSoTwice)
+TEST(UsbLinkResets, ResetMicrosSendsB0AndInAdvancedModeSaysSoTwice)
 {
     for (bool advanced : {false, true}) {
         SCOPED_TRACE(advanced ? "advanced" : "ordinary");
-        testsupport::TestDialogs dialogs;
-        sim::SimulatedUnit unit;
-        Principale w;
+        testsupport::WindowHarness h;
+        Principale& w = *h.window;
+        sim::SimulatedUnit& unit = h.unit;
         w.button_Reset_FX3_Click();  // opens the link
         w.checkBox_Test->setChecked(advanced);
         unit.clear_requests();
@@ -97,7 +96,7 @@ struct CommandCase {
     std::vector<std::uint8_t> bytes;
 };
 
-TEST(UsbLink, CommandeSendsRequestB0PlusNWithNPlusOneBytes)
+TEST_F(UsbLink, CommandeSendsRequestB0PlusNWithNPlusOneBytes)
 {
     const CommandCase cases[] = {
         {0, {0x00}},
@@ -107,9 +106,6 @@ TEST(UsbLink, CommandeSendsRequestB0PlusNWithNPlusOneBytes)
         {4, {0x04, 0xFF, 0x00, 0x00, 0x00}},
         {4, {0x04, 0x78, 0x56, 0x34, 0x12}},
     };
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Reset_FX3_Click();
     for (const CommandCase& c : cases) {
         unit.clear_requests();
@@ -124,11 +120,8 @@ TEST(UsbLink, CommandeSendsRequestB0PlusNWithNPlusOneBytes)
     EXPECT_TRUE(unit.stalled().empty());
 }
 
-TEST(UsbLink, ARefusedCommandReturnsLibusbsError)
+TEST_F(UsbLink, ARefusedCommandReturnsLibusbsError)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     w.button_Reset_FX3_Click();
     w.buf[0] = 0x01;
     w.buf[1] = 8;  // below the fastest clock division
@@ -137,12 +130,10 @@ TEST(UsbLink, ARefusedCommandReturnsLibusbsError)
     EXPECT_EQ(unit.stalled().size(), 1u);
 }
 
-TEST(UsbLink, AnAbsentUnitGivesOneAlertAndLeavesTheLinkClosed)
-{
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit(false);
-    Principale w;
+using UsbLinkWithoutUnit = testsupport::AbsentUnitTest;
 
+TEST_F(UsbLinkWithoutUnit, AnAbsentUnitGivesOneAlertAndLeavesTheLinkClosed)
+{
     w.button_Reset_FX3_Click();
 
     ASSERT_EQ(dialogs.alerts.size(), 1u);
@@ -154,12 +145,8 @@ TEST(UsbLink, AnAbsentUnitGivesOneAlertAndLeavesTheLinkClosed)
     EXPECT_EQ(w.handle, nullptr);
 }
 
-TEST(UsbLink, ReopeningReleasesAndClosesTheOldHandleFirst)
+TEST_F(UsbLink, ReopeningReleasesAndClosesTheOldHandleFirst)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
-
     EXPECT_EQ(w.init_USB(), 0);
     EXPECT_EQ(w.init_USB(), 0);
 
@@ -171,11 +158,8 @@ TEST(UsbLink, ReopeningReleasesAndClosesTheOldHandleFirst)
     EXPECT_TRUE(w.initialisation_FX3);
 }
 
-TEST(UsbLink, AReopenThatFailsLeavesTheLinkClosed)
+TEST_F(UsbLink, AReopenThatFailsLeavesTheLinkClosed)
 {
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
-    Principale w;
     ASSERT_EQ(w.init_USB(), 0);
     unit.detach();
 
@@ -183,8 +167,15 @@ TEST(UsbLink, AReopenThatFailsLeavesTheLinkClosed)
 
     EXPECT_FALSE(w.initialisation_FX3);
     EXPECT_EQ(w.handle, nullptr);
-    EXPECT_EQ(unit.closes(), 1);
+    EXPECT_EQ(unit.closes(), 1);  // the old handle, by the failed reopen
     EXPECT_EQ(dialogs.alerts.size(), 1u);
+
+    // Closing the window then makes no USB call at all.
+    unit.clear_requests();
+    h.window.reset();
+    EXPECT_TRUE(unit.requests().empty());
+    EXPECT_EQ(unit.opens(), 1);
+    EXPECT_EQ(unit.closes(), 1);
 }
 
 } // namespace

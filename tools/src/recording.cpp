@@ -1,5 +1,6 @@
 #include "recording.h"
 
+#include "platform/ansi.h"
 #include "recording/companion_names.h"
 
 #include <QFile>
@@ -11,13 +12,6 @@
 
 namespace sonivar_dat {
 namespace {
-
-// Code points of bytes 0x80 to 0x9F; the five bytes Windows-1252 leaves
-// undefined map to the C1 controls of the same value.
-constexpr char16_t c1_block[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void append_utf8(std::string& out, char32_t c)
 {
@@ -96,10 +90,8 @@ std::string windows1252_to_utf8(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        append_utf8(out, b >= 0x80 && b < 0xA0 ? c1_block[b - 0x80] : char32_t{b});
-    }
+    for (char ch : text)
+        append_utf8(out, SonivarACQ32::platform::from_windows1252(static_cast<unsigned char>(ch)));
     return out;
 }
 

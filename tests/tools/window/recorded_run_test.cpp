@@ -1,10 +1,9 @@
 // A recording made by the acquisition window against the simulated unit,
 // then inspected, verified and exported by sonivar-dat, and a damaged copy.
+#include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "cli.h"
-#include "simulated_unit.h"
-#include "test_dialogs.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -54,25 +53,24 @@ void write_words(const fs::path& path, const std::vector<std::uint32_t>& words)
 }
 
 // Records one second of every microphone, the counter and the status word.
-fs::path record_one_second(const QTemporaryDir& dir, testsupport::TestDialogs& dialogs)
+fs::path record_one_second(const QTemporaryDir& dir, testsupport::WindowHarness& h)
 {
-    SonivarACQ32::Principale w;
+    SonivarACQ32::Principale& w = *h.window;
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Status->setChecked(true);
     w.numericUpDown_Duree->setValue(1.0);
-    dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
+    h.dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
     w.button_Start->click();
+    h.window.reset();
     return fs::path(dir.filePath(QStringLiteral("essai.dat")).toStdString());
 }
 
 TEST(RecordedRun, InspectedVerifiedAndExportedBySonivarDat)
 {
-    SonivarACQ32::fmt::set_locale(QLocale(QLocale::French));
-    testsupport::TestDialogs dialogs;
-    sim::SimulatedUnit unit;
+    testsupport::WindowHarness h;
     QTemporaryDir dir;
-    const fs::path path = record_one_second(dir, dialogs);
+    const fs::path path = record_one_second(dir, h);
     ASSERT_EQ(fs::file_size(path), 34u * 4 * 50000) << "the run did not record one second";
 
     Outcome r = dat({"info", path.string()});

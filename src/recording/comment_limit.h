@@ -1,13 +1,13 @@
 #pragma once
-// The comment's length limit. The comment is saved with CR LF line breaks,
+// The comment's length limit, the size of the header record's field. The comment is saved with CR LF line breaks,
 // so a line break counts two characters against the 1024 the header record
 // holds; typing or pasting past the limit keeps only what fits.
 #include <cstddef>
 #include <string_view>
 
-namespace SonivarACQ32::panel {
+namespace SonivarACQ32 {
 
-constexpr std::size_t comment_max = 1024;
+constexpr std::size_t taille_commentaire = 1024;  // bytes of the header field
 
 inline bool is_line_break(char16_t c)
 {
@@ -33,7 +33,7 @@ inline std::size_t comment_excess(std::u16string_view text, std::size_t end, std
         end = text.size();
     if (inserted > end)
         inserted = end;
-    while (length > comment_max && cut < inserted) {
+    while (length > taille_commentaire && cut < inserted) {
         ++cut;
         length -= comment_length(text.substr(end - cut, 1));
     }
@@ -42,4 +42,4 @@ inline std::size_t comment_excess(std::u16string_view text, std::size_t end, std
     return split && cut < inserted ? cut + 1 : cut;
 }
 
-} // namespace SonivarACQ32::panel
+} // namespace SonivarACQ32

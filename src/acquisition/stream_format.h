@@ -1,0 +1,29 @@
+#pragma once
+// The unit's stream as the program receives it: 1 MiB bulk transfers of
+// 32-bit little-endian words, frames of `nb_voies` words one after the
+// other (counter first when it is on, then the selected microphones in
+// ascending index, then the status word), not aligned on transfers.
+#include <cstddef>
+#include <cstdint>
+
+namespace SonivarACQ32::stream {
+
+constexpr std::uint32_t packet_bytes = 1048576;        // one bulk transfer
+constexpr std::uint32_t word_bytes = 4;                // one sample or counter word
+constexpr std::uint32_t packet_words = packet_bytes / word_bytes;
+
+// Bytes of one frame of `nb_voies` words.
+constexpr std::uint64_t frame_bytes(std::int32_t nb_voies)
+{
+    return nb_voies > 0 ? std::uint64_t{word_bytes} * static_cast<std::uint64_t>(nb_voies) : 0;
+}
+
+// Word `index` of a packet, little-endian, read without alignment concerns.
+inline std::uint32_t word_at(const unsigned char* packet, std::uint32_t index)
+{
+    const unsigned char* b = packet + std::size_t{index} * word_bytes;
+    return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
+           std::uint32_t{b[3]} << 24;
+}
+
+} // namespace SonivarACQ32::stream
