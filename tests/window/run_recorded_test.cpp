@@ -1,7 +1,7 @@
 // Whole runs against the simulated unit: a recorded soft start end to end,
 // exact packet multiples, and the runs that stop on their own.
 #include "window_harness.h"
-#include "acquisition/stream_format.h"
+#include "acquisition/run_sizing.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
@@ -27,7 +27,7 @@ using runtest::When;
 namespace {
 
 constexpr std::uint64_t MiB = SonivarACQ32::stream::packet_bytes;
-constexpr std::uint64_t reserve = 1000000000;
+constexpr std::uint64_t reserve = SonivarACQ32::run_sizing::disk_reserve;
 
 struct RunFixture : testsupport::WindowTest {
 

@@ -1,5 +1,6 @@
 // Starts that are refused before anything streams.
 #include "window_harness.h"
+#include "acquisition/run_sizing.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
@@ -70,7 +71,9 @@ TEST_F(RefusalFixture, NotEnoughDiskSpace)
     w.numericUpDown_Duree->setValue(1.0);
     // 1 MiB of room: 1 048 576 / (4 x 33 x 50 000) = 0,16 s.
     SonivarACQ32::platform::free_space_seam().install(
-        [](const std::string&) { return std::optional<std::uint64_t>(1000000000ULL + 1048576); });
+        [](const std::string&) {
+            return std::optional<std::uint64_t>(SonivarACQ32::run_sizing::disk_reserve + 1048576);
+        });
     dialogs.answers.push_back(dir.filePath(QStringLiteral("plein.dat")));
     unit.clear_requests();
     w.button_Start->click();
