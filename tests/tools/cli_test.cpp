@@ -43,7 +43,7 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     for (const char* line :
-         {"Date : 14/03/2024  Heure : 10:22:05\n", "Fréquence : 41666 Hz\n", "Voies par trame : 5\n",
+         {"Date : 14/03/2024  Heure : 10:22:05\n", "Fréquence : 41666 Hz (horloge de l'unité : 41666,667 Hz)\n", "Voies par trame : 5\n",
           "Micros actifs : 3\n", "  faisceau 0 : 0/3 (index 3)\n", "  faisceau 2 : 2/3 (index 19)\n",
           "  faisceau 3 : 3/7 (index 31)\n", "Voie compteur : oui (mot 0)\n",
           "Voie status : oui (mot 4, dernier de la trame)\n", "Échantillons par voie : 2 000\n",

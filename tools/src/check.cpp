@@ -3,6 +3,7 @@
 #include "dat_reader.h"
 #include "progress.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -21,7 +22,8 @@ void scan_counter(DatReader& reader, CounterScanner& scanner, CheckReport& repor
         const std::size_t room = (buffer.size() - kept) * 4;
         const long long got = reader.read(buffer.data() + kept, room);
         if (got < 0) {
-            report.read_error = "erreur de lecture du fichier de données";
+            report.read_error = "erreur de lecture du fichier de données (" +
+                                system_reason(errno) + ")";
             return;
         }
         done += static_cast<std::uint64_t>(got);
@@ -47,11 +49,12 @@ CheckReport check_recording(const Recording& recording, Progress& progress)
     report.tail_bytes = report.file_bytes % layout.frame_bytes();
     report.header_frames = recording.header.nb_ech;
     report.counter = layout.counter;
+    report.interrupted = is_interrupted(recording);
     if (!layout.counter)
         return report;
 
     DatReader reader;
-    if (!reader.open(recording.dat_path, report.read_error))
+    if (!reader.open(recording.dat_path, recording.dat_bytes, report.read_error))
         return report;
     CounterScanner scanner(layout.nb_voies);
     scan_counter(reader, scanner, report, progress);
