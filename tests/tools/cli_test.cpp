@@ -127,6 +127,26 @@ const Damage damages[] = {
      {"Trames dans le fichier : 19 999 (en-tête : 20 000)\n",
       "Dernière trame tronquée : 122 octet(s) sur 132\n",
       "Résultat : enregistrement endommagé (0 écart(s), 0 trame(s) perdue(s), longueur incorrecte)\n"}},
+    {"interrupted",
+     [](const fs::path& dat, const RecordingPlan& s) {
+         RecordingPlan cut = s;
+         cut.interrupted = true;
+         auto w = dattest::stream_words(s);
+         w.resize(w.size() - 3);  // the last frame torn
+         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, w);
+     },
+     1,
+     {"Trames dans le fichier : 19 999 (en-tête : 0)\n",
+      "Enregistrement interrompu : 19 999 trames lisibles\n",
+      "Dernière trame tronquée : 120 octet(s) sur 132\n",
+      "Résultat : enregistrement endommagé (0 écart(s), 0 trame(s) perdue(s), interrompu)\n"}},
+    {"interrupted_before_a_frame",
+     [](const fs::path& dat, const RecordingPlan& s) {
+         RecordingPlan cut = s;
+         cut.interrupted = true;
+         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, {});
+     },
+     0, {"Trames dans le fichier : 0 (en-tête : 0)\n", "Résultat : enregistrement complet\n"}},
     {"missing_header",
      [](const fs::path& dat, const RecordingPlan&) { fs::remove(fs::path(dat).replace_extension(".Zv")); },
      2, {"fichier d'en-tête introuvable"}},

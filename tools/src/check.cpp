@@ -3,6 +3,7 @@
 #include "dat_reader.h"
 #include "progress.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -15,7 +16,9 @@ namespace {
 void scan_counter(DatReader& reader, CounterScanner& scanner, CheckReport& report,
                   Progress& progress)
 {
-    std::vector<std::uint32_t> buffer(read_block_bytes / 4 + scanner.lookahead_words());
+    // A small file gets a buffer of its own size.
+    const std::size_t block_words = std::min<std::uint64_t>(read_block_bytes, report.file_bytes) / 4 + 1;
+    std::vector<std::uint32_t> buffer(block_words + scanner.lookahead_words());
     std::size_t kept = 0;  // words carried over
     std::uint64_t done = 0;
     for (;;) {

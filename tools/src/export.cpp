@@ -86,7 +86,8 @@ void copy_frames(DatReader& reader, Outputs& out, const Recording& r, const Expo
                  const std::vector<int>& words, ExportResult& result, Progress& progress)
 {
     const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
-    const std::size_t block_frames = std::max<std::size_t>(1, read_block_bytes / (4 * nv));
+    const std::size_t block_frames = static_cast<std::size_t>(std::max<std::uint64_t>(
+        1, std::min<std::uint64_t>(read_block_bytes / (4 * nv), result.frames)));
     const bool samples_are_float = r.header.type_float != 0;
     std::vector<std::uint32_t> in(block_frames * nv);
     std::vector<std::uint32_t> wav_rows(out.with_wav ? block_frames * words.size() : 0);
