@@ -26,6 +26,6 @@ private:
 
 // Block size of the readers: a whole number of 4-byte words, small enough
 // that a block read stays in the processor's cache while it is worked on.
-constexpr std::size_t read_block_bytes = 512u << 10;
+constexpr std::size_t read_block_bytes = 256u << 10;
 
 } // namespace sonivar_dat

@@ -55,7 +55,9 @@ bool OutputFile::create(const std::string& final_path, std::string& error)
 {
     final_ = resolved(final_path);
     const fs::path target(final_);
-    std::string name = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    // A hidden name beside the final one, completed by mkostemp.
+    std::string name = target.parent_path().string();
+    name.append("/.").append(target.filename().string()).append(".XXXXXX");
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "création impossible de " + final_path + " : " + system_reason(errno);
