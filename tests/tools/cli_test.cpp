@@ -43,7 +43,7 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     for (const char* line :
-         {"Date : 14/03/2024  Heure : 10:22:05\n", "Fréquence : 41666 Hz\n", "Voies par trame : 5\n",
+         {"Date : 14/03/2024  Heure : 10:22:05\n", "Fréquence : 41666 Hz (horloge de l'unité : 41666,667 Hz)\n", "Voies par trame : 5\n",
           "Micros actifs : 3\n", "  faisceau 0 : 0/3 (index 3)\n", "  faisceau 2 : 2/3 (index 19)\n",
           "  faisceau 3 : 3/7 (index 31)\n", "Voie compteur : oui (mot 0)\n",
           "Voie status : oui (mot 4, dernier de la trame)\n", "Échantillons par voie : 2 000\n",
@@ -127,6 +127,26 @@ const Damage damages[] = {
      {"Trames dans le fichier : 19 999 (en-tête : 20 000)\n",
       "Dernière trame tronquée : 122 octet(s) sur 132\n",
       "Résultat : enregistrement endommagé (0 écart(s), 0 trame(s) perdue(s), longueur incorrecte)\n"}},
+    {"interrupted",
+     [](const fs::path& dat, const RecordingPlan& s) {
+         RecordingPlan cut = s;
+         cut.interrupted = true;
+         auto w = dattest::stream_words(s);
+         w.resize(w.size() - 3);  // the last frame torn
+         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, w);
+     },
+     1,
+     {"Trames dans le fichier : 19 999 (en-tête : 0)\n",
+      "Enregistrement interrompu : 19 999 trames lisibles\n",
+      "Dernière trame tronquée : 120 octet(s) sur 132\n",
+      "Résultat : enregistrement endommagé (0 écart(s), 0 trame(s) perdue(s), interrompu)\n"}},
+    {"interrupted_before_a_frame",
+     [](const fs::path& dat, const RecordingPlan& s) {
+         RecordingPlan cut = s;
+         cut.interrupted = true;
+         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, {});
+     },
+     0, {"Trames dans le fichier : 0 (en-tête : 0)\n", "Résultat : enregistrement complet\n"}},
     {"missing_header",
      [](const fs::path& dat, const RecordingPlan&) { fs::remove(fs::path(dat).replace_extension(".Zv")); },
      2, {"fichier d'en-tête introuvable"}},

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -53,7 +54,38 @@ struct Hdf5Content {
     hsize_t dims[2] = {0, 0};
     std::vector<float> values;
     double sample_freq = 0;
+    std::vector<int> microphones;
+    std::string sample_type, comment, start_time;
 };
+
+std::string text_attribute(hid_t set, const char* name)
+{
+    const hid_t attr = H5Aopen(set, name, H5P_DEFAULT);
+    EXPECT_GE(attr, 0) << name;
+    const hid_t type = H5Aget_type(attr);
+    EXPECT_EQ(H5Tget_class(type), H5T_STRING) << name;
+    EXPECT_EQ(H5Tget_cset(type), H5T_CSET_UTF8) << name;
+    std::string text(H5Tget_size(type), '\0');
+    H5Aread(attr, type, text.data());
+    H5Tclose(type);
+    H5Aclose(attr);
+    return text.substr(0, text.find('\0'));
+}
+
+std::vector<int> int_attribute(hid_t set, const char* name)
+{
+    const hid_t attr = H5Aopen(set, name, H5P_DEFAULT);
+    const hid_t space = H5Aget_space(attr);
+    std::vector<int> values(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
+    const hid_t type = H5Aget_type(attr);
+    EXPECT_EQ(H5Tget_class(type), H5T_INTEGER);
+    EXPECT_EQ(H5Tget_size(type), 4u);
+    H5Aread(attr, H5T_NATIVE_INT, values.data());
+    H5Tclose(type);
+    H5Sclose(space);
+    H5Aclose(attr);
+    return values;
+}
 
 Hdf5Content read_hdf5(const fs::path& path)
 {
@@ -74,11 +106,24 @@ Hdf5Content read_hdf5(const fs::path& path)
     EXPECT_GE(attr, 0);
     H5Aread(attr, H5T_NATIVE_DOUBLE, &c.sample_freq);
     H5Aclose(attr);
+    c.microphones = int_attribute(set, "microphones");
+    c.sample_type = text_attribute(set, "sample_type");
+    c.comment = text_attribute(set, "comment");
+    c.start_time = text_attribute(set, "start_time");
     H5Tclose(type);
     H5Sclose(space);
     H5Dclose(set);
     H5Fclose(file);
     return c;
+}
+
+// The format tag of the "fmt " chunk: 1 PCM, 3 float, 0xFFFE extensible.
+unsigned fmt_tag(const fs::path& path)
+{
+    const auto bytes = dattest::read_bytes(path);
+    const std::string head(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 256));
+    const std::size_t at = head.find("fmt ");
+    return at == std::string::npos ? 0u : bytes[at + 8] | bytes[at + 9] << 8;
 }
 
 float as_float(std::uint32_t word, bool is_float)
@@ -113,7 +158,8 @@ TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
     plan.micros = c.recorded;
     plan.status = c.status;
     plan.is_float = c.is_float;
-    plan.freq = 31250.0f;
+    plan.freq = 41666.0f;  // the unit's 500 000 / 12 Hz
+    plan.comment = "Réseau Ω à 2 m\r\nsource µ";  // Ω has no Windows-1252 form
     // Several read blocks of 4 MiB, and a last one that is not full.
     plan.frames = static_cast<std::uint32_t>((9u << 20) / (4 * plan.nb_voies()) + 17);
     const auto dat = dattest::write_recording(dir.path(), "essai", plan);
@@ -125,16 +171,22 @@ TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
 
     const WavContent wav = read_wav(dir.path() / "o.wav");
     const std::size_t ch = c.exported.size();
-    EXPECT_EQ(wav.info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
+    // Past two channels only the extensible form tells readers the layout.
+    EXPECT_EQ(wav.info.format & SF_FORMAT_TYPEMASK, ch > 2 ? SF_FORMAT_WAVEX : SF_FORMAT_WAV);
+    EXPECT_EQ(fmt_tag(dir.path() / "o.wav"), ch > 2 ? 0xFFFEu : c.is_float ? 3u : 1u);
     EXPECT_EQ(wav.info.format & SF_FORMAT_SUBMASK, c.is_float ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_32);
-    EXPECT_EQ(wav.info.samplerate, 31250);
+    EXPECT_EQ(wav.info.samplerate, 41667);  // the nearest whole number to the clock
     ASSERT_EQ(wav.info.channels, static_cast<int>(ch));
     ASSERT_EQ(wav.info.frames, static_cast<sf_count_t>(plan.frames));
 
     const Hdf5Content h5 = read_hdf5(dir.path() / "o.h5");
     ASSERT_EQ(h5.dims[0], plan.frames);
     ASSERT_EQ(h5.dims[1], ch);
-    EXPECT_EQ(h5.sample_freq, 31250.0);
+    EXPECT_EQ(h5.sample_freq, 500000.0 / 12);
+    EXPECT_EQ(h5.microphones, c.exported);
+    EXPECT_EQ(h5.sample_type, c.is_float ? "float32" : "int32");
+    EXPECT_EQ(h5.comment, plan.comment);
+    EXPECT_EQ(h5.start_time, "2024-03-14T10:22:05.250");  // the maker's date
 
     std::size_t wav_bad = 0, h5_bad = 0;
     for (std::uint32_t f = 0; f < plan.frames; ++f)
@@ -151,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
     Recordings, Export,
     testing::Values(ExportCase{"int32_all", false, false, {0, 1, 2, 3, 4, 5, 6, 7}, "", {0, 1, 2, 3, 4, 5, 6, 7}},
                     ExportCase{"float32_status", true, true, {2, 9, 17, 31}, "", {2, 9, 17, 31}},
-                    ExportCase{"chosen_channels", false, true, {2, 9, 17, 31}, "31,9,2", {2, 9, 31}}),
+                    ExportCase{"chosen_channels", false, true, {2, 9, 17, 31}, "31,9,2", {2, 9, 31}},
+                    ExportCase{"two_channels", true, false, {2, 9, 17, 31}, "17,9", {9, 17}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExportFailure, UnwritableOutputIsReported)

@@ -116,3 +116,24 @@ TEST(Layout, WordsOfChosenMicrophones)
 }
 
 } // namespace
+
+#include "header_facts.h"
+
+#include <cmath>
+
+namespace {
+
+TEST(UnitClock, RecoveredFromTheTruncatedFrequency)
+{
+    using sonivar_dat::unit_clock_hz;
+    // Recorded values are 500 000 / divisor truncated; divisors run from 1 to 256.
+    for (int divisor : {1, 10, 12, 16, 250, 256}) {
+        const float recorded = static_cast<float>(500000 / divisor);
+        EXPECT_EQ(unit_clock_hz(recorded), 500000.0 / divisor) << divisor;
+    }
+    // Values no divisor gives.
+    for (float f : {41667.0f, 12345.0f, 600000.0f, 0.0f, -50000.0f, NAN, INFINITY, 1.0f})
+        EXPECT_FALSE(unit_clock_hz(f).has_value()) << f;
+}
+
+} // namespace

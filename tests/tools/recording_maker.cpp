@@ -51,8 +51,9 @@ SonivarACQ32::type_header_file header_for(const RecordingPlan& plan)
         h.micros_actifs[m] = 1;
     h.compteurs_actifs[0] = plan.counter ? 1 : 0;
     h.freq = plan.freq;
-    h.nb_ech = plan.frames;
-    h.duree_acq = static_cast<float>(static_cast<double>(plan.frames) / plan.freq);
+    h.nb_ech = plan.interrupted ? 0 : plan.frames;
+    h.duree_acq =
+        plan.interrupted ? 0.0f : static_cast<float>(static_cast<double>(plan.frames) / plan.freq);
     h.type_float = plan.is_float ? 1 : 0;
     if (plan.comment.empty()) {
         std::memset(h.texte_commentaire, ' ', sizeof h.texte_commentaire);
@@ -74,8 +75,13 @@ void write_bytes(const std::filesystem::path& path, const void* data, std::size_
 
 std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 std::filesystem::path write_recording(const std::filesystem::path& dir, const std::string& name,

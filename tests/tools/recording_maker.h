@@ -20,6 +20,9 @@ struct RecordingPlan {
     bool is_float = false;
     std::uint32_t first_counter = 0;
     std::string comment;  // UTF-8; empty: no comment ever closed
+    // Companions as a run writes them at its start (no sample counted, no
+    // duration) while the frames are in the data file: a run cut short.
+    bool interrupted = false;
 
     int nb_voies() const
     {

@@ -3,6 +3,8 @@
 #include "dat_reader.h"
 #include "progress.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -14,14 +16,17 @@ namespace {
 void scan_counter(DatReader& reader, CounterScanner& scanner, CheckReport& report,
                   Progress& progress)
 {
-    std::vector<std::uint32_t> buffer(read_block_bytes / 4 + scanner.lookahead_words());
+    // A small file gets a buffer of its own size.
+    const std::size_t block_words = std::min<std::uint64_t>(read_block_bytes, report.file_bytes) / 4 + 1;
+    std::vector<std::uint32_t> buffer(block_words + scanner.lookahead_words());
     std::size_t kept = 0;  // words carried over
     std::uint64_t done = 0;
     for (;;) {
         const std::size_t room = (buffer.size() - kept) * 4;
         const long long got = reader.read(buffer.data() + kept, room);
         if (got < 0) {
-            report.read_error = "erreur de lecture du fichier de données";
+            report.read_error = "erreur de lecture du fichier de données (" +
+                                system_reason(errno) + ")";
             return;
         }
         done += static_cast<std::uint64_t>(got);
@@ -47,11 +52,12 @@ CheckReport check_recording(const Recording& recording, Progress& progress)
     report.tail_bytes = report.file_bytes % layout.frame_bytes();
     report.header_frames = recording.header.nb_ech;
     report.counter = layout.counter;
+    report.interrupted = is_interrupted(recording);
     if (!layout.counter)
         return report;
 
     DatReader reader;
-    if (!reader.open(recording.dat_path, report.read_error))
+    if (!reader.open(recording.dat_path, recording.dat_bytes, report.read_error))
         return report;
     CounterScanner scanner(layout.nb_voies);
     scan_counter(reader, scanner, report, progress);

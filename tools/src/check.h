@@ -17,6 +17,7 @@ struct CheckReport {
     std::uint64_t tail_bytes = 0;      // bytes of an incomplete last frame
     std::uint32_t header_frames = 0;   // nb_ech of the header record
     bool counter = false;              // the counter could be verified
+    bool interrupted = false;          // header written at the start of a run cut short
     std::vector<CounterGap> gaps;      // the first ones, in file order
     std::uint64_t gap_count = 0;
     std::uint64_t frames_lost = 0;

@@ -2,6 +2,7 @@
 
 #include "check.h"
 #include "export.h"
+#include "header_facts.h"
 #include "progress.h"
 #include "recording.h"
 
@@ -33,7 +34,7 @@ const char* const check_usage =
     "Usage : sonivar-dat check ENREGISTREMENT.dat\n"
     "Vérifie le compteur de chaque trame et la longueur du fichier .dat par\n"
     "rapport au nombre d'échantillons de l'en-tête.\n"
-    "Code de sortie : 0 enregistrement complet, 1 endommagé, 2 fichiers manquants\n"
+    "Code de sortie : 0 enregistrement complet, 1 endommagé ou interrompu, 2 fichiers manquants\n"
     "ou illisibles, 3 sans voie compteur (vérification impossible).\n";
 
 const char* const export_usage =
@@ -42,10 +43,13 @@ const char* const export_usage =
     "  --wav FICHIER      WAV multivoie, 32 bits entiers ou flottants comme\n"
     "                     l'enregistrement (RF64 au-delà de 4 Gio)\n"
     "  --hdf5 FICHIER     jeu de données time_data (échantillons x voies, float32)\n"
-    "                     et attribut sample_freq\n"
+    "                     et attributs sample_freq (horloge exacte de l'unité),\n"
+    "                     microphones, sample_type, comment, start_time\n"
     "  --channels LISTE   micros exportés, par index global : 0,3,8-15\n"
     "Une voie par micro, dans l'ordre des index globaux ; compteur et status omis.\n"
-    "Code de sortie : 0, 1 si l'export échoue, 2 pour des arguments erronés.\n";
+    "Chaque fichier est écrit sous un nom provisoire puis renommé à la fin.\n"
+    "Code de sortie : 0, 1 si l'export échoue, 2 pour des arguments erronés ou une\n"
+    "sortie qui est un des fichiers de l'enregistrement.\n";
 
 bool is_help(const std::string& a) { return a == "--help" || a == "-h"; }
 
@@ -105,6 +109,11 @@ void print_comment(std::ostream& out, const std::string& comment)
     }
 }
 
+void print_interrupted(std::ostream& out, std::uint64_t frames)
+{
+    out << "Enregistrement interrompu : " << grouped(frames) << " trames lisibles\n";
+}
+
 int cmd_info(const Recording& r, std::ostream& out)
 {
     const auto& h = r.header;
@@ -113,8 +122,11 @@ int cmd_info(const Recording& r, std::ostream& out)
     out << "Date : " << two(h.date.wDay) << "/" << two(h.date.wMonth) << "/" << h.date.wYear
         << "  Heure : " << two(h.date.wHour) << ":" << two(h.date.wMinute) << ":"
         << two(h.date.wSecond) << "\n";
-    out << "Fréquence : " << decimal(h.freq, std::floor(h.freq) == h.freq ? 0 : 3)
-        << " Hz\n";
+    out << "Fréquence : " << decimal(h.freq, std::floor(h.freq) == h.freq ? 0 : 3) << " Hz";
+    if (const auto clock = unit_clock_hz(h.freq))
+        out << " (horloge de l'unité : " << decimal(*clock, std::floor(*clock) == *clock ? 0 : 3)
+            << " Hz)";
+    out << "\n";
     out << "Voies par trame : " << l.nb_voies << "\n";
     print_micros(out, l);
     out << "Voie compteur : " << (l.counter ? "oui (mot 0)" : "non") << "\n";
@@ -124,10 +136,12 @@ int cmd_info(const Recording& r, std::ostream& out)
         << "\n";
     out << "Échantillons par voie : " << grouped(h.nb_ech) << "\n";
     out << "Durée : " << decimal(h.duree_acq, 3) << " s\n";
-    out << "Type : " << (h.type_float != 0 ? "float32" : "int32") << "\n";
+    out << "Type : " << sample_type_name(h) << "\n";
     out << "Fichier de données : " << grouped(r.dat_bytes) << " octets ("
         << grouped(r.dat_bytes / l.frame_bytes()) << " trames)\n";
-    print_comment(out, header_comment(h));
+    if (is_interrupted(r))
+        print_interrupted(out, r.dat_bytes / l.frame_bytes());
+    print_comment(out, recording_comment(r));
     return exit_ok;
 }
 
@@ -164,7 +178,9 @@ void print_length(std::ostream& out, const CheckReport& c, const Recording& r)
     if (c.tail_bytes > 0)
         out << "Dernière trame tronquée : " << grouped(c.tail_bytes) << " octet(s) sur "
             << r.layout.frame_bytes() << "\n";
-    if (!c.length_ok())
+    if (c.interrupted)
+        print_interrupted(out, c.frames);
+    else if (!c.length_ok())
         out << "Longueur : " << grouped(c.file_bytes) << " octets, l'en-tête en annonce "
             << grouped(static_cast<std::uint64_t>(c.header_frames) * r.layout.frame_bytes()) << "\n";
 }
@@ -196,7 +212,7 @@ int cmd_check(const Recording& r, std::ostream& out, std::ostream& err, std::FIL
     }
     out << "Résultat : enregistrement endommagé (" << grouped(c.gap_count) << " écart(s), "
         << grouped(c.frames_lost) << " trame(s) perdue(s)"
-        << (c.length_ok() ? "" : ", longueur incorrecte") << ")\n";
+        << (c.interrupted ? ", interrompu" : c.length_ok() ? "" : ", longueur incorrecte") << ")\n";
     return exit_damaged;
 }
 
@@ -251,9 +267,9 @@ int cmd_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     if (!result.error.empty()) {
         err << "sonivar-dat : " << result.error << "\n";
-        return exit_damaged;
+        return result.refused ? exit_usage : exit_damaged;
     }
-    const char* type = r->header.type_float != 0 ? "float32" : "int32";
+    const char* type = sample_type_name(r->header);
     if (!a.request.wav_path.empty())
         out << "WAV" << (result.rf64 ? " (RF64)" : "") << " : " << a.request.wav_path << ", "
             << result.channels << " voie(s) " << type << ", " << grouped(result.frames)

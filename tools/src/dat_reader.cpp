@@ -1,44 +1,26 @@
 #include "dat_reader.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace sonivar_dat {
 
-DatReader::~DatReader()
+bool DatReader::open(const std::string& path, std::uint64_t limit, std::string& error)
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool DatReader::open(const std::string& path, std::string& error)
-{
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        error = "ouverture impossible de " + path + " : " + std::strerror(errno);
+    if (!file_.open(path, "fichier de données", error))
         return false;
-    }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    left_ = limit;
+    ::posix_fadvise(file_.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
 
 long long DatReader::read(void* out, std::size_t n)
 {
-    auto* bytes = static_cast<char*>(out);
-    std::size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::read(fd_, bytes + got, n - got);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return -1;
-        if (r == 0)
-            break;
-        got += static_cast<std::size_t>(r);
-    }
-    return static_cast<long long>(got);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(n, left_));
+    const long long got = file_.read(out, want);
+    if (got > 0)
+        left_ -= static_cast<std::uint64_t>(got);
+    return got;
 }
 
 } // namespace sonivar_dat

@@ -1,6 +1,8 @@
 #pragma once
-// Sequential reading of a raw data file in large blocks, so that memory stays
-// the same whatever the file's size.
+// Sequential reading of a raw data file in blocks, so that memory stays the
+// same whatever the file's size.
+#include "input_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,21 +11,21 @@ namespace sonivar_dat {
 
 class DatReader {
 public:
-    DatReader() = default;
-    ~DatReader();
-    DatReader(const DatReader&) = delete;
-    DatReader& operator=(const DatReader&) = delete;
-
-    // Opens `path` for reading; false with `error` set when it cannot.
-    bool open(const std::string& path, std::string& error);
-    // Reads up to n bytes; fewer only at the end of the file. -1 on a read error.
+    // Opens `path` for reading, up to `limit` bytes: the length the file had
+    // when the recording was loaded, so that a file still growing (a run in
+    // progress) is read as it was measured. False with `error` set.
+    bool open(const std::string& path, std::uint64_t limit, std::string& error);
+    // Reads up to n bytes; fewer only at the limit or the end of the file.
+    // -1 on a read error.
     long long read(void* out, std::size_t n);
 
 private:
-    int fd_ = -1;
+    InputFile file_;
+    std::uint64_t left_ = 0;
 };
 
-// Block size of the readers: a few MiB, a whole number of 4-byte words.
-constexpr std::size_t read_block_bytes = 4u << 20;
+// Block size of the readers: a whole number of 4-byte words, small enough
+// that a block read stays in the processor's cache while it is worked on.
+constexpr std::size_t read_block_bytes = 256u << 10;
 
 } // namespace sonivar_dat

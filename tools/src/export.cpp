@@ -2,6 +2,8 @@
 
 #include "dat_reader.h"
 #include "gather.h"
+#include "header_facts.h"
+#include "output_file.h"
 #include "progress.h"
 #include "sinks.h"
 
@@ -22,57 +24,115 @@ std::optional<int> index_of(std::string_view text)
 }
 
 struct Outputs {
+    OutputFile wav_file, hdf5_file;
     WavSink wav;
     Hdf5Sink hdf5;
     bool with_wav = false;
     bool with_hdf5 = false;
 };
 
+// Nothing is created until every output has been found acceptable.
+std::string refusal(const Recording& r, const ExportRequest& request)
+{
+    const auto inputs = input_identities(r);
+    for (const std::string* path : {&request.wav_path, &request.hdf5_path})
+        if (!path->empty())
+            if (std::string why = output_refusal(*path, inputs); !why.empty())
+                return why;
+    if (!request.wav_path.empty() && !request.hdf5_path.empty() &&
+        same_destination(request.wav_path, request.hdf5_path))
+        return "--wav et --hdf5 nomment le même fichier : " + request.wav_path;
+    return {};
+}
+
+Hdf5Facts facts_of(const Recording& r, const std::vector<int>& micros)
+{
+    return {sampling_rate_hz(r.header), micros, sample_type_name(r.header), recording_comment(r),
+            start_time_iso(r.header)};
+}
+
 bool open_outputs(Outputs& out, const Recording& r, const ExportRequest& request,
-                  ExportResult& result)
+                  const std::vector<int>& micros, ExportResult& result)
 {
     const bool samples_are_float = r.header.type_float != 0;
     out.with_wav = !request.wav_path.empty();
     out.with_hdf5 = !request.hdf5_path.empty();
     result.rf64 = out.with_wav && wav_needs_rf64(result.frames, result.channels);
-    const int rate = static_cast<int>(std::lround(r.header.freq));
-    if (out.with_wav && !out.wav.open(request.wav_path, result.channels, rate, samples_are_float,
-                                      result.rf64, result.error))
-        return false;
-    return !out.with_hdf5 || out.hdf5.open(request.hdf5_path, result.frames, result.channels,
-                                           r.header.freq, result.error);
+    // A WAV holds a whole number of hertz: the nearest to the unit's clock.
+    const int rate = static_cast<int>(std::lround(sampling_rate_hz(r.header)));
+    std::string e;
+    if (out.with_wav) {
+        if (!out.wav_file.create(request.wav_path, result.error))
+            return false;
+        if (!out.wav.open(out.wav_file.temp_path(), result.channels, rate, samples_are_float,
+                          result.rf64, e)) {
+            result.error = "WAV " + request.wav_path + " : " + e;
+            return false;
+        }
+    }
+    if (out.with_hdf5) {
+        if (!out.hdf5_file.create(request.hdf5_path, result.error))
+            return false;
+        if (!out.hdf5.open(out.hdf5_file.temp_path(), result.frames, facts_of(r, micros), e)) {
+            result.error = "HDF5 " + request.hdf5_path + " : " + e;
+            return false;
+        }
+    }
+    return true;
 }
 
 // Reads whole frames block by block and hands each block to the outputs.
-void copy_frames(DatReader& reader, Outputs& out, const Recording& r,
+void copy_frames(DatReader& reader, Outputs& out, const Recording& r, const ExportRequest& request,
                  const std::vector<int>& words, ExportResult& result, Progress& progress)
 {
     const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
-    const std::size_t block_frames = std::max<std::size_t>(1, read_block_bytes / (4 * nv));
+    const std::size_t block_frames = static_cast<std::size_t>(std::max<std::uint64_t>(
+        1, std::min<std::uint64_t>(read_block_bytes / (4 * nv), result.frames)));
     const bool samples_are_float = r.header.type_float != 0;
     std::vector<std::uint32_t> in(block_frames * nv);
     std::vector<std::uint32_t> wav_rows(out.with_wav ? block_frames * words.size() : 0);
     std::vector<float> hdf5_rows(out.with_hdf5 ? block_frames * words.size() : 0);
-    for (std::uint64_t done = 0; done < result.frames && result.error.empty();) {
+    std::string e;
+    for (std::uint64_t done = 0; done < result.frames;) {
         const std::size_t count =
             static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, result.frames - done));
         if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4)) {
-            result.error = "erreur de lecture du fichier de données";
+            result.error = "erreur de lecture du fichier de données : " + r.dat_path;
             return;
         }
         if (out.with_wav) {
             gather_words(in.data(), count, nv, words, wav_rows.data());
-            if (!out.wav.write(wav_rows.data(), count, result.error))
+            if (!out.wav.write(wav_rows.data(), count, e)) {
+                result.error = "WAV " + request.wav_path + " : " + e;
                 return;
+            }
         }
         if (out.with_hdf5) {
             gather_as_float(in.data(), count, nv, words, samples_are_float, hdf5_rows.data());
-            if (!out.hdf5.write(hdf5_rows.data(), count, result.error))
+            if (!out.hdf5.write(hdf5_rows.data(), count, e)) {
+                result.error = "HDF5 " + request.hdf5_path + " : " + e;
                 return;
+            }
         }
         done += count;
         progress.update(done);
     }
+}
+
+// Closes both files, then gives them their names only when both are whole.
+void finish(Outputs& out, const ExportRequest& request, ExportResult& result)
+{
+    std::string e;
+    if (out.with_wav && !out.wav.close(e) && result.error.empty())
+        result.error = "WAV " + request.wav_path + " : " + e;
+    if (out.with_hdf5 && !out.hdf5.close(e) && result.error.empty())
+        result.error = "HDF5 " + request.hdf5_path + " : " + e;
+    if (!result.error.empty())
+        return;  // the temporary files go with `out`
+    if (out.with_wav && !out.wav_file.commit(result.error))
+        return;
+    if (out.with_hdf5)
+        out.hdf5_file.commit(result.error);
 }
 
 } // namespace
@@ -116,19 +176,20 @@ ExportResult export_recording(const Recording& r, const ExportRequest& request, 
         result.error = "aucun micro enregistré : rien à exporter";
         return result;
     }
+    if (result.error = refusal(r, request); !result.error.empty()) {
+        result.refused = true;
+        return result;
+    }
     result.channels = words->size();
     result.frames = r.dat_bytes / r.layout.frame_bytes();
 
     DatReader reader;
     Outputs out;
-    if (!reader.open(r.dat_path, result.error) || !open_outputs(out, r, request, result))
+    if (!reader.open(r.dat_path, r.dat_bytes, result.error) ||
+        !open_outputs(out, r, request, wanted, result))
         return result;
-    copy_frames(reader, out, r, *words, result, progress);
-    std::string close_error;
-    if (out.with_wav && !out.wav.close(close_error) && result.error.empty())
-        result.error = close_error;
-    if (out.with_hdf5 && !out.hdf5.close(close_error) && result.error.empty())
-        result.error = close_error;
+    copy_frames(reader, out, r, request, *words, result, progress);
+    finish(out, request, result);
     return result;
 }
 

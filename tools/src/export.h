@@ -23,7 +23,8 @@ struct ExportResult {
     std::uint64_t frames = 0;
     std::size_t channels = 0;
     bool rf64 = false;
-    std::string error;  // empty on success
+    bool refused = false;  // an output named one of the inputs or a special file
+    std::string error;     // empty on success
 };
 
 // "0,3,8-15": global microphone indices, sorted and without repeats;

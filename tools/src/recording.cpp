@@ -1,14 +1,13 @@
 #include "recording.h"
 
+#include "header_facts.h"
 #include "platform/ansi.h"
 #include "recording/companion_names.h"
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
 
 namespace sonivar_dat {
 namespace {
@@ -27,48 +26,79 @@ void append_utf8(std::string& out, char32_t c)
     }
 }
 
-std::optional<std::string> read_text(const std::string& path)
+// Opens a companion file and reads it whole when it holds at most `limit`
+// bytes; `size` is its length either way.
+std::string read_small(const std::string& path, const char* what, std::uint64_t limit,
+                       std::string& text, std::uint64_t& size, FileIdentity& identity)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::optional<std::uint64_t> file_size(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
+    InputFile file;
+    std::string error;
+    if (!file.open(path, what, error))
+        return error;
+    identity = file.identity();
+    size = file.size();
+    if (size > limit)
+        return {};
+    text.resize(static_cast<std::size_t>(size));
+    const long long got = file.read(text.data(), text.size());
+    if (got < 0)
+        return std::string(what) + " illisible : " + path + " (" + system_reason(errno) + ")";
+    text.resize(static_cast<std::size_t>(got));
+    size = text.size();
+    return {};
 }
 
 std::string read_header(Recording& r)
 {
-    const auto size = file_size(r.zv_path);
-    if (!size)
-        return "fichier d'en-tête introuvable : " + r.zv_path;
-    if (*size == 0)
+    std::string bytes;
+    std::uint64_t size = 0;
+    if (std::string e = read_small(r.zv_path, "fichier d'en-tête", sizeof r.header, bytes, size,
+                                   r.zv_id);
+        !e.empty())
+        return e;
+    if (size == 0)
         return "fichier d'en-tête vide (acquisition abandonnée avant le déclenchement ?) : " +
                r.zv_path;
-    if (*size != sizeof r.header)
-        return "fichier d'en-tête de " + std::to_string(*size) + " octets au lieu de " +
+    if (size != sizeof r.header)
+        return "fichier d'en-tête de " + std::to_string(size) + " octets au lieu de " +
                std::to_string(sizeof r.header) + " : " + r.zv_path;
-    std::ifstream in(r.zv_path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(&r.header), sizeof r.header))
-        return "lecture impossible du fichier d'en-tête : " + r.zv_path;
+    std::memcpy(&r.header, bytes.data(), sizeof r.header);
+    if (std::string e = header_fault(r.header); !e.empty())
+        return e + " : " + r.zv_path;
     return {};
 }
 
 // The description must agree with the header on what both say.
+std::string description_disagreement(const Recording& r)
+{
+    const auto micros = r.description.integer("Nb_micros_actifs");
+    if (micros && *micros != static_cast<long long>(r.layout.micros.size()))
+        return "Nb_micros_actifs = " + std::to_string(*micros) + ", l'en-tête en active " +
+               std::to_string(r.layout.micros.size());
+    int counters = 0;
+    for (std::uint8_t c : r.header.compteurs_actifs)
+        counters += c;
+    const auto described = r.description.integer("Nb_compteurs");
+    if (described && *described != counters)
+        return "Nb_compteurs = " + std::to_string(*described) + ", l'en-tête en active " +
+               std::to_string(counters);
+    return {};
+}
+
 std::string read_description(Recording& r)
 {
-    const auto text = read_text(r.log_path);
-    if (!text)
-        return "fichier de description introuvable : " + r.log_path;
-    if (text->empty())
+    std::string text;
+    std::uint64_t size = 0;
+    if (std::string e = read_small(r.log_path, "fichier de description", max_description_bytes,
+                                   text, size, r.log_id);
+        !e.empty())
+        return e;
+    if (size > max_description_bytes)
+        return "fichier de description trop grand pour en être un (" + std::to_string(size) +
+               " octets, au plus " + std::to_string(max_description_bytes) + ") : " + r.log_path;
+    if (text.empty())
         return "fichier de description vide : " + r.log_path;
-    r.description = parse_description(*text);
+    r.description = parse_description(text);
     const auto nb_voies = r.description.integer("Nb_voies");
     if (!nb_voies)
         return "ligne \"Nb_voies\" absente ou illisible dans " + r.log_path;
@@ -76,11 +106,8 @@ std::string read_description(Recording& r)
     if (!layout.layout)
         return "description incohérente (" + r.log_path + ") : " + layout.error;
     r.layout = *layout.layout;
-    const auto micros = r.description.integer("Nb_micros_actifs");
-    if (micros && *micros != static_cast<long long>(r.layout.micros.size()))
-        return "description incohérente (" + r.log_path + ") : Nb_micros_actifs = " +
-               std::to_string(*micros) + ", l'en-tête en active " +
-               std::to_string(r.layout.micros.size());
+    if (std::string e = description_disagreement(r); !e.empty())
+        return "description incohérente (" + r.log_path + ") : " + e;
     return {};
 }
 
@@ -113,6 +140,24 @@ std::string companion_of(const std::string& dat_path, const char* extension)
         .toStdString();
 }
 
+bool is_interrupted(const Recording& r)
+{
+    return r.header.nb_ech == 0 && r.dat_bytes > 0;
+}
+
+std::string recording_comment(const Recording& r)
+{
+    std::string_view text = r.description.commentaire;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text.empty() ? header_comment(r.header) : std::string(text);
+}
+
+std::vector<FileIdentity> input_identities(const Recording& r)
+{
+    return {r.dat_id, r.zv_id, r.log_id};
+}
+
 LoadResult load_recording(const std::string& dat_path)
 {
     Recording r;
@@ -121,10 +166,14 @@ LoadResult load_recording(const std::string& dat_path)
     r.log_path = companion_of(dat_path, ".log");
     if (r.zv_path.empty())
         return {std::nullopt, "le nom du fichier de données doit contenir \".dat\" : " + dat_path};
-    const auto size = file_size(dat_path);
-    if (!size)
-        return {std::nullopt, "fichier de données introuvable : " + dat_path};
-    r.dat_bytes = *size;
+    {
+        InputFile dat;
+        std::string error;
+        if (!dat.open(dat_path, "fichier de données", error))
+            return {std::nullopt, error};
+        r.dat_bytes = dat.size();
+        r.dat_id = dat.identity();
+    }
     if (std::string e = read_header(r); !e.empty())
         return {std::nullopt, e};
     if (std::string e = read_description(r); !e.empty())

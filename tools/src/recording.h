@@ -3,11 +3,13 @@
 // ".Zv" header record and the ".log" description beside it, same base name.
 #include "description_reader.h"
 #include "frame_layout.h"
+#include "input_file.h"
 #include "recording/header_record.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sonivar_dat {
 
@@ -18,8 +20,13 @@ struct Recording {
     SonivarACQ32::type_header_file header{};
     Description description;
     FrameLayout layout;
-    std::uint64_t dat_bytes = 0;
+    std::uint64_t dat_bytes = 0;  // the data file's length when it was loaded
+    FileIdentity dat_id, zv_id, log_id;
 };
+
+// A description is 153 short lines and a comment of at most 1024 characters:
+// a file much larger than that is not one.
+constexpr std::uint64_t max_description_bytes = 1u << 20;
 
 struct LoadResult {
     std::optional<Recording> recording;
@@ -30,6 +37,17 @@ struct LoadResult {
 // frame layout: words per frame from the description's Nb_voies, everything
 // else from the header record.
 LoadResult load_recording(const std::string& dat_path);
+
+// A run cut short (the program killed, the power lost) leaves the header it
+// wrote at the start: no sample counted, while the data file holds frames.
+bool is_interrupted(const Recording& recording);
+
+// The operator's comment as UTF-8: the description's, which holds every
+// character typed, else the header record's; trailing padding removed.
+std::string recording_comment(const Recording& recording);
+
+// The files a recording is read from: data, header, description.
+std::vector<FileIdentity> input_identities(const Recording& recording);
 
 // The companion of a data file (".Zv" or ".log" in place of ".dat" in the file
 // name); empty when the file name has no ".dat".

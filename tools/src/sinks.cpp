@@ -1,9 +1,26 @@
 #include "sinks.h"
 
+#include "input_file.h"
+
 #include <hdf5.h>
 #include <sndfile.h>
 
+#include <cerrno>
+#include <utility>
+
 namespace sonivar_dat {
+namespace {
+
+// A library failure for the operator: the system's reason first when there
+// is one, the library's own words after it.
+std::string failure(const char* library, const std::string& detail)
+{
+    const int err = errno;
+    const std::string own = std::string("(") + library + " : " + detail + ")";
+    return (err != 0 ? system_reason(err) : std::string("erreur de la bibliothèque")) + " " + own;
+}
+
+} // namespace
 
 bool wav_needs_rf64(std::uint64_t frames, std::size_t channels)
 {
@@ -11,6 +28,12 @@ bool wav_needs_rf64(std::uint64_t frames, std::size_t channels)
     constexpr std::uint64_t header_room = 64 * 1024;
     const std::uint64_t data = frames * channels * 4;
     return data > UINT32_MAX - header_room;
+}
+
+int wav_format(std::size_t channels, bool samples_are_float, bool rf64)
+{
+    const int container = rf64 ? SF_FORMAT_RF64 : channels > 2 ? SF_FORMAT_WAVEX : SF_FORMAT_WAV;
+    return container | (samples_are_float ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_32);
 }
 
 struct WavSink::File {
@@ -32,11 +55,11 @@ bool WavSink::open(const std::string& path, std::size_t channels, int sample_rat
     SF_INFO info{};
     info.samplerate = sample_rate;
     info.channels = static_cast<int>(channels);
-    info.format = (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) |
-                  (samples_are_float ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_32);
+    info.format = wav_format(channels, samples_are_float, rf64);
+    errno = 0;
     file_->sf = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file_->sf == nullptr) {
-        error = "création impossible de " + path + " : " + sf_strerror(nullptr);
+        error = "création impossible : " + failure("libsndfile", sf_strerror(nullptr));
         return false;
     }
     file_->channels = channels;
@@ -50,8 +73,9 @@ bool WavSink::write(const void* frames, std::size_t count, std::string& error)
 {
     // Both encodings are 32-bit little-endian words, as the host holds them.
     const auto bytes = static_cast<sf_count_t>(count * file_->channels * 4);
+    errno = 0;
     if (sf_write_raw(file_->sf, frames, bytes) != bytes) {
-        error = std::string("écriture WAV incomplète : ") + sf_strerror(file_->sf);
+        error = "écriture incomplète : " + failure("libsndfile", sf_strerror(file_->sf));
         return false;
     }
     return true;
@@ -61,68 +85,123 @@ bool WavSink::close(std::string& error)
 {
     SNDFILE* sf = file_->sf;
     file_->sf = nullptr;
+    errno = 0;
     if (sf != nullptr && sf_close(sf) != 0) {
-        error = "fermeture du fichier WAV en erreur";
+        error = "fermeture en erreur : " + failure("libsndfile", "sf_close");
         return false;
     }
     return true;
 }
 
-struct Hdf5Sink::File {
-    hid_t file = H5I_INVALID_HID;
-    hid_t dataset = H5I_INVALID_HID;
-    std::uint64_t row = 0;
-    std::size_t channels = 0;
-
-    void release()
-    {
-        if (dataset != H5I_INVALID_HID)
-            H5Dclose(dataset);
-        if (file != H5I_INVALID_HID)
-            H5Fclose(file);
-        dataset = file = H5I_INVALID_HID;
-    }
-};
-
-Hdf5Sink::Hdf5Sink() : file_(std::make_unique<File>()) {}
-
-Hdf5Sink::~Hdf5Sink() { file_->release(); }
-
 namespace {
 
-bool write_sample_freq(hid_t dataset, double sample_freq)
+// An HDF5 identifier closed on every path out of the scope that holds it.
+class Handle {
+public:
+    Handle(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
+    ~Handle() { reset(); }
+    Handle(Handle&& other) noexcept : id_(std::exchange(other.id_, H5I_INVALID_HID)), close_(other.close_) {}
+    Handle& operator=(Handle&& other) noexcept
+    {
+        reset();
+        id_ = std::exchange(other.id_, H5I_INVALID_HID);
+        close_ = other.close_;
+        return *this;
+    }
+    hid_t get() const { return id_; }
+    bool ok() const { return id_ >= 0; }
+    // Closes now; false when closing failed.
+    bool reset()
+    {
+        const bool closed = id_ < 0 || close_(id_) >= 0;
+        id_ = H5I_INVALID_HID;
+        return closed;
+    }
+
+private:
+    hid_t id_;
+    herr_t (*close_)(hid_t);
+};
+
+bool write_attribute(hid_t object, const char* name, hid_t type, hid_t space, const void* data)
 {
-    const hid_t space = H5Screate(H5S_SCALAR);
-    const hid_t attr =
-        H5Acreate2(dataset, "sample_freq", H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT);
-    const bool ok = attr >= 0 && H5Awrite(attr, H5T_NATIVE_DOUBLE, &sample_freq) >= 0;
-    if (attr >= 0)
-        H5Aclose(attr);
-    H5Sclose(space);
-    return ok;
+    const Handle attr(H5Acreate2(object, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    return attr.ok() && H5Awrite(attr.get(), type, data) >= 0;
+}
+
+bool write_double(hid_t object, const char* name, double value)
+{
+    const Handle space(H5Screate(H5S_SCALAR), H5Sclose);
+    return space.ok() && write_attribute(object, name, H5T_NATIVE_DOUBLE, space.get(), &value);
+}
+
+bool write_int32s(hid_t object, const char* name, const std::vector<int>& values)
+{
+    const std::vector<std::int32_t> data(values.begin(), values.end());
+    const hsize_t n = data.size();
+    const Handle space(H5Screate_simple(1, &n, nullptr), H5Sclose);
+    return space.ok() && write_attribute(object, name, H5T_NATIVE_INT32, space.get(), data.data());
+}
+
+// A fixed-length UTF-8 string, which every HDF5 reader maps to text.
+bool write_text(hid_t object, const char* name, const std::string& text)
+{
+    const Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
+    const Handle space(H5Screate(H5S_SCALAR), H5Sclose);
+    return type.ok() && space.ok() && H5Tset_size(type.get(), text.size() + 1) >= 0 &&
+           H5Tset_strpad(type.get(), H5T_STR_NULLTERM) >= 0 &&
+           H5Tset_cset(type.get(), H5T_CSET_UTF8) >= 0 &&
+           write_attribute(object, name, type.get(), space.get(), text.c_str());
+}
+
+bool write_facts(hid_t dataset, const Hdf5Facts& facts)
+{
+    return write_double(dataset, "sample_freq", facts.sample_freq) &&
+           write_int32s(dataset, "microphones", facts.microphones) &&
+           write_text(dataset, "sample_type", facts.sample_type) &&
+           write_text(dataset, "comment", facts.comment) &&
+           write_text(dataset, "start_time", facts.start_time);
 }
 
 } // namespace
 
-bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, std::size_t channels,
-                    double sample_freq, std::string& error)
+struct Hdf5Sink::File {
+    Handle file{H5I_INVALID_HID, H5Fclose};
+    Handle dataset{H5I_INVALID_HID, H5Dclose};
+    std::uint64_t row = 0;
+    std::size_t channels = 0;
+};
+
+Hdf5Sink::Hdf5Sink() : file_(std::make_unique<File>()) {}
+
+// The dataset before the file, as HDF5 wants them closed.
+Hdf5Sink::~Hdf5Sink()
+{
+    file_->dataset.reset();
+    file_->file.reset();
+}
+
+bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, const Hdf5Facts& facts,
+                    std::string& error)
 {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);  // failures are reported here, in French
     File& f = *file_;
-    f.channels = channels;
-    f.file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
-    if (f.file < 0) {
-        error = "création impossible de " + path;
+    f.channels = facts.microphones.size();
+    errno = 0;
+    f.file = Handle(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
+    if (!f.file.ok()) {
+        error = "création impossible : " + failure("libhdf5", "H5Fcreate");
         return false;
     }
-    const hsize_t dims[2] = {frames, channels};
-    const hid_t space = H5Screate_simple(2, dims, nullptr);
-    f.dataset = H5Dcreate2(f.file, "time_data", H5T_IEEE_F32LE, space, H5P_DEFAULT, H5P_DEFAULT,
-                           H5P_DEFAULT);
-    H5Sclose(space);
-    if (f.dataset < 0 || !write_sample_freq(f.dataset, sample_freq)) {
-        error = "création impossible du jeu de données time_data dans " + path;
-        f.release();
+    const hsize_t dims[2] = {frames, f.channels};
+    const Handle space(H5Screate_simple(2, dims, nullptr), H5Sclose);
+    f.dataset = Handle(space.ok() ? H5Dcreate2(f.file.get(), "time_data", H5T_IEEE_F32LE,
+                                               space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT)
+                                  : H5I_INVALID_HID,
+                       H5Dclose);
+    if (!f.dataset.ok() || !write_facts(f.dataset.get(), facts)) {
+        error = "création impossible du jeu de données time_data : " +
+                failure("libhdf5", "H5Dcreate2/H5Acreate2");
         return false;
     }
     return true;
@@ -135,15 +214,16 @@ bool Hdf5Sink::write(const float* rows, std::size_t count, std::string& error)
         return true;
     const hsize_t start[2] = {f.row, 0};
     const hsize_t block[2] = {count, f.channels};
-    const hid_t file_space = H5Dget_space(f.dataset);
-    const hid_t memory_space = H5Screate_simple(2, block, nullptr);
-    const bool ok =
-        H5Sselect_hyperslab(file_space, H5S_SELECT_SET, start, nullptr, block, nullptr) >= 0 &&
-        H5Dwrite(f.dataset, H5T_NATIVE_FLOAT, memory_space, file_space, H5P_DEFAULT, rows) >= 0;
-    H5Sclose(memory_space);
-    H5Sclose(file_space);
+    const Handle file_space(H5Dget_space(f.dataset.get()), H5Sclose);
+    const Handle memory_space(H5Screate_simple(2, block, nullptr), H5Sclose);
+    errno = 0;
+    const bool ok = file_space.ok() && memory_space.ok() &&
+                    H5Sselect_hyperslab(file_space.get(), H5S_SELECT_SET, start, nullptr, block,
+                                        nullptr) >= 0 &&
+                    H5Dwrite(f.dataset.get(), H5T_NATIVE_FLOAT, memory_space.get(),
+                             file_space.get(), H5P_DEFAULT, rows) >= 0;
     if (!ok) {
-        error = "écriture HDF5 en erreur";
+        error = "écriture en erreur : " + failure("libhdf5", "H5Dwrite");
         return false;
     }
     f.row += count;
@@ -153,12 +233,12 @@ bool Hdf5Sink::write(const float* rows, std::size_t count, std::string& error)
 bool Hdf5Sink::close(std::string& error)
 {
     File& f = *file_;
-    const bool ok = (f.dataset == H5I_INVALID_HID || H5Dclose(f.dataset) >= 0) &&
-                    (f.file == H5I_INVALID_HID || H5Fclose(f.file) >= 0);
-    f.dataset = f.file = H5I_INVALID_HID;
-    if (!ok)
-        error = "fermeture du fichier HDF5 en erreur";
-    return ok;
+    errno = 0;
+    const bool dataset_closed = f.dataset.reset();
+    const bool file_closed = f.file.reset();  // closed even when the dataset failed to
+    if (!dataset_closed || !file_closed)
+        error = "fermeture en erreur : " + failure("libhdf5", "H5Fclose");
+    return dataset_closed && file_closed;
 }
 
 } // namespace sonivar_dat

@@ -1,0 +1,85 @@
+#include "output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sonivar_dat {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The path with symbolic links and "." or ".." resolved as far as it exists.
+std::string resolved(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? path : p.string();
+}
+
+} // namespace
+
+std::string output_refusal(const std::string& path, const std::vector<FileIdentity>& inputs)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};  // a new file: any creation failure is reported when it is made
+    for (const FileIdentity& input : inputs)
+        if (input == FileIdentity{st.st_dev, st.st_ino})
+            return "la sortie " + path + " est un des fichiers de l'enregistrement : refusé, rien "
+                   "n'a été écrit";
+    if (!S_ISREG(st.st_mode))
+        return "la sortie " + path + " est " + kind_of(st.st_mode) + ", pas un fichier ordinaire";
+    return {};
+}
+
+bool same_destination(const std::string& a, const std::string& b)
+{
+    const auto ia = identity_of(a), ib = identity_of(b);
+    if (ia && ib)
+        return *ia == *ib;
+    return resolved(a) == resolved(b);
+}
+
+OutputFile::~OutputFile()
+{
+    if (!temp_.empty())
+        ::unlink(temp_.c_str());
+}
+
+bool OutputFile::create(const std::string& final_path, std::string& error)
+{
+    final_ = resolved(final_path);
+    const fs::path target(final_);
+    // A hidden name beside the final one, completed by mkostemp.
+    std::string name = target.parent_path().string();
+    name.append("/.").append(target.filename().string()).append(".XXXXXX");
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = "création impossible de " + final_path + " : " + system_reason(errno);
+        return false;
+    }
+    temp_ = name;
+    // mkostemp makes the file private; the export gets the usual rights.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    return true;
+}
+
+bool OutputFile::commit(std::string& error)
+{
+    if (::rename(temp_.c_str(), final_.c_str()) != 0) {
+        error = "impossible de nommer " + final_ + " : " + system_reason(errno);
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+} // namespace sonivar_dat

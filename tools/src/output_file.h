@@ -1,0 +1,39 @@
+#pragma once
+// The files an export writes. Each is written under a temporary name in
+// its destination folder and renamed over the final name once complete, so
+// that a failed export leaves no half file under that name.
+#include "input_file.h"
+
+#include <string>
+#include <vector>
+
+namespace sonivar_dat {
+
+// Why `path` cannot receive an export (French); empty when it can. An
+// existing file must be a regular one and none of `inputs`, however it is
+// spelled (links, other paths to the same file).
+std::string output_refusal(const std::string& path, const std::vector<FileIdentity>& inputs);
+
+// Whether two output paths name the same file, existing or not.
+bool same_destination(const std::string& a, const std::string& b);
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();  // removes the temporary file unless committed
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates an empty temporary file beside `final_path` (beside the file a
+    // symbolic link points to). False with `error` set when it cannot.
+    bool create(const std::string& final_path, std::string& error);
+    const std::string& temp_path() const { return temp_; }
+    // Gives the temporary file its final name.
+    bool commit(std::string& error);
+
+private:
+    std::string temp_;
+    std::string final_;
+};
+
+} // namespace sonivar_dat
