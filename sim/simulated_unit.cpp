@@ -532,6 +532,26 @@ void SimulatedUnit::set_signal(int mic, Signal signal)
     impl_->engine.signals[mic] = signal;
 }
 
+bool SimulatedUnit::set_geometry_file(const std::string& path)
+{
+    const std::optional<Geometry> geometry = read_geometry_file(path);
+    if (!geometry)
+        return false;
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.microphones = *geometry;
+    impl_->engine.set_scene(scene);
+    return true;
+}
+
+void SimulatedUnit::set_point_source(double x, double y, double z, double frequency, double amplitude)
+{
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.fixed = PointSource{{x, y, z}, frequency, amplitude};
+    impl_->engine.set_scene(scene);
+}
+
 void SimulatedUnit::set_first_counter(std::uint32_t value)
 {
     std::lock_guard guard(impl_->lock);

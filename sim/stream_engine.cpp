@@ -75,7 +75,7 @@ std::optional<Finished> StreamEngine::reap(Clock::time_point now)
 void StreamEngine::start(Clock::time_point now)
 {
     const UnitSettings& s = model.settings;
-    source_ = FrameSource(s, signals, first_counter, jumps);
+    source_ = FrameSource(s, signals, first_counter, jumps, scene_);
     source_.set_inputs(inputs_[0], inputs_[1]);
     offset_ = 0;
     transfer_index_ = 0;
@@ -148,6 +148,12 @@ void StreamEngine::set_input(int input, bool high, Clock::time_point now)
     source_.set_inputs(inputs_[0], inputs_[1]);
     if (phase_ == Phase::Waiting && trigger_.source == input && trigger_met(before, high))
         begin_streaming(now);
+}
+
+void StreamEngine::set_scene(const Scene& scene)
+{
+    scene_ = scene;
+    source_.set_scene(scene);
 }
 
 std::uint64_t StreamEngine::frames_due(Clock::time_point now) const

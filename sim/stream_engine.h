@@ -47,6 +47,9 @@ public:
 
     void set_input(int input, bool high, Clock::time_point now);
     bool input(int input) const { return inputs_[input - 1]; }
+    // What the microphones hear; a stream under way hears the change at once.
+    void set_scene(const Scene& scene);
+    const Scene& scene() const { return scene_; }
 
     // The cable: pulled (pending requests end with -ESHUTDOWN) and plugged
     // back (power-on settings, nothing pending).
@@ -96,6 +99,7 @@ private:
     bool unplug_due_ = false;
     bool host_drained_ = true;  // the host's last reap found nothing
     std::array<bool, 2> inputs_{};
+    Scene scene_;
 
     Phase phase_ = Phase::Idle;
     Trigger trigger_;

@@ -5,6 +5,7 @@
 // this process's testbed, and this process answers the unit's side until the
 // program exits; its exit status is returned. From a terminal, keys drive the
 // unit's external inputs and cable while the program runs.
+#include "scene.h"
 #include "simulated_unit.h"
 
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,8 @@ struct Options {
     bool silent = false;
     bool ignore_stop = false;
     std::optional<unsigned long long> unplug_after;
+    std::string geometry;
+    std::optional<std::array<double, 4>> source;  // x, y, z in metres, frequency in Hz
     std::vector<char*> command;
 };
 
@@ -43,8 +47,27 @@ void usage(std::FILE* to)
                "  --silent             the unit answers commands but never streams\n"
                "  --ignore-stop        after Stop the data ends without its short packet\n"
                "  --unplug-after N     pull the cable once N stream bytes are sent\n"
+               "  --geometry FILE      microphone positions from a MicGeom XML file (default:\n"
+               "                       the example plane grid of 4 cm pitch)\n"
+               "  --source X,Y,Z,FREQ  a tone from a fixed point (metres, Hz) instead of the\n"
+               "                       source circling 1 m in front of the array\n"
                "  -h, --help           this text\n",
                to);
+}
+
+// "X,Y,Z,FREQ": four numbers, nothing else.
+std::optional<std::array<double, 4>> parse_source(const char* text)
+{
+    std::array<double, 4> v{};
+    const char* at = text;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        char* end = nullptr;
+        v[i] = std::strtod(at, &end);
+        if (end == at || *end != (i + 1 < v.size() ? ',' : '\0'))
+            return std::nullopt;
+        at = end + 1;
+    }
+    return v;
 }
 
 std::optional<Options> parse(int argc, char** argv)
@@ -63,6 +86,10 @@ std::optional<Options> parse(int argc, char** argv)
             o.ignore_stop = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--geometry" && i + 1 < argc)
+            o.geometry = argv[++i];
+        else if (a == "--source" && i + 1 < argc && (o.source = parse_source(argv[i + 1])))
+            ++i;
         else
             return std::nullopt;
     }
@@ -224,6 +251,14 @@ int main(int argc, char** argv)
     unit.ignore_stop(o.ignore_stop);
     if (o.unplug_after)
         unit.unplug_after(*o.unplug_after);
+    if (!o.geometry.empty() && !unit.set_geometry_file(o.geometry)) {
+        std::fprintf(stderr, "sonivar-sim: %s is not a geometry of 32 microphones\n", o.geometry.c_str());
+        return 2;
+    }
+    if (o.source) {
+        const auto [x, y, z, frequency] = *o.source;
+        unit.set_point_source(x, y, z, frequency, sim::scene_amplitude);
+    }
 
     struct sigaction forward {};
     forward.sa_handler = remember_signal;
