@@ -86,7 +86,11 @@ double FrameSource::sample_value(int mic, std::uint64_t frame) const
     case Signal::Kind::Noise: return signal.amplitude * noise(mic, frame);
     case Signal::Kind::Scene: break;
     }
-    return heard(scene_.microphones[mic], scene_.source_at(t), t);
+    if (frame != source_frame_) {  // once per frame, not per microphone
+        source_frame_ = frame;
+        source_now_ = scene_.source_at(t);
+    }
+    return heard(scene_.microphones[mic], source_now_, t);
 }
 
 void FrameSource::fill(std::uint64_t offset, std::uint8_t* out, std::size_t n) const

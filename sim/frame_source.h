@@ -34,7 +34,11 @@ public:
     // The external inputs, as the status word reports them.
     void set_inputs(bool input1, bool input2) { inputs_ = (input1 ? 1u : 0u) | (input2 ? 2u : 0u); }
     // What microphones with the Scene signal hear, from the next sample on.
-    void set_scene(Scene scene) { scene_ = std::move(scene); }
+    void set_scene(Scene scene)
+    {
+        scene_ = std::move(scene);
+        source_frame_ = no_frame;
+    }
 
 private:
     std::uint32_t sample_bits(int mic, std::uint64_t frame) const;
@@ -49,6 +53,9 @@ private:
     std::vector<CounterJump> jumps_;
     std::uint32_t inputs_ = 0;
     Scene scene_;
+    static constexpr std::uint64_t no_frame = ~std::uint64_t{0};
+    mutable std::uint64_t source_frame_ = no_frame;  // the frame source_now_ is for
+    mutable PointSource source_now_;
 };
 
 } // namespace sim

@@ -27,6 +27,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace sim {
 
@@ -65,6 +66,31 @@ constexpr std::uint32_t capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_B
                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                        USBDEVFS_CAP_BULK_SCATTER_GATHER |
                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+
+// A block of the host's memory resolved through umockdev: each resolution
+// is a reference of its own, released here (the parent keeps the block for
+// the copy back to the host). Unreleased, every transfer's buffer was kept.
+class Resolved {
+public:
+    Resolved(UMockdevIoctlData* parent, std::size_t offset, std::size_t length)
+        : data_(umockdev_ioctl_data_resolve(parent, offset, length, nullptr))
+    {
+    }
+    ~Resolved()
+    {
+        if (data_ != nullptr)
+            umockdev_ioctl_data_unref(data_);
+    }
+    Resolved(const Resolved&) = delete;
+    Resolved& operator=(const Resolved&) = delete;
+    explicit operator bool() const { return data_ != nullptr; }
+    UMockdevIoctlData* operator->() const { return data_; }
+    UMockdevIoctlData* get() const { return data_; }
+    UMockdevIoctlData* release() { return std::exchange(data_, nullptr); }
+
+private:
+    UMockdevIoctlData* data_;
+};
 
 bool debug_enabled()
 {
@@ -108,6 +134,8 @@ struct SimulatedUnit::Impl {
     void sync_fifo();
     void after_change();
 
+    void keep_urb(std::uint64_t id, UMockdevIoctlData* urb);
+    void drop_urbs();
     void on_ioctl(UMockdevIoctlClient* client);
     void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -160,9 +188,7 @@ SimulatedUnit::Impl::~Impl()
         umockdev_testbed_detach_ioctl(testbed, dev_node, nullptr);
     {
         std::lock_guard guard(lock);
-        for (auto& [addr, data] : urbs)
-            umockdev_ioctl_data_unref(data);
-        urbs.clear();
+        drop_urbs();
     }
     if (fifo >= 0)
         ::close(fifo);
@@ -190,9 +216,28 @@ void SimulatedUnit::Impl::plug()
     handler_attached = true;
     make_node_a_fifo();
     std::lock_guard guard(lock);
+    drop_urbs();  // what the host left unreaped before the unplug is gone
     engine.connect();
     attached = true;
     sync_fifo();
+}
+
+// The host's URB from its submission to its reap; a URB address the host
+// submits again (after a replug) replaces the old entry.
+void SimulatedUnit::Impl::keep_urb(std::uint64_t id, UMockdevIoctlData* urb)
+{
+    auto [it, added] = urbs.try_emplace(id, urb);
+    if (!added) {
+        umockdev_ioctl_data_unref(it->second);
+        it->second = urb;
+    }
+}
+
+void SimulatedUnit::Impl::drop_urbs()
+{
+    for (auto& [addr, data] : urbs)
+        umockdev_ioctl_data_unref(data);
+    urbs.clear();
 }
 
 // umockdev's device nodes are plain files, always ready: libusb's poll would
@@ -290,8 +335,8 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
     }
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
-        UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
-        if (caps != nullptr)
+        Resolved caps(arg, 0, sizeof(std::uint32_t));
+        if (caps)
             std::memcpy(caps->data, &capabilities, sizeof capabilities);
         complete(client, 0, 0);
         return;
@@ -322,8 +367,8 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
 
 void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
 {
-    UMockdevIoctlData* urb_data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
-    if (urb_data == nullptr) {
+    Resolved urb_data(arg, 0, sizeof(usbdevfs_urb));
+    if (!urb_data) {
         complete(client, -1, EFAULT);
         return;
     }
@@ -331,9 +376,8 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
     const std::uint64_t id = urb_data->client_addr;
     const auto now = Clock::now();
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL && urb->buffer_length >= 8) {
-        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
-            urb_data, offsetof(usbdevfs_urb, buffer), urb->buffer_length, nullptr);
-        if (buffer == nullptr) {
+        Resolved buffer(urb_data.get(), offsetof(usbdevfs_urb, buffer), urb->buffer_length);
+        if (!buffer) {
             complete(client, -1, EFAULT);
             return;
         }
@@ -342,10 +386,10 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
                           static_cast<std::uint16_t>(b[4] | (b[5] << 8))};
         const std::size_t length = static_cast<std::size_t>(b[6] | (b[7] << 8));
         std::vector<std::uint8_t> data(b + 8, b + 8 + std::min<std::size_t>(length, urb->buffer_length - 8));
-        urbs[id] = umockdev_ioctl_data_ref(urb_data);
+        keep_urb(id, urb_data.release());
         engine.submit_control(id, setup, data, now);
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
-        urbs[id] = umockdev_ioctl_data_ref(urb_data);
+        keep_urb(id, urb_data.release());
         engine.submit_bulk(id, static_cast<std::uint32_t>(urb->buffer_length), now);
     } else {
         std::fprintf(stderr, "simulated unit: URB type %d on endpoint 0x%02x refused\n", urb->type,
@@ -375,16 +419,14 @@ void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* a
     urbs.erase(it);
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
     if (!done->data.empty()) {
-        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
-            urb_data, offsetof(usbdevfs_urb, buffer), done->data.size(), nullptr);
-        if (buffer != nullptr)
+        Resolved buffer(urb_data, offsetof(usbdevfs_urb, buffer), done->data.size());
+        if (buffer)
             std::memcpy(buffer->data, done->data.data(), done->data.size());
     }
     urb->status = done->status;
     urb->actual_length = done->actual_length;
-    UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
-    if (slot != nullptr)
-        umockdev_ioctl_data_set_ptr(slot, 0, urb_data);
+    if (Resolved slot(arg, 0, sizeof(void*)); slot)
+        umockdev_ioctl_data_set_ptr(slot.get(), 0, urb_data);
     if (debug_enabled())
         std::fprintf(stderr, "sim: reap %llx status %d len %d\n",
                      static_cast<unsigned long long>(done->id), done->status, done->actual_length);
