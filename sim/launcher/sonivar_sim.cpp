@@ -3,12 +3,15 @@
 // Puts a simulated Sonivar 32 on a simulated USB bus and runs an unmodified
 // program against it: the program is started under the umockdev preload with
 // this process's testbed, and this process answers the unit's side until the
-// program exits; its exit status is returned. From a terminal, keys drive the
-// unit's external inputs and cable while the program runs.
+// program exits; its exit status is returned. Keys, from a terminal, a pipe
+// or a FIFO (--control), drive the unit's external inputs and cable while the
+// program runs, so that demos and checks can be scripted.
 #include "scene.h"
 #include "simulated_unit.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +19,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +38,7 @@ struct Options {
     bool ignore_stop = false;
     std::optional<unsigned long long> unplug_after;
     std::string geometry;
+    std::string control;  // a FIFO to read keys from instead of stdin
     std::optional<std::array<double, 4>> source;  // x, y, z in metres, frequency in Hz
     std::vector<char*> command;
 };
@@ -51,7 +56,15 @@ void usage(std::FILE* to)
                "                       the example plane grid of 4 cm pitch)\n"
                "  --source X,Y,Z,FREQ  a tone from a fixed point (metres, Hz) instead of the\n"
                "                       source circling 1 m in front of the array\n"
-               "  -h, --help           this text\n",
+               "  --control FIFO       read the keys from FIFO (created when missing) instead\n"
+               "                       of stdin; stdin then belongs to PROGRAM\n"
+               "  -h, --help           this text\n"
+               "keys (from stdin, a terminal or a pipe, or from --control FIFO; one byte\n"
+               "each, no Enter needed on a terminal): 1 / 2 toggle external input 1 / 2,\n"
+               "u unplug or replug the unit, s silent on/off, p paced on/off, i state,\n"
+               "h the keys; each key is answered with the unit's state on stderr.\n"
+               "  example: mkfifo keys; sonivar-sim --control keys -- PROGRAM &\n"
+               "           echo 1 > keys\n",
                to);
 }
 
@@ -86,6 +99,8 @@ std::optional<Options> parse(int argc, char** argv)
             o.ignore_stop = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--control" && i + 1 < argc)
+            o.control = argv[++i];
         else if (a == "--geometry" && i + 1 < argc)
             o.geometry = argv[++i];
         else if (a == "--source" && i + 1 < argc && (o.source = parse_source(argv[i + 1])))
@@ -207,11 +222,43 @@ void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
 volatile sig_atomic_t pending_signal = 0;
 void remember_signal(int sig) { pending_signal = sig; }
 
+// Where the keys come from: the FIFO of --control, opened read-write so that
+// writers may come and go without an end of file; or stdin, whatever it is.
+// -1 once the source has ended (stdin at end of file).
+int open_key_source(const Options& o)
+{
+    if (o.control.empty())
+        return STDIN_FILENO;
+    if (mkfifo(o.control.c_str(), 0600) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "sonivar-sim: cannot create %s: %s\n", o.control.c_str(), std::strerror(errno));
+        return -1;
+    }
+    const int fd = open(o.control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        std::fprintf(stderr, "sonivar-sim: cannot open %s: %s\n", o.control.c_str(), std::strerror(errno));
+    return fd;
+}
+
+// Handles the keys waiting on `fd`; false once it has ended.
+bool read_keys(int fd, sim::SimulatedUnit& unit, Options& o)
+{
+    char keys[64];
+    const ssize_t n = read(fd, keys, sizeof keys);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+        return false;
+    for (ssize_t i = 0; i < n; ++i)
+        handle_key(keys[i], unit, o.silent, o.paced);
+    return true;
+}
+
 // Serves the unit until the child exits; returns the child's exit status.
 int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
 {
-    RawTerminal terminal;
-    if (terminal.active()) {
+    std::optional<RawTerminal> terminal;
+    int keys = open_key_source(o);
+    if (keys == STDIN_FILENO)
+        terminal.emplace();
+    if (terminal && terminal->active()) {
         print_help();
         print_state(unit, o.silent, o.paced);
     }
@@ -224,13 +271,10 @@ int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        pollfd in{STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&in, terminal.active() ? 1 : 0, 100);
-        if (ready > 0 && (in.revents & POLLIN)) {
-            char key = 0;
-            if (read(STDIN_FILENO, &key, 1) == 1)
-                handle_key(key, unit, o.silent, o.paced);
-        }
+        pollfd in{keys, POLLIN, 0};
+        const int ready = poll(&in, keys >= 0 ? 1 : 0, 100);
+        if (ready > 0 && (in.revents & (POLLIN | POLLHUP | POLLERR)) && !read_keys(keys, unit, o))
+            keys = -1;  // stdin ended: the unit goes on without keys
     }
 }
 
