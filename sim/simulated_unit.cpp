@@ -128,8 +128,12 @@ struct SimulatedUnit::Impl {
     explicit Impl(bool attach_now);
     ~Impl();
 
+    std::mutex cable;  // taken before `lock`, never while holding it
     void plug();
     void unplug();
+    void unplug_if_due();
+    void replug();
+    void pull_cable();
     void make_node_a_fifo();
     void sync_fifo();
     void after_change();
@@ -301,7 +305,42 @@ void SimulatedUnit::Impl::sync_fifo()
     }
 }
 
+// The cable is pulled by the host's side (detach), by the unplug fault on
+// the pacing thread, and plugged back by the host's side: one at a time, so
+// that the testbed never adds and removes the device at once, and a replug
+// that comes before a due unplug has run does that unplug first.
 void SimulatedUnit::Impl::unplug()
+{
+    std::lock_guard plugging(cable);
+    pull_cable();
+}
+
+void SimulatedUnit::Impl::unplug_if_due()
+{
+    std::lock_guard plugging(cable);
+    {
+        std::lock_guard guard(lock);
+        if (!engine.unplug_due())
+            return;
+    }
+    pull_cable();
+}
+
+void SimulatedUnit::Impl::replug()
+{
+    std::lock_guard plugging(cable);
+    {
+        std::lock_guard guard(lock);
+        if (attached && !engine.unplug_due())
+            return;
+    }
+    pull_cable();
+    plug();
+    umockdev_testbed_uevent(testbed, sys_path, "add");
+}
+
+// With the cable lock held.
+void SimulatedUnit::Impl::pull_cable()
 {
     {
         std::lock_guard guard(lock);
@@ -309,6 +348,7 @@ void SimulatedUnit::Impl::unplug()
             return;
         attached = false;
         engine.disconnect();
+        engine.clear_unplug_due();
         sync_fifo();
     }
     umockdev_testbed_uevent(testbed, sys_path, "remove");
@@ -452,12 +492,10 @@ void SimulatedUnit::Impl::pace()
     std::unique_lock guard(lock);
     while (!quitting) {
         engine.pump(Clock::now());
-        const bool unplug_now = engine.unplug_due();
         sync_fifo();
-        if (unplug_now) {
-            engine.clear_unplug_due();
+        if (engine.unplug_due()) {
             guard.unlock();
-            unplug();
+            unplug_if_due();
             guard.lock();
             continue;
         }
@@ -473,23 +511,14 @@ void SimulatedUnit::Impl::pace()
 SimulatedUnit::SimulatedUnit(bool attached) : impl_(std::make_unique<Impl>(attached)) {}
 SimulatedUnit::~SimulatedUnit() = default;
 
-void SimulatedUnit::attach()
-{
-    {
-        std::lock_guard guard(impl_->lock);
-        if (impl_->attached)
-            return;
-    }
-    impl_->plug();
-    umockdev_testbed_uevent(impl_->testbed, sys_path, "add");
-}
+void SimulatedUnit::attach() { impl_->replug(); }
 
 void SimulatedUnit::detach() { impl_->unplug(); }
 
 bool SimulatedUnit::attached() const
 {
     std::lock_guard guard(impl_->lock);
-    return impl_->attached;
+    return impl_->attached && !impl_->engine.unplug_due();  // a due unplug has pulled it
 }
 
 std::vector<Request> SimulatedUnit::requests() const

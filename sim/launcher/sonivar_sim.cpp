@@ -116,10 +116,12 @@ std::optional<Options> parse(int argc, char** argv)
     return o;
 }
 
-// The child's environment: ours, with the preload added and the testbed named.
+constexpr const char* umockdev_preload = "libumockdev-preload.so.0";
+
+// The child's environment: ours (which has the preload), with the testbed named.
 std::vector<std::string> child_environment(const std::string& root)
 {
-    std::string preload = "libumockdev-preload.so.0";
+    std::string preload = umockdev_preload;
     if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0')
         preload = std::string(old).find("umockdev") != std::string::npos ? old : preload + ":" + old;
     std::vector<std::string> env;
@@ -280,8 +282,30 @@ int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
 
 } // namespace
 
+// This process runs under the umockdev preload too: the testbed's uevents
+// name the device by its sysfs path, which only the preload finds in the
+// testbed. Without it every plug and unplug went unannounced.
+void run_under_the_preload(char** argv)
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload != nullptr && std::strstr(preload, umockdev_preload) != nullptr)
+        return;
+    std::string value = umockdev_preload;
+    if (preload != nullptr && *preload != '\0')
+        value += std::string(":") + preload;
+    setenv("LD_PRELOAD", value.c_str(), 1);
+    // A sanitized build would refuse a library loaded before its runtime.
+    std::string asan = "verify_asan_link_order=0";
+    if (const char* old = std::getenv("ASAN_OPTIONS"); old != nullptr && *old != '\0')
+        asan += std::string(":") + old;
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "sonivar-sim: cannot restart under %s: %s\n", umockdev_preload, std::strerror(errno));
+}
+
 int main(int argc, char** argv)
 {
+    run_under_the_preload(argv);
     std::optional<Options> options = parse(argc, argv);
     if (!options) {
         const bool help = argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0);

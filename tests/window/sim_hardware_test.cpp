@@ -32,7 +32,33 @@ long resident_kb()
 
 bool running(const Principale& w) { return w.run_active && !w.run.waiting && !w.button_Stop->isHidden(); }
 
+const QString detected = QStringLiteral("Sonivar 32 détecté `\r\n\r\n");
+
 } // namespace
+
+// The cable comes out during a run and goes straight back in, ten times:
+// each Init that follows finds the unit and passes its presence test.
+TEST(SimHardware, ReplugAtOnceAfterAnUnplugTenTimes)
+{
+    testsupport::TestDialogs dialogs;
+    sim::SimulatedUnit unit;
+    Principale w;
+    w.checkBox_Definie->setChecked(false);
+    w.checkBox_Record->setChecked(false);
+    w.button_Init->click();
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        unit.unplug_after(1048576 + 4000 * static_cast<unsigned>(i));
+        Principale::pane_text.clear();
+        w.button_Start->click();
+        EXPECT_TRUE(Principale::pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
+        unit.attach();
+        Principale::pane_text.clear();
+        w.button_Init->click();
+        EXPECT_TRUE(Principale::pane_text.endsWith(detected)) << Principale::pane_text.toStdString();
+    }
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
 
 // 20 s of paced streaming at the top rate (every channel at 50 kHz): what
 // the unit and the window keep per transfer must not pile up.
