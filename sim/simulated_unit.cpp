@@ -4,6 +4,7 @@
 // data is due; both, and the test's control calls, share one lock.
 #include "simulated_unit.h"
 
+#include "descriptors.h"
 #include "stream_engine.h"
 
 #include <umockdev.h>
@@ -36,9 +37,8 @@ namespace {
 constexpr const char* sys_path = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
 constexpr const char* dev_node = "/dev/bus/usb/001/002";
 
-// High Speed, one vendor-specific interface 0 with bulk IN endpoint 0x81
-// (512-byte packets); no string descriptors.
-constexpr const char* device_record =
+// The sysfs entry of the unit, its strings and descriptors filled in.
+constexpr const char* device_record_format =
     "P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
     "N: bus/usb/001/002\n"
     "E: DEVNAME=/dev/bus/usb/001/002\n"
@@ -56,11 +56,10 @@ constexpr const char* device_record =
     "A: idVendor=fe27\\n\n"
     "A: idProduct=ac03\\n\n"
     "A: dev=189:1\\n\n"
-    "H: descriptors="
-    "120100020000004027FE03AC000100000001"  // device
-    "0902190001010080FA"                    // configuration
-    "0904000001FF000000"                    // interface 0
-    "07058102000200\n";                     // endpoint 0x81
+    "A: manufacturer=%s\\n\n"
+    "A: product=%s\\n\n"
+    "A: serial=%s\\n\n"
+    "H: descriptors=%s\n";
 
 constexpr std::uint32_t capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
@@ -91,6 +90,15 @@ public:
 private:
     UMockdevIoctlData* data_;
 };
+
+std::string device_record()
+{
+    char* record = g_strdup_printf(device_record_format, manufacturer_string, product_string, serial_string,
+                                   descriptors_hex().c_str());
+    std::string text = record;
+    g_free(record);
+    return text;
+}
 
 bool debug_enabled()
 {
@@ -205,7 +213,7 @@ SimulatedUnit::Impl::~Impl()
 void SimulatedUnit::Impl::plug()
 {
     GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed, device_record, &error)) {
+    if (!umockdev_testbed_add_from_string(testbed, device_record().c_str(), &error)) {
         std::string what = error ? error->message : "unknown error";
         g_clear_error(&error);
         throw std::runtime_error("simulated unit: cannot add the device: " + what);
@@ -423,8 +431,9 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
         }
         const std::uint8_t* b = buffer->data;
         SetupPacket setup{b[0], b[1], static_cast<std::uint16_t>(b[2] | (b[3] << 8)),
-                          static_cast<std::uint16_t>(b[4] | (b[5] << 8))};
-        const std::size_t length = static_cast<std::size_t>(b[6] | (b[7] << 8));
+                          static_cast<std::uint16_t>(b[4] | (b[5] << 8)),
+                          static_cast<std::uint16_t>(b[6] | (b[7] << 8))};
+        const std::size_t length = (setup.request_type & 0x80) ? 0 : setup.length;  // OUT data stage
         std::vector<std::uint8_t> data(b + 8, b + 8 + std::min<std::size_t>(length, urb->buffer_length - 8));
         keep_urb(id, urb_data.release());
         engine.submit_control(id, setup, data, now);
@@ -459,9 +468,10 @@ void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* a
     urbs.erase(it);
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
     if (!done->data.empty()) {
-        Resolved buffer(urb_data, offsetof(usbdevfs_urb, buffer), done->data.size());
-        if (buffer)
-            std::memcpy(buffer->data, done->data.data(), done->data.size());
+        const std::size_t end = done->data_offset + done->data.size();
+        Resolved buffer(urb_data, offsetof(usbdevfs_urb, buffer), end);
+        if (buffer && static_cast<std::size_t>(urb->buffer_length) >= end)
+            std::memcpy(buffer->data + done->data_offset, done->data.data(), done->data.size());
     }
     urb->status = done->status;
     urb->actual_length = done->actual_length;

@@ -1,5 +1,7 @@
 #include "stream_engine.h"
 
+#include "descriptors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,6 +21,18 @@ std::uint64_t round_up(std::uint64_t value, std::uint64_t step)
 void StreamEngine::submit_control(std::uint64_t id, const SetupPacket& setup,
                                   const std::vector<std::uint8_t>& data, Clock::time_point now)
 {
+    constexpr std::uint8_t type_bits = 0x60;
+    constexpr std::size_t setup_bytes = 8;
+    if ((setup.request_type & type_bits) == 0) {
+        std::optional<std::vector<std::uint8_t>> answer = standard_request(setup);
+        Finished done{id, answer ? 0 : -EPIPE, 0, {}, setup_bytes};
+        if (answer) {
+            done.actual_length = static_cast<int>(answer->size());
+            done.data = std::move(*answer);
+        }
+        finished_.push_back(std::move(done));
+        return;
+    }
     const Outcome outcome = model.handle(setup, data);
     Finished done;
     done.id = id;

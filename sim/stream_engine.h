@@ -22,12 +22,15 @@ struct Finished {
     std::uint64_t id = 0;
     int status = 0;                  // 0, or a negative errno as usbfs reports it
     int actual_length = 0;
-    std::vector<std::uint8_t> data;  // the bytes delivered (bulk IN)
+    std::vector<std::uint8_t> data;  // the bytes delivered (bulk IN, control IN)
+    std::size_t data_offset = 0;     // where they go in the URB's buffer: after a setup packet
 };
 
 class StreamEngine {
 public:
     // Control transfer: answered at once, stalled (-EPIPE) when refused.
+    // Standard requests get their descriptors and status; vendor OUT
+    // requests go to the device model.
     void submit_control(std::uint64_t id, const SetupPacket& setup,
                         const std::vector<std::uint8_t>& data, Clock::time_point now);
     // Bulk IN transfer of `length` bytes; false when the unit is unplugged.

@@ -22,8 +22,10 @@ namespace {
 // `commands`, which is its own stdin.
 class Launched {
 public:
-    // `control`: the FIFO of --control, empty for keys on stdin.
-    explicit Launched(std::vector<std::string> options, const std::string& control = {})
+    // `control`: the FIFO of --control, empty for keys on stdin; `program`:
+    // what runs behind the launcher instead of the probe.
+    explicit Launched(std::vector<std::string> options, const std::string& control = {},
+                      std::vector<std::string> program = {"sh", "-c", "exec \"$0\" <&3 3<&-", USB_PROBE})
     {
         int in[2], cmd[2], out[2], err[2];
         if (pipe2(in, O_CLOEXEC) || pipe2(cmd, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
@@ -33,7 +35,8 @@ public:
         if (!control.empty())
             args.insert(args.end(), {"--control", control});
         // The probe's stdin is fd 3 of the launcher, which its child inherits.
-        args.insert(args.end(), {"--", "sh", "-c", "exec \"$0\" <&3 3<&-", USB_PROBE});
+        args.push_back("--");
+        args.insert(args.end(), program.begin(), program.end());
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_adddup2(&files, in[0], 0);
@@ -91,6 +94,17 @@ public:
                 state = next_line(err_);
             while (!state.empty() && state.find("sonivar-sim: unit") == std::string::npos);
         return state;
+    }
+
+    // Everything the program behind the launcher writes, until it ends:
+    // its stdout, then its stderr (shared with the launcher's).
+    std::string output()
+    {
+        std::string all;
+        for (FILE* from : {out_, err_})
+            for (std::string line = next_line(from); !line.empty() || !std::feof(from); line = next_line(from))
+                all += line + "\n";
+        return all;
     }
 
     // Closes the probe's commands: it ends, and the launcher with it.
@@ -159,6 +173,23 @@ TEST(Launcher, ControlFifoReplugsAtAnyPace)
         EXPECT_EQ(sim.exit_status(), 0);
     }
     unlink(fifo.c_str());
+}
+
+// A standard tool reads the unit's strings, qualifier and status as from
+// the hardware.
+TEST(Launcher, LsusbReadsTheStandardDescriptorsAndStatus)
+{
+    const char* lsusb = "/usr/bin/lsusb";
+    if (access(lsusb, X_OK) != 0)
+        GTEST_SKIP() << "usbutils is not installed (no " << lsusb << "): lsusb not tried";
+    Launched sim({}, {}, {lsusb, "-v", "-d", "fe27:ac03"});
+    ASSERT_TRUE(sim.started());
+    const std::string listing = sim.output();
+    for (const char* line : {"iManufacturer           1 Sonivar", "iProduct                2 Sonivar 32",
+                             "iSerial                 3 SV32-SIM-0001", "Device Qualifier", "Device Status:"})
+        EXPECT_NE(listing.find(line), std::string::npos) << line << " not in:\n" << listing;
+    EXPECT_EQ(listing.find("cannot read device status"), std::string::npos) << listing;
+    EXPECT_EQ(sim.exit_status(), 0);
 }
 
 } // namespace
