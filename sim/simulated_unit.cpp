@@ -6,12 +6,15 @@
 
 #include "descriptors.h"
 #include "stream_engine.h"
+#include "zerocopy/zero_copy_memory.h"
 
 #include <umockdev.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,7 +64,7 @@ constexpr const char* device_record_format =
     "A: serial=%s\\n\n"
     "H: descriptors=%s\n";
 
-constexpr std::uint32_t capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+constexpr std::uint32_t base_capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                        USBDEVFS_CAP_BULK_SCATTER_GATHER |
                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
@@ -146,6 +149,15 @@ struct SimulatedUnit::Impl {
     void sync_fifo();
     void after_change();
 
+    // Zero-copy buffers of the host mapped here, by URB, from submission to reap.
+    bool zero_copy = true;
+    std::map<std::uint64_t, std::pair<void*, std::size_t>> in_place;
+    std::uint64_t zero_copy_transfers = 0;
+    std::uint8_t* map_in_place(std::uint64_t id, const void* address, std::uint32_t length);
+    void unmap_in_place(std::uint64_t id);
+    void offer_zero_copy();
+    void remove_leftovers();
+
     void keep_urb(std::uint64_t id, UMockdevIoctlData* urb);
     void drop_urbs();
     void on_ioctl(UMockdevIoctlClient* client);
@@ -181,6 +193,7 @@ SimulatedUnit::Impl::Impl(bool attach_now)
     handler = umockdev_ioctl_base_new();
     g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handle_ioctl), this);
     watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    offer_zero_copy();
     if (attach_now)
         plug();
     else
@@ -202,6 +215,7 @@ SimulatedUnit::Impl::~Impl()
         std::lock_guard guard(lock);
         drop_urbs();
     }
+    remove_leftovers();
     if (fifo >= 0)
         ::close(fifo);
     if (watch >= 0)
@@ -250,6 +264,62 @@ void SimulatedUnit::Impl::drop_urbs()
     for (auto& [addr, data] : urbs)
         umockdev_ioctl_data_unref(data);
     urbs.clear();
+    for (auto& [id, mapping] : in_place)
+        ::munmap(mapping.first, mapping.second);
+    in_place.clear();
+}
+
+// The host's zero-copy buffer at `address`, when it is one: the shared
+// memory the preload served it with, mapped here until the reap.
+std::uint8_t* SimulatedUnit::Impl::map_in_place(std::uint64_t id, const void* address, std::uint32_t length)
+{
+    const std::string name = zero_copy::object_name(root, reinterpret_cast<std::uintptr_t>(address));
+    const int fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0)
+        return nullptr;  // plain memory: its data goes at the reap
+    struct stat st {};
+    void* memory = MAP_FAILED;
+    if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(length) && length > 0)
+        memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    unmap_in_place(id);
+    in_place[id] = {memory, length};
+    ++zero_copy_transfers;
+    return static_cast<std::uint8_t*>(memory);
+}
+
+void SimulatedUnit::Impl::unmap_in_place(std::uint64_t id)
+{
+    const auto it = in_place.find(id);
+    if (it == in_place.end())
+        return;
+    ::munmap(it->second.first, it->second.second);
+    in_place.erase(it);
+}
+
+// The preload serves zero-copy memory only while this file exists.
+void SimulatedUnit::Impl::offer_zero_copy()
+{
+    const std::string path = zero_copy::offer_path(root);
+    if (zero_copy)
+        ::close(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    else
+        ::unlink(path.c_str());
+}
+
+// Objects of a host that ended without freeing its buffers.
+void SimulatedUnit::Impl::remove_leftovers()
+{
+    const std::string prefix = zero_copy::object_prefix(root).substr(1);
+    DIR* dir = ::opendir("/dev/shm");
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            ::shm_unlink(("/" + std::string(entry->d_name)).c_str());
+    ::closedir(dir);
 }
 
 // umockdev's device nodes are plain files, always ready: libusb's poll would
@@ -384,6 +454,7 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
         Resolved caps(arg, 0, sizeof(std::uint32_t));
+        const std::uint32_t capabilities = base_capabilities | (zero_copy ? USBDEVFS_CAP_MMAP : 0u);
         if (caps)
             std::memcpy(caps->data, &capabilities, sizeof capabilities);
         complete(client, 0, 0);
@@ -438,8 +509,10 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
         keep_urb(id, urb_data.release());
         engine.submit_control(id, setup, data, now);
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
+        const auto length = static_cast<std::uint32_t>(urb->buffer_length);
+        std::uint8_t* memory = zero_copy ? map_in_place(id, urb->buffer, length) : nullptr;
         keep_urb(id, urb_data.release());
-        engine.submit_bulk(id, static_cast<std::uint32_t>(urb->buffer_length), now);
+        engine.submit_bulk(id, length, now, memory);
     } else {
         std::fprintf(stderr, "simulated unit: URB type %d on endpoint 0x%02x refused\n", urb->type,
                      urb->endpoint);
@@ -467,6 +540,7 @@ void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* a
     UMockdevIoctlData* urb_data = it->second;
     urbs.erase(it);
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
+    unmap_in_place(done->id);  // its data is in place already
     if (!done->data.empty()) {
         const std::size_t end = done->data_offset + done->data.size();
         Resolved buffer(urb_data, offsetof(usbdevfs_urb, buffer), end);
@@ -673,6 +747,19 @@ std::uint64_t SimulatedUnit::bytes_sent() const
 {
     std::lock_guard guard(impl_->lock);
     return impl_->engine.bytes_sent;
+}
+
+void SimulatedUnit::set_zero_copy(bool on)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->zero_copy = on;
+    impl_->offer_zero_copy();
+}
+
+std::uint64_t SimulatedUnit::zero_copy_transfers() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->zero_copy_transfers;
 }
 
 std::uint64_t SimulatedUnit::ioctls() const

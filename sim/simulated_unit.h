@@ -86,6 +86,16 @@ public:
     void set_length_error(int bytes);
     std::uint64_t bytes_sent() const;      // stream bytes sent since creation
 
+    // Zero-copy memory (libusb_dev_mem_alloc), as a Linux host gives it: the
+    // stream goes straight into a submitted transfer's buffer as its packets
+    // fall due, before the transfer completes. Needs the project's preload
+    // (libsonivar-zero-copy.so) before umockdev's in the host process; without
+    // it, or off, the host gets no such memory and uses plain buffers, which
+    // see their data only when the transfer is reaped. Default: on.
+    void set_zero_copy(bool on);
+    // Bulk transfers the unit has written in place, since creation.
+    std::uint64_t zero_copy_transfers() const;
+
     // Every ioctl the device node received: a host that is idle, or waits
     // for a paced stream, must not keep asking.
     std::uint64_t ioctls() const;

@@ -34,7 +34,11 @@ public:
     void submit_control(std::uint64_t id, const SetupPacket& setup,
                         const std::vector<std::uint8_t>& data, Clock::time_point now);
     // Bulk IN transfer of `length` bytes; false when the unit is unplugged.
-    bool submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now);
+    // With `in_place` (the transfer's buffer, zero-copy memory the host
+    // reads in place), the stream is written there packet by packet as it
+    // falls due, before the transfer completes; its Finished carries no data.
+    bool submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now,
+                     std::uint8_t* in_place = nullptr);
     // Cancels a request still pending (-ECONNRESET); false when none is.
     bool discard(std::uint64_t id, Clock::time_point now);
     // The oldest finished request. When none is left, the unit may go on
@@ -84,6 +88,8 @@ private:
     struct Pending {
         std::uint64_t id;
         std::uint32_t length;
+        std::uint8_t* in_place = nullptr;
+        std::uint32_t written = 0;  // bytes already in place
     };
 
     void start(Clock::time_point now);
@@ -95,6 +101,8 @@ private:
     std::uint64_t available(Clock::time_point now) const;
     bool fail_front();
     void deliver(const Pending& urb, std::uint64_t n, int status);
+    void write_in_place(Pending& urb, std::uint64_t ready);
+    std::uint64_t in_place_step() const;
 
     std::deque<Pending> queued_;
     std::deque<Finished> finished_;

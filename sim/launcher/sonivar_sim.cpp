@@ -36,6 +36,7 @@ struct Options {
     bool absent = false;
     bool silent = false;
     bool ignore_stop = false;
+    bool plain_memory = false;
     std::optional<unsigned long long> unplug_after;
     std::string geometry;
     std::string control;  // a FIFO to read keys from instead of stdin
@@ -52,6 +53,8 @@ void usage(std::FILE* to)
                "  --silent             the unit answers commands but never streams\n"
                "  --ignore-stop        after Stop the data ends without its short packet\n"
                "  --unplug-after N     pull the cable once N stream bytes are sent\n"
+               "  --plain-memory       no zero-copy memory for the program's transfers (by\n"
+               "                       default the unit writes into them as data falls due)\n"
                "  --geometry FILE      microphone positions from a MicGeom XML file (default:\n"
                "                       the example plane grid of 4 cm pitch)\n"
                "  --source X,Y,Z,FREQ  a tone from a fixed point (metres, Hz) instead of the\n"
@@ -97,6 +100,8 @@ std::optional<Options> parse(int argc, char** argv)
             o.silent = true;
         else if (a == "--ignore-stop")
             o.ignore_stop = true;
+        else if (a == "--plain-memory")
+            o.plain_memory = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
         else if (a == "--control" && i + 1 < argc)
@@ -118,12 +123,28 @@ std::optional<Options> parse(int argc, char** argv)
 
 constexpr const char* umockdev_preload = "libumockdev-preload.so.0";
 
-// The child's environment: ours (which has the preload), with the testbed named.
+// The unit's zero-copy preload, beside this launcher; empty when missing.
+std::string zero_copy_preload()
+{
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    std::string path(self, static_cast<std::size_t>(n));
+    path = path.substr(0, path.find_last_of('/') + 1) + "libsonivar-zero-copy.so";
+    return access(path.c_str(), R_OK) == 0 ? path : std::string();
+}
+
+// The child's environment: ours (which has the preload), with the testbed
+// named, and the zero-copy preload loaded first.
 std::vector<std::string> child_environment(const std::string& root)
 {
     std::string preload = umockdev_preload;
     if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0')
         preload = std::string(old).find("umockdev") != std::string::npos ? old : preload + ":" + old;
+    if (const std::string zero_copy = zero_copy_preload();
+        !zero_copy.empty() && preload.find(zero_copy) == std::string::npos)
+        preload = zero_copy + ":" + preload;
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e)
         if (std::strncmp(*e, "LD_PRELOAD=", 11) != 0 && std::strncmp(*e, "UMOCKDEV_DIR=", 13) != 0)
@@ -317,6 +338,7 @@ int main(int argc, char** argv)
     unit.set_paced(o.paced);
     unit.set_silent(o.silent);
     unit.ignore_stop(o.ignore_stop);
+    unit.set_zero_copy(!o.plain_memory);
     if (o.unplug_after)
         unit.unplug_after(*o.unplug_after);
     if (!o.geometry.empty() && !unit.set_geometry_file(o.geometry)) {

@@ -175,6 +175,22 @@ TEST(Launcher, ControlFifoReplugsAtAnyPace)
     unlink(fifo.c_str());
 }
 
+// The program's process gets zero-copy memory that the launcher's unit
+// writes into; with --plain-memory it gets none and streams all the same.
+TEST(Launcher, ServesZeroCopyMemoryAcrossProcesses)
+{
+    for (const bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "plain" : "zero-copy");
+        Launched sim(plain ? std::vector<std::string>{"--plain-memory"} : std::vector<std::string>{});
+        ASSERT_TRUE(sim.started());
+        const std::string streamed = sim.ask("stream 0.3 zero-copy");
+        ASSERT_EQ(streamed.rfind("bytes ", 0), 0u) << streamed;
+        EXPECT_GT(std::stoll(streamed.substr(6)), 0);
+        EXPECT_EQ(streamed.find("zero-copy") != std::string::npos, !plain) << streamed;
+        EXPECT_EQ(sim.exit_status(), 0);
+    }
+}
+
 // A standard tool reads the unit's strings, qualifier and status as from
 // the hardware.
 TEST(Launcher, LsusbReadsTheStandardDescriptorsAndStatus)

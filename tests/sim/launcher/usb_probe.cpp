@@ -3,8 +3,10 @@
 // for the whole process, as in the program, so that plugging and unplugging
 // must reach it through hotplug events.
 //   open            "found" or "absent"
-//   stream SECONDS  streams every channel at the unit's power-on clock for
-//                   SECONDS, then Stop: "bytes N" (the bytes received)
+//   stream SECONDS [zero-copy]
+//                   streams every channel at the unit's power-on clock for
+//                   SECONDS, then Stop: "bytes N" (the bytes received), and
+//                   " zero-copy" when asked for and given such buffers
 //   rss             "rss KB" of the launcher (our parent process)
 #include <libusb.h>
 
@@ -52,7 +54,7 @@ void LIBUSB_CALL done(libusb_transfer* t)
     --s->in_flight;
 }
 
-long long stream(libusb_context* ctx, libusb_device_handle* h, double seconds)
+long long stream(libusb_context* ctx, libusb_device_handle* h, double seconds, bool& zero_copy)
 {
     for (unsigned char beam = 0; beam < 4; ++beam)
         send(h, 0xB3, {0x05, 0x00, beam, 0xFF});
@@ -62,7 +64,11 @@ long long stream(libusb_context* ctx, libusb_device_handle* h, double seconds)
     std::vector<libusb_transfer*> transfers;
     for (int i = 0; i < ring; ++i) {
         libusb_transfer* t = libusb_alloc_transfer(0);
-        libusb_fill_bulk_transfer(t, h, 0x81, new unsigned char[transfer_bytes], transfer_bytes, done, &s, 0);
+        unsigned char* buffer = zero_copy ? libusb_dev_mem_alloc(h, transfer_bytes) : nullptr;
+        zero_copy = buffer != nullptr;
+        if (buffer == nullptr)
+            buffer = new unsigned char[transfer_bytes];
+        libusb_fill_bulk_transfer(t, h, 0x81, buffer, transfer_bytes, done, &s, 0);
         if (libusb_submit_transfer(t) == 0)
             ++s.in_flight;
         transfers.push_back(t);
@@ -85,7 +91,10 @@ long long stream(libusb_context* ctx, libusb_device_handle* h, double seconds)
         libusb_handle_events_timeout_completed(ctx, &tv, nullptr);
     }
     for (libusb_transfer* t : transfers) {
-        delete[] t->buffer;
+        if (zero_copy)
+            libusb_dev_mem_free(h, t->buffer, transfer_bytes);
+        else
+            delete[] t->buffer;
         libusb_free_transfer(t);
     }
     return s.bytes;
@@ -118,16 +127,18 @@ int main()
                 libusb_close(h);
         } else if (command == "stream") {
             double seconds = 0;
-            words >> seconds;
+            std::string memory;
+            words >> seconds >> memory;
+            bool zero_copy = memory == "zero-copy";
             libusb_device_handle* h = open_unit(ctx);
             long long bytes = -1;
             if (h != nullptr && libusb_claim_interface(h, 0) == 0) {
-                bytes = stream(ctx, h, seconds);
+                bytes = stream(ctx, h, seconds, zero_copy);
                 libusb_release_interface(h, 0);
             }
             if (h != nullptr)
                 libusb_close(h);
-            std::cout << "bytes " << bytes << std::endl;
+            std::cout << "bytes " << bytes << (zero_copy ? " zero-copy" : "") << std::endl;
         } else if (command == "rss") {
             std::cout << "rss " << parent_rss_kb() << std::endl;
         }
