@@ -97,8 +97,8 @@ bool emulated_node(int fd, const char* root)
 
 void* serve(size_t len, int prot, const char* root)
 {
-    // Named after the address only once mapped: create, map, then rename by
-    // opening under the final name and unlinking the first one.
+    // Named after the address, known only once mapped: created under a name
+    // of its own, mapped, then renamed (shared-memory objects live in /dev/shm).
     static std::atomic<unsigned> serial{0};
     const std::string staging = sim::zero_copy::object_name(root, 0) + "-" + std::to_string(getpid()) +
                                 "-" + std::to_string(++serial);
@@ -114,7 +114,7 @@ void* serve(size_t len, int prot, const char* root)
                                                            ("/dev/shm" + name).c_str()) == 0;
     close(fd);
     if (!named || !remember(address, len)) {
-        shm_unlink(staging.c_str());
+        shm_unlink((named ? name : staging).c_str());
         if (memory != MAP_FAILED)
             real_munmap(memory, len);
         return MAP_FAILED;
