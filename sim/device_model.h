@@ -38,6 +38,7 @@ struct SetupPacket {
     std::uint8_t request = 0;
     std::uint16_t value = 0;
     std::uint16_t index = 0;
+    std::uint16_t length = 0;  // wLength
 };
 
 // What an accepted request asks of the stream.

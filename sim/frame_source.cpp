@@ -28,25 +28,14 @@ double noise(int mic, std::uint64_t frame)
 }
 } // namespace
 
-double scene_amplitude(int mic, double seconds)
-{
-    // Microphones on a 8 x 4 grid of unit pitch, one row per beam; the source
-    // goes round an ellipse about the array's centre every 8 seconds.
-    const double angle = two_pi * seconds / 8.0;
-    const double sx = 3.5 + 4.0 * std::cos(angle);
-    const double sy = 1.5 + 2.0 * std::sin(angle);
-    const double dx = (mic % 8) - sx;
-    const double dy = (mic / 8) - sy;
-    return 4194304.0 / (1.0 + 0.5 * (dx * dx + dy * dy));
-}
-
 FrameSource::FrameSource(const UnitSettings& settings, const std::array<Signal, 32>& signals,
-                         std::uint32_t first_counter, std::vector<CounterJump> jumps)
+                         std::uint32_t first_counter, std::vector<CounterJump> jumps, Scene scene)
     : signals_(signals),
       type_(settings.data_type),
       rate_(settings.sample_rate()),
       first_counter_(first_counter),
-      jumps_(std::move(jumps))
+      jumps_(std::move(jumps)),
+      scene_(std::move(scene))
 {
     if (settings.extra_flags & extra_counter)
         layout_.push_back(word_counter);
@@ -97,9 +86,11 @@ double FrameSource::sample_value(int mic, std::uint64_t frame) const
     case Signal::Kind::Noise: return signal.amplitude * noise(mic, frame);
     case Signal::Kind::Scene: break;
     }
-    const double scale = signal.amplitude > 0.0 ? signal.amplitude / 4194304.0 : 1.0;
-    return scale * (scene_amplitude(mic, t) * std::sin(two_pi * scene_tone_hz * t) +
-                    1000.0 * noise(mic, frame));
+    if (frame != source_frame_) {  // once per frame, not per microphone
+        source_frame_ = frame;
+        source_now_ = scene_.source_at(t);
+    }
+    return heard(scene_.microphones[mic], source_now_, t);
 }
 
 void FrameSource::fill(std::uint64_t offset, std::uint8_t* out, std::size_t n) const

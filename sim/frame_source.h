@@ -5,6 +5,7 @@
 // then the status word last (when enabled). The status word carries the
 // external inputs: bit 0 input 1, bit 1 input 2.
 #include "device_model.h"
+#include "scene.h"
 
 #include <array>
 #include <cstddef>
@@ -22,7 +23,7 @@ class FrameSource {
 public:
     FrameSource() = default;
     FrameSource(const UnitSettings& settings, const std::array<Signal, 32>& signals,
-                 std::uint32_t first_counter, std::vector<CounterJump> jumps);
+                 std::uint32_t first_counter, std::vector<CounterJump> jumps, Scene scene = {});
 
     std::size_t frame_bytes() const { return 4 * layout_.size(); }
     // Writes the n stream bytes that start at byte `offset`.
@@ -32,6 +33,12 @@ public:
 
     // The external inputs, as the status word reports them.
     void set_inputs(bool input1, bool input2) { inputs_ = (input1 ? 1u : 0u) | (input2 ? 2u : 0u); }
+    // What microphones with the Scene signal hear, from the next sample on.
+    void set_scene(Scene scene)
+    {
+        scene_ = std::move(scene);
+        source_frame_ = no_frame;
+    }
 
 private:
     std::uint32_t sample_bits(int mic, std::uint64_t frame) const;
@@ -45,11 +52,10 @@ private:
     std::uint32_t first_counter_ = 0;
     std::vector<CounterJump> jumps_;
     std::uint32_t inputs_ = 0;
+    Scene scene_;
+    static constexpr std::uint64_t no_frame = ~std::uint64_t{0};
+    mutable std::uint64_t source_frame_ = no_frame;  // the frame source_now_ is for
+    mutable PointSource source_now_;
 };
-
-// The default scene: a tone whose source circles slowly around the array,
-// so that each microphone's level differs and changes. Amplitude in counts.
-double scene_amplitude(int mic, double seconds);
-constexpr double scene_tone_hz = 437.0;
 
 } // namespace sim

@@ -4,13 +4,17 @@
 // data is due; both, and the test's control calls, share one lock.
 #include "simulated_unit.h"
 
+#include "descriptors.h"
 #include "stream_engine.h"
+#include "zerocopy/zero_copy_memory.h"
 
 #include <umockdev.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +31,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace sim {
 
@@ -35,9 +40,8 @@ namespace {
 constexpr const char* sys_path = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
 constexpr const char* dev_node = "/dev/bus/usb/001/002";
 
-// High Speed, one vendor-specific interface 0 with bulk IN endpoint 0x81
-// (512-byte packets); no string descriptors.
-constexpr const char* device_record =
+// The sysfs entry of the unit, its strings and descriptors filled in.
+constexpr const char* device_record_format =
     "P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
     "N: bus/usb/001/002\n"
     "E: DEVNAME=/dev/bus/usb/001/002\n"
@@ -55,16 +59,49 @@ constexpr const char* device_record =
     "A: idVendor=fe27\\n\n"
     "A: idProduct=ac03\\n\n"
     "A: dev=189:1\\n\n"
-    "H: descriptors="
-    "120100020000004027FE03AC000100000001"  // device
-    "0902190001010080FA"                    // configuration
-    "0904000001FF000000"                    // interface 0
-    "07058102000200\n";                     // endpoint 0x81
+    "A: manufacturer=%s\\n\n"
+    "A: product=%s\\n\n"
+    "A: serial=%s\\n\n"
+    "H: descriptors=%s\n";
 
-constexpr std::uint32_t capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+constexpr std::uint32_t base_capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                        USBDEVFS_CAP_BULK_SCATTER_GATHER |
                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+
+// A block of the host's memory resolved through umockdev: each resolution
+// is a reference of its own, released here (the parent keeps the block for
+// the copy back to the host). Unreleased, every transfer's buffer was kept.
+class Resolved {
+public:
+    Resolved(UMockdevIoctlData* parent, std::size_t offset, std::size_t length)
+        : data_(umockdev_ioctl_data_resolve(parent, offset, length, nullptr))
+    {
+    }
+    ~Resolved()
+    {
+        if (data_ != nullptr)
+            umockdev_ioctl_data_unref(data_);
+    }
+    Resolved(const Resolved&) = delete;
+    Resolved& operator=(const Resolved&) = delete;
+    explicit operator bool() const { return data_ != nullptr; }
+    UMockdevIoctlData* operator->() const { return data_; }
+    UMockdevIoctlData* get() const { return data_; }
+    UMockdevIoctlData* release() { return std::exchange(data_, nullptr); }
+
+private:
+    UMockdevIoctlData* data_;
+};
+
+std::string device_record()
+{
+    char* record = g_strdup_printf(device_record_format, manufacturer_string, product_string, serial_string,
+                                   descriptors_hex().c_str());
+    std::string text = record;
+    g_free(record);
+    return text;
+}
 
 bool debug_enabled()
 {
@@ -102,12 +139,27 @@ struct SimulatedUnit::Impl {
     explicit Impl(bool attach_now);
     ~Impl();
 
+    std::mutex cable;  // taken before `lock`, never while holding it
     void plug();
     void unplug();
+    void unplug_if_due();
+    void replug();
+    void pull_cable();
     void make_node_a_fifo();
     void sync_fifo();
     void after_change();
 
+    // Zero-copy buffers of the host mapped here, by URB, from submission to reap.
+    bool zero_copy = true;
+    std::map<std::uint64_t, std::pair<void*, std::size_t>> in_place;
+    std::uint64_t zero_copy_transfers = 0;
+    std::uint8_t* map_in_place(std::uint64_t id, const void* address, std::uint32_t length);
+    void unmap_in_place(std::uint64_t id);
+    void offer_zero_copy();
+    void remove_leftovers();
+
+    void keep_urb(std::uint64_t id, UMockdevIoctlData* urb);
+    void drop_urbs();
     void on_ioctl(UMockdevIoctlClient* client);
     void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -141,6 +193,7 @@ SimulatedUnit::Impl::Impl(bool attach_now)
     handler = umockdev_ioctl_base_new();
     g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handle_ioctl), this);
     watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    offer_zero_copy();
     if (attach_now)
         plug();
     else
@@ -160,10 +213,9 @@ SimulatedUnit::Impl::~Impl()
         umockdev_testbed_detach_ioctl(testbed, dev_node, nullptr);
     {
         std::lock_guard guard(lock);
-        for (auto& [addr, data] : urbs)
-            umockdev_ioctl_data_unref(data);
-        urbs.clear();
+        drop_urbs();
     }
+    remove_leftovers();
     if (fifo >= 0)
         ::close(fifo);
     if (watch >= 0)
@@ -175,7 +227,7 @@ SimulatedUnit::Impl::~Impl()
 void SimulatedUnit::Impl::plug()
 {
     GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed, device_record, &error)) {
+    if (!umockdev_testbed_add_from_string(testbed, device_record().c_str(), &error)) {
         std::string what = error ? error->message : "unknown error";
         g_clear_error(&error);
         throw std::runtime_error("simulated unit: cannot add the device: " + what);
@@ -190,9 +242,84 @@ void SimulatedUnit::Impl::plug()
     handler_attached = true;
     make_node_a_fifo();
     std::lock_guard guard(lock);
+    drop_urbs();  // what the host left unreaped before the unplug is gone
     engine.connect();
     attached = true;
     sync_fifo();
+}
+
+// The host's URB from its submission to its reap; a URB address the host
+// submits again (after a replug) replaces the old entry.
+void SimulatedUnit::Impl::keep_urb(std::uint64_t id, UMockdevIoctlData* urb)
+{
+    auto [it, added] = urbs.try_emplace(id, urb);
+    if (!added) {
+        umockdev_ioctl_data_unref(it->second);
+        it->second = urb;
+    }
+}
+
+void SimulatedUnit::Impl::drop_urbs()
+{
+    for (auto& [addr, data] : urbs)
+        umockdev_ioctl_data_unref(data);
+    urbs.clear();
+    for (auto& [id, mapping] : in_place)
+        ::munmap(mapping.first, mapping.second);
+    in_place.clear();
+}
+
+// The host's zero-copy buffer at `address`, when it is one: the shared
+// memory the preload served it with, mapped here until the reap.
+std::uint8_t* SimulatedUnit::Impl::map_in_place(std::uint64_t id, const void* address, std::uint32_t length)
+{
+    const std::string name = zero_copy::object_name(root, reinterpret_cast<std::uintptr_t>(address));
+    const int fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0)
+        return nullptr;  // plain memory: its data goes at the reap
+    struct stat st {};
+    void* memory = MAP_FAILED;
+    if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(length) && length > 0)
+        memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    unmap_in_place(id);
+    in_place[id] = {memory, length};
+    ++zero_copy_transfers;
+    return static_cast<std::uint8_t*>(memory);
+}
+
+void SimulatedUnit::Impl::unmap_in_place(std::uint64_t id)
+{
+    const auto it = in_place.find(id);
+    if (it == in_place.end())
+        return;
+    ::munmap(it->second.first, it->second.second);
+    in_place.erase(it);
+}
+
+// The preload serves zero-copy memory only while this file exists.
+void SimulatedUnit::Impl::offer_zero_copy()
+{
+    const std::string path = zero_copy::offer_path(root);
+    if (zero_copy)
+        ::close(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    else
+        ::unlink(path.c_str());
+}
+
+// Objects of a host that ended without freeing its buffers.
+void SimulatedUnit::Impl::remove_leftovers()
+{
+    const std::string prefix = zero_copy::object_prefix(root).substr(1);
+    DIR* dir = ::opendir("/dev/shm");
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            ::shm_unlink(("/" + std::string(entry->d_name)).c_str());
+    ::closedir(dir);
 }
 
 // umockdev's device nodes are plain files, always ready: libusb's poll would
@@ -256,7 +383,42 @@ void SimulatedUnit::Impl::sync_fifo()
     }
 }
 
+// The cable is pulled by the host's side (detach), by the unplug fault on
+// the pacing thread, and plugged back by the host's side: one at a time, so
+// that the testbed never adds and removes the device at once, and a replug
+// that comes before a due unplug has run does that unplug first.
 void SimulatedUnit::Impl::unplug()
+{
+    std::lock_guard plugging(cable);
+    pull_cable();
+}
+
+void SimulatedUnit::Impl::unplug_if_due()
+{
+    std::lock_guard plugging(cable);
+    {
+        std::lock_guard guard(lock);
+        if (!engine.unplug_due())
+            return;
+    }
+    pull_cable();
+}
+
+void SimulatedUnit::Impl::replug()
+{
+    std::lock_guard plugging(cable);
+    {
+        std::lock_guard guard(lock);
+        if (attached && !engine.unplug_due())
+            return;
+    }
+    pull_cable();
+    plug();
+    umockdev_testbed_uevent(testbed, sys_path, "add");
+}
+
+// With the cable lock held.
+void SimulatedUnit::Impl::pull_cable()
 {
     {
         std::lock_guard guard(lock);
@@ -264,6 +426,7 @@ void SimulatedUnit::Impl::unplug()
             return;
         attached = false;
         engine.disconnect();
+        engine.clear_unplug_due();
         sync_fifo();
     }
     umockdev_testbed_uevent(testbed, sys_path, "remove");
@@ -290,8 +453,9 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
     }
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
-        UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
-        if (caps != nullptr)
+        Resolved caps(arg, 0, sizeof(std::uint32_t));
+        const std::uint32_t capabilities = base_capabilities | (zero_copy ? USBDEVFS_CAP_MMAP : 0u);
+        if (caps)
             std::memcpy(caps->data, &capabilities, sizeof capabilities);
         complete(client, 0, 0);
         return;
@@ -322,8 +486,8 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
 
 void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
 {
-    UMockdevIoctlData* urb_data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
-    if (urb_data == nullptr) {
+    Resolved urb_data(arg, 0, sizeof(usbdevfs_urb));
+    if (!urb_data) {
         complete(client, -1, EFAULT);
         return;
     }
@@ -331,22 +495,24 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
     const std::uint64_t id = urb_data->client_addr;
     const auto now = Clock::now();
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL && urb->buffer_length >= 8) {
-        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
-            urb_data, offsetof(usbdevfs_urb, buffer), urb->buffer_length, nullptr);
-        if (buffer == nullptr) {
+        Resolved buffer(urb_data.get(), offsetof(usbdevfs_urb, buffer), urb->buffer_length);
+        if (!buffer) {
             complete(client, -1, EFAULT);
             return;
         }
         const std::uint8_t* b = buffer->data;
         SetupPacket setup{b[0], b[1], static_cast<std::uint16_t>(b[2] | (b[3] << 8)),
-                          static_cast<std::uint16_t>(b[4] | (b[5] << 8))};
-        const std::size_t length = static_cast<std::size_t>(b[6] | (b[7] << 8));
+                          static_cast<std::uint16_t>(b[4] | (b[5] << 8)),
+                          static_cast<std::uint16_t>(b[6] | (b[7] << 8))};
+        const std::size_t length = (setup.request_type & 0x80) ? 0 : setup.length;  // OUT data stage
         std::vector<std::uint8_t> data(b + 8, b + 8 + std::min<std::size_t>(length, urb->buffer_length - 8));
-        urbs[id] = umockdev_ioctl_data_ref(urb_data);
+        keep_urb(id, urb_data.release());
         engine.submit_control(id, setup, data, now);
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
-        urbs[id] = umockdev_ioctl_data_ref(urb_data);
-        engine.submit_bulk(id, static_cast<std::uint32_t>(urb->buffer_length), now);
+        const auto length = static_cast<std::uint32_t>(urb->buffer_length);
+        std::uint8_t* memory = zero_copy ? map_in_place(id, urb->buffer, length) : nullptr;
+        keep_urb(id, urb_data.release());
+        engine.submit_bulk(id, length, now, memory);
     } else {
         std::fprintf(stderr, "simulated unit: URB type %d on endpoint 0x%02x refused\n", urb->type,
                      urb->endpoint);
@@ -374,17 +540,17 @@ void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* a
     UMockdevIoctlData* urb_data = it->second;
     urbs.erase(it);
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
+    unmap_in_place(done->id);  // its data is in place already
     if (!done->data.empty()) {
-        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
-            urb_data, offsetof(usbdevfs_urb, buffer), done->data.size(), nullptr);
-        if (buffer != nullptr)
-            std::memcpy(buffer->data, done->data.data(), done->data.size());
+        const std::size_t end = done->data_offset + done->data.size();
+        Resolved buffer(urb_data, offsetof(usbdevfs_urb, buffer), end);
+        if (buffer && static_cast<std::size_t>(urb->buffer_length) >= end)
+            std::memcpy(buffer->data + done->data_offset, done->data.data(), done->data.size());
     }
     urb->status = done->status;
     urb->actual_length = done->actual_length;
-    UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
-    if (slot != nullptr)
-        umockdev_ioctl_data_set_ptr(slot, 0, urb_data);
+    if (Resolved slot(arg, 0, sizeof(void*)); slot)
+        umockdev_ioctl_data_set_ptr(slot.get(), 0, urb_data);
     if (debug_enabled())
         std::fprintf(stderr, "sim: reap %llx status %d len %d\n",
                      static_cast<unsigned long long>(done->id), done->status, done->actual_length);
@@ -410,12 +576,10 @@ void SimulatedUnit::Impl::pace()
     std::unique_lock guard(lock);
     while (!quitting) {
         engine.pump(Clock::now());
-        const bool unplug_now = engine.unplug_due();
         sync_fifo();
-        if (unplug_now) {
-            engine.clear_unplug_due();
+        if (engine.unplug_due()) {
             guard.unlock();
-            unplug();
+            unplug_if_due();
             guard.lock();
             continue;
         }
@@ -431,23 +595,14 @@ void SimulatedUnit::Impl::pace()
 SimulatedUnit::SimulatedUnit(bool attached) : impl_(std::make_unique<Impl>(attached)) {}
 SimulatedUnit::~SimulatedUnit() = default;
 
-void SimulatedUnit::attach()
-{
-    {
-        std::lock_guard guard(impl_->lock);
-        if (impl_->attached)
-            return;
-    }
-    impl_->plug();
-    umockdev_testbed_uevent(impl_->testbed, sys_path, "add");
-}
+void SimulatedUnit::attach() { impl_->replug(); }
 
 void SimulatedUnit::detach() { impl_->unplug(); }
 
 bool SimulatedUnit::attached() const
 {
     std::lock_guard guard(impl_->lock);
-    return impl_->attached;
+    return impl_->attached && !impl_->engine.unplug_due();  // a due unplug has pulled it
 }
 
 std::vector<Request> SimulatedUnit::requests() const
@@ -532,6 +687,26 @@ void SimulatedUnit::set_signal(int mic, Signal signal)
     impl_->engine.signals[mic] = signal;
 }
 
+bool SimulatedUnit::set_geometry_file(const std::string& path)
+{
+    const std::optional<Geometry> geometry = read_geometry_file(path);
+    if (!geometry)
+        return false;
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.microphones = *geometry;
+    impl_->engine.set_scene(scene);
+    return true;
+}
+
+void SimulatedUnit::set_point_source(double x, double y, double z, double frequency, double amplitude)
+{
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.fixed = PointSource{{x, y, z}, frequency, amplitude};
+    impl_->engine.set_scene(scene);
+}
+
 void SimulatedUnit::set_first_counter(std::uint32_t value)
 {
     std::lock_guard guard(impl_->lock);
@@ -572,6 +747,19 @@ std::uint64_t SimulatedUnit::bytes_sent() const
 {
     std::lock_guard guard(impl_->lock);
     return impl_->engine.bytes_sent;
+}
+
+void SimulatedUnit::set_zero_copy(bool on)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->zero_copy = on;
+    impl_->offer_zero_copy();
+}
+
+std::uint64_t SimulatedUnit::zero_copy_transfers() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->zero_copy_transfers;
 }
 
 std::uint64_t SimulatedUnit::ioctls() const

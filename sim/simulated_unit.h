@@ -17,11 +17,12 @@ struct Request {
     friend bool operator==(const Request&, const Request&) = default;
 };
 
-// What a microphone hears. Scene (the default) is a tone whose source moves
-// slowly around the array, so each microphone has its own, changing level.
+// What a microphone hears. Scene (the default) is the unit's acoustic scene:
+// a point source heard through the array's geometry (set_point_source,
+// set_geometry_file), by default one circling slowly in front of the array.
 struct Signal {
     enum class Kind { Scene, Silence, Constant, Sine, Noise } kind = Kind::Scene;
-    double amplitude = 0.0;   // counts (int32) or units (float32); 0 for Scene: its own level
+    double amplitude = 0.0;   // counts (int32) or units (float32); unused by Scene
     double frequency = 0.0;   // Hz, for Sine
 };
 
@@ -63,6 +64,13 @@ public:
     void set_input(int input, bool high);  // external inputs 1 and 2; a change is an edge
     bool input(int input) const;
     void set_signal(int mic, Signal signal);  // mic 0 to 31 (8 x beam + microphone)
+    // Microphone positions from a MicGeom XML file with one pos per
+    // microphone; false (and the geometry unchanged) when it cannot be read.
+    // Default: the example plane grid of 4 cm pitch.
+    bool set_geometry_file(const std::string& path);
+    // A tone from a fixed point (metres; amplitude at 1 m in counts, or in
+    // units x 2^31 for float samples) replaces the moving default source.
+    void set_point_source(double x, double y, double z, double frequency, double amplitude);
     void set_first_counter(std::uint32_t value);  // counter of frame 0 (default 0)
     // From `frame` on (counted from each Start), the counter is `by` ahead.
     void jump_counter_at(std::uint64_t frame, std::uint32_t by);
@@ -77,6 +85,16 @@ public:
     // fewer) bytes than programmed, then ends as usual; once.
     void set_length_error(int bytes);
     std::uint64_t bytes_sent() const;      // stream bytes sent since creation
+
+    // Zero-copy memory (libusb_dev_mem_alloc), as a Linux host gives it: the
+    // stream goes straight into a submitted transfer's buffer as its packets
+    // fall due, before the transfer completes. Needs the project's preload
+    // (libsonivar-zero-copy.so) before umockdev's in the host process; without
+    // it, or off, the host gets no such memory and uses plain buffers, which
+    // see their data only when the transfer is reaped. Default: on.
+    void set_zero_copy(bool on);
+    // Bulk transfers the unit has written in place, since creation.
+    std::uint64_t zero_copy_transfers() const;
 
     // Every ioctl the device node received: a host that is idle, or waits
     // for a paced stream, must not keep asking.

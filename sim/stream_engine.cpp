@@ -1,5 +1,7 @@
 #include "stream_engine.h"
 
+#include "descriptors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -9,6 +11,9 @@ namespace sim {
 
 namespace {
 constexpr std::uint64_t unbounded = std::numeric_limits<std::uint64_t>::max();
+// The unit's High Speed bulk packets: the host controller writes zero-copy
+// memory one whole packet at a time.
+constexpr std::uint64_t usb_packet_bytes = 512;
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t step)
 {
@@ -19,6 +24,18 @@ std::uint64_t round_up(std::uint64_t value, std::uint64_t step)
 void StreamEngine::submit_control(std::uint64_t id, const SetupPacket& setup,
                                   const std::vector<std::uint8_t>& data, Clock::time_point now)
 {
+    constexpr std::uint8_t type_bits = 0x60;
+    constexpr std::size_t setup_bytes = 8;
+    if ((setup.request_type & type_bits) == 0) {
+        std::optional<std::vector<std::uint8_t>> answer = standard_request(setup);
+        Finished done{id, answer ? 0 : -EPIPE, 0, {}, setup_bytes};
+        if (answer) {
+            done.actual_length = static_cast<int>(answer->size());
+            done.data = std::move(*answer);
+        }
+        finished_.push_back(std::move(done));
+        return;
+    }
     const Outcome outcome = model.handle(setup, data);
     Finished done;
     done.id = id;
@@ -33,11 +50,12 @@ void StreamEngine::submit_control(std::uint64_t id, const SetupPacket& setup,
     }
 }
 
-bool StreamEngine::submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now)
+bool StreamEngine::submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now,
+                               std::uint8_t* in_place)
 {
     if (!connected_)
         return false;
-    queued_.push_back({id, length});
+    queued_.push_back({id, length, in_place, 0});
     if (host_drained_)
         pump(now);
     return true;
@@ -75,7 +93,7 @@ std::optional<Finished> StreamEngine::reap(Clock::time_point now)
 void StreamEngine::start(Clock::time_point now)
 {
     const UnitSettings& s = model.settings;
-    source_ = FrameSource(s, signals, first_counter, jumps);
+    source_ = FrameSource(s, signals, first_counter, jumps, scene_);
     source_.set_inputs(inputs_[0], inputs_[1]);
     offset_ = 0;
     transfer_index_ = 0;
@@ -150,6 +168,12 @@ void StreamEngine::set_input(int input, bool high, Clock::time_point now)
         begin_streaming(now);
 }
 
+void StreamEngine::set_scene(const Scene& scene)
+{
+    scene_ = scene;
+    source_.set_scene(scene);
+}
+
 std::uint64_t StreamEngine::frames_due(Clock::time_point now) const
 {
     const double seconds = std::chrono::duration<double>(now - t0_).count();
@@ -189,16 +213,18 @@ void StreamEngine::pump(Clock::time_point now)
             return;
         if (fail_front())
             continue;
-        const Pending urb = queued_.front();
         const std::uint64_t ready = available(now) - offset_;
         const bool at_end = end_ && available(now) == *end_;
         std::uint64_t n;
-        if (ready >= urb.length)
-            n = urb.length;
+        if (ready >= queued_.front().length)
+            n = queued_.front().length;
         else if (at_end && !no_end_packet_)
             n = ready;  // the short (or empty) packet that ends the stream
-        else
+        else {
+            write_in_place(queued_.front(), ready);
             return;     // waiting for the clock, or for a host that gives up
+        }
+        const Pending urb = queued_.front();
         queued_.pop_front();
         if (unplug_at && bytes_sent + n >= *unplug_at) {
             // The cable goes once the last byte is out: a transfer it cuts short
@@ -217,14 +243,34 @@ void StreamEngine::pump(Clock::time_point now)
     }
 }
 
+// What is due of a transfer that is still filling goes into its buffer in
+// whole packets (no further than the unplug fault lets the stream go).
+void StreamEngine::write_in_place(Pending& urb, std::uint64_t ready)
+{
+    if (urb.in_place == nullptr)
+        return;
+    std::uint64_t upto = std::min<std::uint64_t>(ready, urb.length) / usb_packet_bytes * usb_packet_bytes;
+    if (unplug_at)
+        upto = std::min(upto, *unplug_at - std::min(*unplug_at, bytes_sent));
+    if (upto <= urb.written)
+        return;
+    source_.fill(offset_ + urb.written, urb.in_place + urb.written, upto - urb.written);
+    urb.written = static_cast<std::uint32_t>(upto);
+}
+
 void StreamEngine::deliver(const Pending& urb, std::uint64_t n, int status)
 {
     Finished done;
     done.id = urb.id;
     done.status = status;
     done.actual_length = static_cast<int>(n);
-    done.data.resize(n);
-    source_.fill(offset_, done.data.data(), n);
+    if (urb.in_place != nullptr) {
+        if (n > urb.written)
+            source_.fill(offset_ + urb.written, urb.in_place + urb.written, n - urb.written);
+    } else {
+        done.data.resize(n);
+        source_.fill(offset_, done.data.data(), n);
+    }
     offset_ += n;
     bytes_sent += n;
     finished_.push_back(std::move(done));
@@ -238,7 +284,10 @@ std::optional<Clock::time_point> StreamEngine::next_deadline() const
     const std::uint64_t frame = source_.frame_bytes();
     if (frame == 0)
         return t0_;
-    std::uint64_t target = offset_ + queued_.front().length;
+    const Pending& front = queued_.front();
+    std::uint64_t target = offset_ + front.length;
+    if (front.in_place != nullptr && !unplug_at)  // the next packets to write in place
+        target = std::min(target, offset_ + (front.written / in_place_step() + 1) * in_place_step());
     if (end_)
         target = std::min(target, *end_);
     if (end_ && offset_ == *end_ && no_end_packet_)
@@ -246,6 +295,15 @@ std::optional<Clock::time_point> StreamEngine::next_deadline() const
     const double frames = std::ceil(static_cast<double>(target) / static_cast<double>(frame));
     const auto wait = std::chrono::duration<double>(frames / model.settings.sample_rate());
     return t0_ + std::chrono::duration_cast<Clock::duration>(wait) + std::chrono::microseconds(1);
+}
+
+// In-place writes go by whole packets, and no more often than every
+// millisecond: the host controller's frames are that coarse too.
+std::uint64_t StreamEngine::in_place_step() const
+{
+    const double per_ms = model.settings.sample_rate() * static_cast<double>(source_.frame_bytes()) / 1000.0;
+    const auto packets = static_cast<std::uint64_t>(std::ceil(per_ms / usb_packet_bytes));
+    return std::max<std::uint64_t>(packets, 1) * usb_packet_bytes;
 }
 
 void StreamEngine::disconnect()

@@ -22,16 +22,23 @@ struct Finished {
     std::uint64_t id = 0;
     int status = 0;                  // 0, or a negative errno as usbfs reports it
     int actual_length = 0;
-    std::vector<std::uint8_t> data;  // the bytes delivered (bulk IN)
+    std::vector<std::uint8_t> data;  // the bytes delivered (bulk IN, control IN)
+    std::size_t data_offset = 0;     // where they go in the URB's buffer: after a setup packet
 };
 
 class StreamEngine {
 public:
     // Control transfer: answered at once, stalled (-EPIPE) when refused.
+    // Standard requests get their descriptors and status; vendor OUT
+    // requests go to the device model.
     void submit_control(std::uint64_t id, const SetupPacket& setup,
                         const std::vector<std::uint8_t>& data, Clock::time_point now);
     // Bulk IN transfer of `length` bytes; false when the unit is unplugged.
-    bool submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now);
+    // With `in_place` (the transfer's buffer, zero-copy memory the host
+    // reads in place), the stream is written there packet by packet as it
+    // falls due, before the transfer completes; its Finished carries no data.
+    bool submit_bulk(std::uint64_t id, std::uint32_t length, Clock::time_point now,
+                     std::uint8_t* in_place = nullptr);
     // Cancels a request still pending (-ECONNRESET); false when none is.
     bool discard(std::uint64_t id, Clock::time_point now);
     // The oldest finished request. When none is left, the unit may go on
@@ -47,6 +54,9 @@ public:
 
     void set_input(int input, bool high, Clock::time_point now);
     bool input(int input) const { return inputs_[input - 1]; }
+    // What the microphones hear; a stream under way hears the change at once.
+    void set_scene(const Scene& scene);
+    const Scene& scene() const { return scene_; }
 
     // The cable: pulled (pending requests end with -ESHUTDOWN) and plugged
     // back (power-on settings, nothing pending).
@@ -78,6 +88,8 @@ private:
     struct Pending {
         std::uint64_t id;
         std::uint32_t length;
+        std::uint8_t* in_place = nullptr;
+        std::uint32_t written = 0;  // bytes already in place
     };
 
     void start(Clock::time_point now);
@@ -89,6 +101,8 @@ private:
     std::uint64_t available(Clock::time_point now) const;
     bool fail_front();
     void deliver(const Pending& urb, std::uint64_t n, int status);
+    void write_in_place(Pending& urb, std::uint64_t ready);
+    std::uint64_t in_place_step() const;
 
     std::deque<Pending> queued_;
     std::deque<Finished> finished_;
@@ -96,6 +110,7 @@ private:
     bool unplug_due_ = false;
     bool host_drained_ = true;  // the host's last reap found nothing
     std::array<bool, 2> inputs_{};
+    Scene scene_;
 
     Phase phase_ = Phase::Idle;
     Trigger trigger_;

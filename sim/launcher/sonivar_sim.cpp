@@ -3,17 +3,23 @@
 // Puts a simulated Sonivar 32 on a simulated USB bus and runs an unmodified
 // program against it: the program is started under the umockdev preload with
 // this process's testbed, and this process answers the unit's side until the
-// program exits; its exit status is returned. From a terminal, keys drive the
-// unit's external inputs and cable while the program runs.
+// program exits; its exit status is returned. Keys, from a terminal, a pipe
+// or a FIFO (--control), drive the unit's external inputs and cable while the
+// program runs, so that demos and checks can be scripted.
+#include "scene.h"
 #include "simulated_unit.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +36,11 @@ struct Options {
     bool absent = false;
     bool silent = false;
     bool ignore_stop = false;
+    bool plain_memory = false;
     std::optional<unsigned long long> unplug_after;
+    std::string geometry;
+    std::string control;  // a FIFO to read keys from instead of stdin
+    std::optional<std::array<double, 4>> source;  // x, y, z in metres, frequency in Hz
     std::vector<char*> command;
 };
 
@@ -43,8 +53,37 @@ void usage(std::FILE* to)
                "  --silent             the unit answers commands but never streams\n"
                "  --ignore-stop        after Stop the data ends without its short packet\n"
                "  --unplug-after N     pull the cable once N stream bytes are sent\n"
-               "  -h, --help           this text\n",
+               "  --plain-memory       no zero-copy memory for the program's transfers (by\n"
+               "                       default the unit writes into them as data falls due)\n"
+               "  --geometry FILE      microphone positions from a MicGeom XML file (default:\n"
+               "                       the example plane grid of 4 cm pitch)\n"
+               "  --source X,Y,Z,FREQ  a tone from a fixed point (metres, Hz) instead of the\n"
+               "                       source circling 1 m in front of the array\n"
+               "  --control FIFO       read the keys from FIFO (created when missing) instead\n"
+               "                       of stdin; stdin then belongs to PROGRAM\n"
+               "  -h, --help           this text\n"
+               "keys (from stdin, a terminal or a pipe, or from --control FIFO; one byte\n"
+               "each, no Enter needed on a terminal): 1 / 2 toggle external input 1 / 2,\n"
+               "u unplug or replug the unit, s silent on/off, p paced on/off, i state,\n"
+               "h the keys; each key is answered with the unit's state on stderr.\n"
+               "  example: mkfifo keys; sonivar-sim --control keys -- PROGRAM &\n"
+               "           echo 1 > keys\n",
                to);
+}
+
+// "X,Y,Z,FREQ": four numbers, nothing else.
+std::optional<std::array<double, 4>> parse_source(const char* text)
+{
+    std::array<double, 4> v{};
+    const char* at = text;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        char* end = nullptr;
+        v[i] = std::strtod(at, &end);
+        if (end == at || *end != (i + 1 < v.size() ? ',' : '\0'))
+            return std::nullopt;
+        at = end + 1;
+    }
+    return v;
 }
 
 std::optional<Options> parse(int argc, char** argv)
@@ -61,8 +100,16 @@ std::optional<Options> parse(int argc, char** argv)
             o.silent = true;
         else if (a == "--ignore-stop")
             o.ignore_stop = true;
+        else if (a == "--plain-memory")
+            o.plain_memory = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--control" && i + 1 < argc)
+            o.control = argv[++i];
+        else if (a == "--geometry" && i + 1 < argc)
+            o.geometry = argv[++i];
+        else if (a == "--source" && i + 1 < argc && (o.source = parse_source(argv[i + 1])))
+            ++i;
         else
             return std::nullopt;
     }
@@ -74,12 +121,30 @@ std::optional<Options> parse(int argc, char** argv)
     return o;
 }
 
-// The child's environment: ours, with the preload added and the testbed named.
+constexpr const char* umockdev_preload = "libumockdev-preload.so.0";
+
+// The unit's zero-copy preload, beside this launcher; empty when missing.
+std::string zero_copy_preload()
+{
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    std::string path(self, static_cast<std::size_t>(n));
+    path = path.substr(0, path.find_last_of('/') + 1) + "libsonivar-zero-copy.so";
+    return access(path.c_str(), R_OK) == 0 ? path : std::string();
+}
+
+// The child's environment: ours (which has the preload), with the testbed
+// named, and the zero-copy preload loaded first.
 std::vector<std::string> child_environment(const std::string& root)
 {
-    std::string preload = "libumockdev-preload.so.0";
+    std::string preload = umockdev_preload;
     if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0')
         preload = std::string(old).find("umockdev") != std::string::npos ? old : preload + ":" + old;
+    if (const std::string zero_copy = zero_copy_preload();
+        !zero_copy.empty() && preload.find(zero_copy) == std::string::npos)
+        preload = zero_copy + ":" + preload;
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e)
         if (std::strncmp(*e, "LD_PRELOAD=", 11) != 0 && std::strncmp(*e, "UMOCKDEV_DIR=", 13) != 0)
@@ -180,11 +245,43 @@ void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
 volatile sig_atomic_t pending_signal = 0;
 void remember_signal(int sig) { pending_signal = sig; }
 
+// Where the keys come from: the FIFO of --control, opened read-write so that
+// writers may come and go without an end of file; or stdin, whatever it is.
+// -1 once the source has ended (stdin at end of file).
+int open_key_source(const Options& o)
+{
+    if (o.control.empty())
+        return STDIN_FILENO;
+    if (mkfifo(o.control.c_str(), 0600) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "sonivar-sim: cannot create %s: %s\n", o.control.c_str(), std::strerror(errno));
+        return -1;
+    }
+    const int fd = open(o.control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        std::fprintf(stderr, "sonivar-sim: cannot open %s: %s\n", o.control.c_str(), std::strerror(errno));
+    return fd;
+}
+
+// Handles the keys waiting on `fd`; false once it has ended.
+bool read_keys(int fd, sim::SimulatedUnit& unit, Options& o)
+{
+    char keys[64];
+    const ssize_t n = read(fd, keys, sizeof keys);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+        return false;
+    for (ssize_t i = 0; i < n; ++i)
+        handle_key(keys[i], unit, o.silent, o.paced);
+    return true;
+}
+
 // Serves the unit until the child exits; returns the child's exit status.
 int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
 {
-    RawTerminal terminal;
-    if (terminal.active()) {
+    std::optional<RawTerminal> terminal;
+    int keys = open_key_source(o);
+    if (keys == STDIN_FILENO)
+        terminal.emplace();
+    if (terminal && terminal->active()) {
         print_help();
         print_state(unit, o.silent, o.paced);
     }
@@ -197,20 +294,39 @@ int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        pollfd in{STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&in, terminal.active() ? 1 : 0, 100);
-        if (ready > 0 && (in.revents & POLLIN)) {
-            char key = 0;
-            if (read(STDIN_FILENO, &key, 1) == 1)
-                handle_key(key, unit, o.silent, o.paced);
-        }
+        pollfd in{keys, POLLIN, 0};
+        const int ready = poll(&in, keys >= 0 ? 1 : 0, 100);
+        if (ready > 0 && (in.revents & (POLLIN | POLLHUP | POLLERR)) && !read_keys(keys, unit, o))
+            keys = -1;  // stdin ended: the unit goes on without keys
     }
 }
 
 } // namespace
 
+// This process runs under the umockdev preload too: the testbed's uevents
+// name the device by its sysfs path, which only the preload finds in the
+// testbed. Without it every plug and unplug went unannounced.
+void run_under_the_preload(char** argv)
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload != nullptr && std::strstr(preload, umockdev_preload) != nullptr)
+        return;
+    std::string value = umockdev_preload;
+    if (preload != nullptr && *preload != '\0')
+        value += std::string(":") + preload;
+    setenv("LD_PRELOAD", value.c_str(), 1);
+    // A sanitized build would refuse a library loaded before its runtime.
+    std::string asan = "verify_asan_link_order=0";
+    if (const char* old = std::getenv("ASAN_OPTIONS"); old != nullptr && *old != '\0')
+        asan += std::string(":") + old;
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "sonivar-sim: cannot restart under %s: %s\n", umockdev_preload, std::strerror(errno));
+}
+
 int main(int argc, char** argv)
 {
+    run_under_the_preload(argv);
     std::optional<Options> options = parse(argc, argv);
     if (!options) {
         const bool help = argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0);
@@ -222,8 +338,17 @@ int main(int argc, char** argv)
     unit.set_paced(o.paced);
     unit.set_silent(o.silent);
     unit.ignore_stop(o.ignore_stop);
+    unit.set_zero_copy(!o.plain_memory);
     if (o.unplug_after)
         unit.unplug_after(*o.unplug_after);
+    if (!o.geometry.empty() && !unit.set_geometry_file(o.geometry)) {
+        std::fprintf(stderr, "sonivar-sim: %s is not a geometry of 32 microphones\n", o.geometry.c_str());
+        return 2;
+    }
+    if (o.source) {
+        const auto [x, y, z, frequency] = *o.source;
+        unit.set_point_source(x, y, z, frequency, sim::scene_amplitude);
+    }
 
     struct sigaction forward {};
     forward.sa_handler = remember_signal;
