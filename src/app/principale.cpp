@@ -1,6 +1,7 @@
 #include "app/principale.h"
 
 #include "platform/dialogs.h"
+#include "platform/signals.h"
 #include "recording/header_record.h"
 
 #include <QCloseEvent>
@@ -46,11 +47,13 @@ std::uint64_t Principale::ntr = 0;
 std::uint64_t Principale::ntw = 0;
 int Principale::in_flight = 0;
 bool Principale::write_failed = false;
+int Principale::write_errno = 0;
 
 // ------------------------------------------------------------- start-up
 Principale::Principale()
 {
     init_resources();
+    platform::ignore_file_size_signal();
     InitializeComponent();
 
     initialisation_FX3 = false;
