@@ -419,6 +419,9 @@ void build_information_pane(Principale& w)
     w.textBox_Info = pane;
     pane->setFont(gothic(9, false));
     pane->setReadOnly(true);
+    // The operator cannot edit it: no undo history, which would keep every
+    // text the pane ever showed, dropped ones included.
+    pane->document()->setUndoRedoEnabled(false);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     stretch_information_pane(w);
 }
