@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/local_time.h"
 #include "recording/header_record.h"
+#include "recording/system_errors.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -53,8 +54,9 @@ void Principale::apply_automatic_stops()
     // A short write (disk full, I/O error) ends the run like a counter error.
     if (write_failed && !run.write_reported) {
         run.write_reported = true;
-        info(QStringLiteral("Erreur d'écriture dans le fichier de données (disque plein ?) : "
-                            "acquisition arrêtée\r\n"));
+        info(QStringLiteral("Erreur d'écriture dans le fichier de données (%1) : "
+                            "acquisition arrêtée\r\n")
+                 .arg(raison_erreur(write_errno)));
         if (!stopped)
             button_Stop_Click();
     }

@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -76,10 +77,13 @@ void accept_packet(int s, std::uint32_t len)
     using P = Principale;
     P::ntr += len;
     if (P::record && P::Filep != nullptr) {
+        errno = 0;
         const std::size_t written = std::fwrite(P::buffers[s], 1, len, P::Filep);
         P::ntw += written;
-        if (written < len)
+        if (written < len) {
             P::write_failed = true;
+            P::write_errno = errno;
+        }
     } else if (P::record && len > 0) {
         P::write_failed = true;  // recording asked for but no file to write to
     }
@@ -220,6 +224,7 @@ void Principale::submit_ring()
     ntw = 0;
     fini = false;
     write_failed = false;
+    write_errno = 0;
     ring.reference_taken = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;

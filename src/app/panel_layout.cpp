@@ -16,6 +16,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -92,6 +93,21 @@ void set_background(QWidget* widget, const QColor& colour)
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// The key of the level colours shows its picture as it is in every state: a
+// disabled label would draw it tinted, and the Micros group that holds it is
+// disabled for the whole run, the only time the bar is shown.
+class ColourKey : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, pixmap());
+    }
+};
 
 // One wheel notch moves the frequency list by exactly one entry, as its
 // scroll arrows do (the platform's default would move three).
@@ -210,6 +226,9 @@ void build_frequency_and_duration(Principale& w)
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setUniformItemSizes(true);
+    // The entries with trailing spaces would be cut to "20 00…": the spaces
+    // are clipped instead and the digits show whole.
+    list->setTextElideMode(Qt::ElideNone);
     for (const QString& text : frequency_items())
         (new QListWidgetItem(text, list))->setSizeHint(QSize(60, 19));
     list->viewport()->installEventFilter(new OneEntryWheel(list));
@@ -341,7 +360,10 @@ void build_micros_group(Principale& w)
     w.groupBox_Micros = group;
 
     // Only the word shows: the beam headings cover the numbers that follow.
-    w.label_Faisceaux = create<QLabel>(group, "label_Faisceaux", QRect(8, 26, 72, 16),
+    // It sits under the group's border, which this style draws below the
+    // title rather than through it.
+    const int heading_y = std::max(26, group->contentsRect().top());
+    w.label_Faisceaux = create<QLabel>(group, "label_Faisceaux", QRect(8, heading_y, 72, 16),
                                        QStringLiteral("Faisceaux   0    1    2    3"),
                                        gothic(10, false));
     w.label_Micros = create<QLabel>(group, "label_Micros", QRect(44, 45, 24, 149),
@@ -353,7 +375,7 @@ void build_micros_group(Principale& w)
     w.panel_dB = create<QFrame>(group, "panel_dB", QRect(217, 56, 56, 128));
     w.panel_dB->setFont(gothic(12, true));
     w.panel_dB->hide();
-    w.pictureBox_ColorBar = create<QLabel>(w.panel_dB, "pictureBox_ColorBar", QRect(0, 0, 23, 128));
+    w.pictureBox_ColorBar = create<ColourKey>(w.panel_dB, "pictureBox_ColorBar", QRect(0, 0, 23, 128));
     set_background(w.pictureBox_ColorBar, Qt::red);
     auto mark = [&](const char* name, QRect at, const QString& text) {
         QLabel* label = create<QLabel>(w.panel_dB, name, at, text, gothic(9, false));
@@ -407,6 +429,9 @@ void build_information_pane(Principale& w)
     w.textBox_Info = pane;
     pane->setFont(gothic(9, false));
     pane->setReadOnly(true);
+    // The operator cannot edit it: no undo history, which would keep every
+    // text the pane ever showed, dropped ones included.
+    pane->document()->setUndoRedoEnabled(false);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     stretch_information_pane(w);
 }

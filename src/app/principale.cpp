@@ -1,10 +1,13 @@
 #include "app/principale.h"
 
+#include "app/info_pane.h"
 #include "platform/dialogs.h"
+#include "platform/signals.h"
 #include "recording/header_record.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include <cstring>
 
@@ -46,11 +49,13 @@ std::uint64_t Principale::ntr = 0;
 std::uint64_t Principale::ntw = 0;
 Principale::RingState Principale::ring;
 bool Principale::write_failed = false;
+int Principale::write_errno = 0;
 
 // ------------------------------------------------------------- start-up
 Principale::Principale()
 {
     init_resources();
+    platform::ignore_file_size_signal();
     InitializeComponent();
 
     initialisation_FX3 = false;
@@ -122,14 +127,19 @@ void Principale::closeEvent(QCloseEvent* event)
 void Principale::call_verb(const QString& text, int mode)
 {
     // The text is kept exactly as given, "\r\n" included; the pane shows it
-    // with plain line feeds.
+    // with plain line feeds. Both keep only their newest characters.
     pane_text += text;
+    pane_text.remove(0, pane::excess(pane_text.size()));
     if (txtBox_Info != nullptr) {
-        QTextCursor cursor(txtBox_Info->document());
+        QTextDocument* document = txtBox_Info->document();
+        QTextCursor cursor(document);
         cursor.movePosition(QTextCursor::End);
-        QString shown = text;
-        shown.remove(QLatin1Char('\r'));
-        cursor.insertText(shown);
+        cursor.insertText(pane::shown(text, cursor.positionInBlock()));
+        if (const int over = static_cast<int>(pane::excess(document->characterCount() - 1))) {
+            QTextCursor oldest(document);
+            oldest.setPosition(over, QTextCursor::KeepAnchor);
+            oldest.removeSelectedText();
+        }
         // The newest line stays in view, as the operator follows the run.
         txtBox_Info->moveCursor(QTextCursor::End);
         txtBox_Info->ensureCursorVisible();

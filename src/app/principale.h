@@ -235,6 +235,7 @@ public:
     };
     static RingState ring;
     static bool write_failed;        // a write to the data file came up short
+    static int write_errno;          // errno of that short write, 0 when none was given
 
     // Run start, trigger wait, run loop, end of run.
     void button_Start_Click();

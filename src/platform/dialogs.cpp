@@ -14,9 +14,11 @@ public:
         box.exec();
     }
 
-    QString save_file(QWidget* parent, const QString& filter) override
+    QString save_file(QWidget* parent, const QString& filter, const QString& folder) override
     {
         QFileDialog dialog(parent);
+        if (!folder.isEmpty())
+            dialog.setDirectory(folder);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(filter);
         dialog.setDefaultSuffix(QStringLiteral("dat"));

@@ -14,10 +14,11 @@ public:
     virtual ~Dialogs() = default;
     // Modal box with one OK button and the warning icon.
     virtual void alert(QWidget* parent, const QString& title, const QString& text) = 0;
-    // Save-file dialog with the given filter; asks before replacing an
-    // existing file. Returns the chosen path, or an empty string when the
-    // operator cancelled.
-    virtual QString save_file(QWidget* parent, const QString& filter) = 0;
+    // Save-file dialog with the given filter (Qt's form, "name (*.ext)"),
+    // opened in `folder` (the platform's default when empty); asks before
+    // replacing an existing file. Returns the chosen path, or an empty
+    // string when the operator cancelled.
+    virtual QString save_file(QWidget* parent, const QString& filter, const QString& folder) = 0;
 };
 
 // The dialogs in force (not owned): Qt's unless a test installed others.

@@ -15,4 +15,7 @@ QString data_file_path(const QString& chosen);
 // ".log") in the file name only. `data_path` must come from data_file_path.
 QString companion_path(const QString& data_path, const QString& extension);
 
+// The save dialog's filter: data files only.
+inline const QString data_file_filter = QStringLiteral("data (*.dat)");
+
 } // namespace SonivarACQ32

@@ -10,6 +10,7 @@
 #include "recording/system_errors.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QPlainTextEdit>
@@ -106,7 +107,9 @@ void Principale::button_Fichier_Click()
         close_file_set(false);
     file_open = false;
 
-    const QString chosen = platform::dialogs().save_file(this, QStringLiteral("data |*.dat"));
+    // The dialog opens where the operator last chose a file in this session.
+    const QString folder = acqui_name.isEmpty() ? QString() : QFileInfo(acqui_name).absolutePath();
+    const QString chosen = platform::dialogs().save_file(this, data_file_filter, folder);
     if (chosen.isEmpty())
         return;
     acqui_name = data_file_path(chosen);

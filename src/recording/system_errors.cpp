@@ -14,6 +14,7 @@ QString raison_erreur(int err)
     case ENOTDIR: return QStringLiteral("un élément du chemin n'est pas un dossier");
     case EISDIR: return QStringLiteral("ce nom est celui d'un dossier");
     case ENOSPC: return QStringLiteral("disque plein");
+    case EFBIG: return QStringLiteral("fichier trop grand pour ce système de fichiers");
     case EDQUOT: return QStringLiteral("quota disque dépassé");
     case ENAMETOOLONG: return QStringLiteral("nom trop long");
     case EMFILE:

@@ -9,9 +9,10 @@ void TestDialogs::alert(QWidget*, const QString& title, const QString& text)
     alerts.push_back({title, text, SonivarACQ32::Principale::pane_text});
 }
 
-QString TestDialogs::save_file(QWidget*, const QString& filter)
+QString TestDialogs::save_file(QWidget*, const QString& filter, const QString& folder)
 {
     filters_asked << filter;
+    folders_asked << folder;
     if (answers.empty())
         return {};
     QString path = answers.front();

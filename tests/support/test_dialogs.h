@@ -23,11 +23,12 @@ public:
     ~TestDialogs() override { SonivarACQ32::platform::dialogs_seam().restore(); }
 
     void alert(QWidget* parent, const QString& title, const QString& text) override;
-    QString save_file(QWidget* parent, const QString& filter) override;
+    QString save_file(QWidget* parent, const QString& filter, const QString& folder) override;
 
     std::vector<Alert> alerts;
     std::deque<QString> answers;   // next paths the save dialog returns
     QStringList filters_asked;     // filters the dialog was shown with
+    QStringList folders_asked;     // folders it opened in ("" for the default)
 };
 
 } // namespace testsupport

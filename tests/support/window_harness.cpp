@@ -43,6 +43,7 @@ void reset_window_state()
     P::ntw = {};
     P::ring = {};
     P::write_failed = {};
+    P::write_errno = {};
     SonivarACQ32::header_file = {};
 
     SonivarACQ32::platform::clock_seam().restore();

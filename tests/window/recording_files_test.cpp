@@ -3,6 +3,7 @@
 #include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
+#include "recording/companion_names.h"
 #include "recording/header_record.h"
 
 #include <gtest/gtest.h>
@@ -110,7 +111,7 @@ TEST_F(RecordingFiles, ChoosingAFileCreatesThreeEmptyFiles)
     }
     choose(path(QStringLiteral("essai.dat")));
 
-    EXPECT_EQ(dialogs.filters_asked, QStringList{QStringLiteral("data |*.dat")});
+    EXPECT_EQ(dialogs.filters_asked, QStringList{SonivarACQ32::data_file_filter});
     EXPECT_EQ(Principale::pane_text, QStringLiteral("Nom du fichier d'acquisition : ") +
                                          path(QStringLiteral("essai.dat")) + QStringLiteral("\r\n"));
     EXPECT_TRUE(w.file_open);
