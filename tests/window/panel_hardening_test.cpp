@@ -46,7 +46,6 @@ struct Initialised : testsupport::WindowTest {
 
 using PanelLayout = testsupport::AbsentUnitTest;
 using SaveDialog = testsupport::AbsentUnitTest;
-using FileSizeLimit = testsupport::WindowTest;
 
 } // namespace
 
@@ -132,7 +131,7 @@ TEST_F(SaveDialog, OffersDataFilesInTheFolderLastChosen)
     EXPECT_TRUE(SonivarACQ32::data_file_filter.endsWith(QStringLiteral(" (*.dat)")));
 }
 
-TEST_F(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
+TEST(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
 {
     // The signal at its default would kill the process at the limit: the
     // program must set it aside itself.
@@ -142,8 +141,11 @@ TEST_F(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
     getrlimit(RLIMIT_FSIZE, &old);
     const rlimit small{limit, old.rlim_max};
     QTemporaryDir dir;
+    // The window is built after the signal is back at its default.
+    testsupport::WindowHarness h;
+    Principale& w = *h.window;
     w.button_Init->click();
-    dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
+    h.dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
     w.numericUpDown_Duree->setValue(1.0);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     w.button_Start->click();
