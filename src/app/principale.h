@@ -31,6 +31,11 @@ class QRadioButton;
 
 namespace SonivarACQ32 {
 
+class CarteAcoustique;
+namespace acoustic_map {
+struct PacketSamples;
+}
+
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr std::uint32_t taille_paquet = 1048576; // bytes per bulk transfer
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
@@ -290,6 +295,19 @@ public:
     std::array<std::int32_t, 128> R_jet{};
     std::array<std::int32_t, 128> V_jet{};
     std::array<std::int32_t, 128> B_jet{};
+
+    // ---------------------------------------------------------------- map
+    // The acoustic map window (src/map): its button, the copy of each
+    // accepted packet while it is open, its map in the run loop's pass.
+    void creation_carte();
+    void button_Carte_Click();
+    static void copie_carte(const unsigned char* data, std::uint32_t len, std::uint64_t position);
+    void dessine_carte();
+
+    QPushButton* button_Carte = nullptr;
+    CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards
+    static bool carte_ouverte;            // the map window is shown
+    static acoustic_map::PacketSamples carte_paquet;
 };
 
 } // namespace SonivarACQ32

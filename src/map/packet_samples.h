@@ -1,0 +1,33 @@
+#pragma once
+// What the map needs of one packet of the unit's stream: the acquired
+// microphones' samples of its whole frames, as floats, copied by the
+// completion routine before the transfer goes back to the unit.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace SonivarACQ32::acoustic_map {
+
+struct PacketSamples {
+    std::vector<float> frames;  // interleaved, one float per microphone
+    std::size_t count = 0;      // whole frames held
+    int micros = 0;             // floats per frame
+    bool fresh = false;         // copied since the last map was drawn
+};
+
+// The frame layout of the stream as the copy reads it.
+struct StreamLayout {
+    std::int32_t nb_voies = 0;
+    bool counter_first = true;  // microphone i is word i + 1, else word i
+    std::int32_t nb_micros = 0;
+    bool is_float = false;      // float32 samples, else int32
+};
+
+// Copies the whole frames of the `len` bytes at `data`, which lie at byte
+// `stream_position` of the stream: the first frame boundary is found from it
+// (packets are not aligned on frames). The vector keeps its capacity from
+// packet to packet.
+void copy_packet(PacketSamples& out, const unsigned char* data, std::uint32_t len,
+                 std::uint64_t stream_position, const StreamLayout& layout);
+
+} // namespace SonivarACQ32::acoustic_map
