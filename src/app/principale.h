@@ -33,7 +33,7 @@ namespace SonivarACQ32 {
 
 class CarteAcoustique;
 namespace acoustic_map {
-struct PacketSamples;
+class PacketQueue;
 }
 
 constexpr int nb_slots = 8;                    // transfers kept queued
@@ -302,12 +302,12 @@ public:
     void creation_carte();
     void button_Carte_Click();
     static void copie_carte(const unsigned char* data, std::uint32_t len, std::uint64_t position);
-    void dessine_carte();
+    void dessine_carte();            // one map per waiting copy
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards
     static bool carte_ouverte;            // the map window is shown
-    static acoustic_map::PacketSamples carte_paquet;
+    static acoustic_map::PacketQueue carte_paquets;  // copies waiting for the pass
 };
 
 } // namespace SonivarACQ32

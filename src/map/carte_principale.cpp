@@ -15,7 +15,7 @@
 namespace SonivarACQ32 {
 
 bool Principale::carte_ouverte = false;
-acoustic_map::PacketSamples Principale::carte_paquet;
+acoustic_map::PacketQueue Principale::carte_paquets;
 
 // In the free space beside "Mode avancé", under "Fichier"; no enablement
 // switch governs it, so it works before, during and after a run.
@@ -54,16 +54,20 @@ void Principale::copie_carte(const unsigned char* data, std::uint32_t len, std::
         nb_voies, compteur,
         static_cast<std::int32_t>(std::count(acquired, acquired + channels::nb_mics, 1)),
         header_file.type_float != 0};
-    acoustic_map::copy_packet(carte_paquet, data, len, position, layout);
+    acoustic_map::PacketSamples& slot = carte_paquets.next_slot();
+    acoustic_map::copy_packet(slot, data, len, position, layout);
+    if (slot.fresh)
+        carte_paquets.commit();
 }
 
 void Principale::dessine_carte()
 {
-    if (carte == nullptr || !carte_ouverte || !carte_paquet.fresh)
-        return;
-    carte_paquet.fresh = false;
-    carte->carte_du_paquet(carte_paquet, {num_mic_valid.data(), static_cast<std::size_t>(nb_micros)},
-                           frequence);
+    while (acoustic_map::PacketSamples* paquet = carte_paquets.front()) {
+        if (carte != nullptr && carte_ouverte)
+            carte->carte_du_paquet(*paquet, {num_mic_valid.data(), static_cast<std::size_t>(nb_micros)},
+                                   frequence);
+        carte_paquets.pop();
+    }
 }
 
 } // namespace SonivarACQ32

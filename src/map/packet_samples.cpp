@@ -6,6 +6,32 @@
 
 namespace SonivarACQ32::acoustic_map {
 
+PacketSamples& PacketQueue::next_slot()
+{
+    if (waiting_ == capacity) {
+        first_ = (first_ + 1) % capacity;
+        --waiting_;
+    }
+    return slots_[(first_ + waiting_) % capacity];
+}
+
+void PacketQueue::commit()
+{
+    ++waiting_;
+    ++copies;
+}
+
+PacketSamples* PacketQueue::front() { return waiting_ == 0 ? nullptr : &slots_[first_]; }
+
+void PacketQueue::pop()
+{
+    if (waiting_ == 0)
+        return;
+    slots_[first_].fresh = false;
+    first_ = (first_ + 1) % capacity;
+    --waiting_;
+}
+
 void copy_packet(PacketSamples& out, const unsigned char* data, std::uint32_t len,
                  std::uint64_t stream_position, const StreamLayout& layout)
 {
@@ -20,8 +46,8 @@ void copy_packet(PacketSamples& out, const unsigned char* data, std::uint32_t le
     const std::size_t count = static_cast<std::size_t>((len - offset) / frame_bytes);
     const std::uint32_t first_word = static_cast<std::uint32_t>(offset / 4) + (layout.counter_first ? 1 : 0);
     const std::size_t n = static_cast<std::size_t>(layout.nb_micros);
-    if (first_word - offset / 4 + n > static_cast<std::size_t>(layout.nb_voies))
-        return;  // the frame is too short to hold the microphones
+    if (count == 0 || (layout.counter_first ? 1u : 0u) + n > static_cast<std::size_t>(layout.nb_voies))
+        return;  // no whole frame, or a frame too short to hold the microphones
     out.frames.resize(count * n);
     for (std::size_t f = 0; f < count; ++f) {
         const std::uint32_t base = first_word + static_cast<std::uint32_t>(f * layout.nb_voies);

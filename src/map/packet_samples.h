@@ -2,6 +2,7 @@
 // What the map needs of one packet of the unit's stream: the acquired
 // microphones' samples of its whole frames, as floats, copied by the
 // completion routine before the transfer goes back to the unit.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,27 @@ struct PacketSamples {
     std::size_t count = 0;      // whole frames held
     int micros = 0;             // floats per frame
     bool fresh = false;         // copied since the last map was drawn
+};
+
+// The copies waiting for the run loop's next pass: usually one, more when
+// several packets complete within one pass (the end of a stream). When the
+// queue is full the oldest copy is given up.
+class PacketQueue {
+public:
+    static constexpr std::size_t capacity = 3;
+    // The slot the next copy goes into; it waits once committed.
+    PacketSamples& next_slot();
+    void commit();
+    // The oldest waiting copy, nullptr when none; pop() releases it.
+    PacketSamples* front();
+    void pop();
+    std::size_t waiting() const { return waiting_; }
+    std::uint64_t copies = 0;  // committed since the program started
+
+private:
+    std::array<PacketSamples, capacity> slots_;
+    std::size_t first_ = 0;
+    std::size_t waiting_ = 0;
 };
 
 // The frame layout of the stream as the copy reads it.

@@ -1,12 +1,15 @@
 #include "map/band.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
+#include "map/map_image.h"
+#include "map/packet_samples.h"
 
 #include "../support/point_source_signals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
 
@@ -218,6 +221,70 @@ TEST(AcousticMapBeamformer, SmoothingOverPackets)
         ASSERT_TRUE(beamformer.compute(map));
         EXPECT_NEAR(map.max_x, smoothing == 0.0 ? -0.5 : 0.5, 0.026) << smoothing;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The whole frames of a packet, found from its place in the stream: with 33
+// channels, packet 1 starts 100 bytes into a frame, so its first whole frame
+// is 32 bytes in.
+TEST(AcousticMapPacket, WholeFramesFromTheFirstBoundary)
+{
+    struct Row {
+        std::int32_t nb_voies;
+        bool counter;
+        std::int32_t nb_micros;
+        bool is_float;
+        std::uint64_t position;
+        std::uint32_t len;
+    };
+    const Row rows[] = {
+        {33, true, 32, false, 0, 1048576},
+        {33, true, 32, false, 1048576, 1048576},
+        {33, true, 32, true, 2 * 1048576, 20000},
+        {9, false, 8, false, 1048576, 1048576},   // no counter: microphones from word 0
+        {34, true, 32, false, 3 * 1048576, 136},  // a status word after the microphones
+        {33, true, 32, false, 1048576, 31},       // not one whole frame
+    };
+    for (const Row& r : rows) {
+        const std::uint64_t frame_bytes = 4ull * r.nb_voies;
+        // The stream's word w holds w, as an integer or as a float.
+        std::vector<unsigned char> packet(r.len);
+        for (std::uint32_t b = 0; b + 4 <= r.len; b += 4) {
+            const std::uint32_t w = static_cast<std::uint32_t>((r.position + b) / 4);
+            const float f = static_cast<float>(w);
+            std::memcpy(packet.data() + b, r.is_float ? static_cast<const void*>(&f) : &w, 4);
+        }
+        PacketSamples out;
+        copy_packet(out, packet.data(), r.len, r.position, {r.nb_voies, r.counter, r.nb_micros, r.is_float});
+        const std::uint64_t first = (r.position + frame_bytes - 1) / frame_bytes;  // first whole frame
+        const std::uint64_t end = (r.position + r.len) / frame_bytes;
+        ASSERT_EQ(out.count, end > first ? end - first : 0) << r.nb_voies << " at " << r.position;
+        EXPECT_EQ(out.fresh, out.count > 0);
+        std::size_t wrong = 0;
+        for (std::size_t f = 0; f < out.count; ++f)
+            for (int m = 0; m < r.nb_micros; ++m) {
+                const double word = static_cast<double>((first + f) * r.nb_voies + (r.counter ? 1 : 0) + m);
+                wrong += out.frames[f * r.nb_micros + m] != static_cast<float>(word);
+            }
+        EXPECT_EQ(wrong, 0u) << r.nb_voies << " at " << r.position;
+    }
+}
+
+TEST(AcousticMapImage, ColourIndexOverTheDynamicRange)
+{
+    struct Row {
+        float level, max;
+        int range, index;
+    };
+    const Row rows[] = {
+        {60.0f, 60.0f, 20, 127}, {40.0f, 60.0f, 20, 0},   {50.0f, 60.0f, 20, 64},
+        {10.0f, 60.0f, 30, 0},   {55.0f, 60.0f, 10, 64},  {70.0f, 60.0f, 10, 127},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(colour_index(r.level, r.max, r.range), r.index) << r.level << " / " << r.range;
 }
 
 } // namespace
