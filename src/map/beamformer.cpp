@@ -218,11 +218,15 @@ void Beamformer::Impl::add_block(const float* frames)
             const fftwf_complex& v = out.get()[m * nb_bins + bins.first + k];
             x[m] = cplx(v[0], v[1]);
         }
+        // C_ij += x_i conj(x_j), written out: std::complex's product also
+        // checks for infinities, which costs more than the product.
         cplx* c = sum.data() + static_cast<std::size_t>(k) * n * n;
         for (int j = 0; j < n; ++j) {
-            const cplx xj = std::conj(x[j]) * scale;
-            for (int i = 0; i < n; ++i)
-                c[j * n + i] += x[i] * xj;
+            const double yr = x[j].real() * scale, yi = -x[j].imag() * scale;
+            for (int i = 0; i < n; ++i) {
+                const double xr = x[i].real(), xi = x[i].imag();
+                c[j * n + i] += cplx(xr * yr - xi * yi, xr * yi + xi * yr);
+            }
         }
     }
     ++blocks;
@@ -250,8 +254,10 @@ void Beamformer::Impl::fold_packet()
             diag[m] += c_re[(static_cast<std::size_t>(k) * n + m) * n + m];
 }
 
-// h^H C h summed over the band, h the point's steering vector at each bin:
-// w = C h column after column, then the real part of h^H w.
+// h^H C h summed over the band, h the point's steering vector at each bin.
+// C is Hermitian: its diagonal gives sum |h_m|^2 C_mm, the same weights at
+// every bin, and each pair above it counts twice, 2 Re(conj(h_i) C_ij h_j),
+// gathered column after column as w = (strict upper part of C) h.
 float Beamformer::Impl::point_power(std::size_t p) const
 {
     float h_re[max_microphones], h_im[max_microphones], w_re[max_microphones],
@@ -261,32 +267,34 @@ float Beamformer::Impl::point_power(std::size_t p) const
         h_re[m] = s[m].amplitude * s[m].first_re;
         h_im[m] = s[m].amplitude * s[m].first_im;
     }
-    float power = 0.0f;
+    float pairs = 0.0f;
     for (int k = 0; k < bins.count(); ++k) {
         const float* cr = c_re.data() + static_cast<std::size_t>(k) * n * n;
         const float* ci = c_im.data() + static_cast<std::size_t>(k) * n * n;
         std::fill(w_re, w_re + n, 0.0f);
         std::fill(w_im, w_im + n, 0.0f);
-        for (int j = 0; j < n; ++j, cr += n, ci += n) {
+        for (int j = 1; j < n; ++j) {
             const float hr = h_re[j], hi = h_im[j];
-            for (int i = 0; i < n; ++i) {
-                w_re[i] += cr[i] * hr - ci[i] * hi;
-                w_im[i] += cr[i] * hi + ci[i] * hr;
+            const float* col_re = cr + static_cast<std::size_t>(j) * n;
+            const float* col_im = ci + static_cast<std::size_t>(j) * n;
+            for (int i = 0; i < j; ++i) {
+                w_re[i] += col_re[i] * hr - col_im[i] * hi;
+                w_im[i] += col_re[i] * hi + col_im[i] * hr;
             }
         }
         for (int m = 0; m < n; ++m) {
-            power += h_re[m] * w_re[m] + h_im[m] * w_im[m];
+            pairs += h_re[m] * w_re[m] + h_im[m] * w_im[m];
             const float re = h_re[m] * s[m].step_re - h_im[m] * s[m].step_im;
             h_im[m] = h_re[m] * s[m].step_im + h_im[m] * s[m].step_re;
             h_re[m] = re;
         }
     }
-    if (settings.remove_diagonal) {
-        for (int m = 0; m < n; ++m)
-            power -= s[m].amplitude * s[m].amplitude * diag[m];
-        power *= diagonal_norm[p];
-    }
-    return power;
+    if (settings.remove_diagonal)
+        return 2.0f * pairs * diagonal_norm[p];
+    float own = 0.0f;
+    for (int m = 0; m < n; ++m)
+        own += s[m].amplitude * s[m].amplitude * diag[m];
+    return own + 2.0f * pairs;
 }
 
 bool Beamformer::compute(Map& out)
