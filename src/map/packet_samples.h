@@ -17,11 +17,12 @@ struct PacketSamples {
 };
 
 // The copies waiting for the run loop's next pass: usually one, more when
-// several packets complete within one pass (the end of a stream). When the
-// queue is full the oldest copy is given up.
+// several packets complete within one pass (the end of a stream, a slow
+// pass). It holds as many as the ring has transfers, so that no packet
+// misses its map; were it full, the oldest copy would be given up.
 class PacketQueue {
 public:
-    static constexpr std::size_t capacity = 3;
+    static constexpr std::size_t capacity = 8;
     // The slot the next copy goes into; it waits once committed.
     PacketSamples& next_slot();
     void commit();
