@@ -10,6 +10,7 @@
 // Usage: run_throughput_bench [repetitions]. Re-executes itself under the
 // umockdev preload when needed.
 #include "app/principale.h"
+#include "map/carte_acoustique.h"
 #include "platform/dialogs.h"
 #include "simulated_unit.h"
 
@@ -277,6 +278,14 @@ int main(int argc, char** argv)
     all_microphones(w, true);
     choose(w, 0, 20.0, true);
     paced_run(w, "paced, 34 channels at 50 kHz", true);
+    // The same with the acoustic map open: one map per packet.
+    w.button_Carte->click();
+    const std::uint64_t maps_before = w.carte->cartes;
+    paced_run(w, "paced, 34 channels at 50 kHz, map open", true);
+    std::printf("  maps: %llu for %llu packets\n",
+                static_cast<unsigned long long>(w.carte->cartes - maps_before),
+                static_cast<unsigned long long>((Principale::ntr + 1048575) / 1048576));
+    w.carte->close();
 
     one_microphone(w);
     choose(w, 16, 10.0, true);

@@ -103,6 +103,7 @@ void Principale::run_loop()
         if (count != 0 && num_pkt <= n_pkt)
             progressBar_Progress->setValue(static_cast<int>(num_pkt));
         update_levels();
+        dessine_carte();
         if (run_loop_should_end())
             break;
     }

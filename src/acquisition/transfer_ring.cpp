@@ -87,6 +87,7 @@ void accept_packet(int s, std::uint32_t len)
     } else if (P::record && len > 0) {
         P::write_failed = true;  // recording asked for but no file to write to
     }
+    P::copie_carte(P::buffers[s], len, P::ntr - len);
     if (counter::packet_is_checked(len, P::nb_voies, P::compteur, P::erreur_compteur))
         check_counter(P::buffers[s]);
 }

@@ -71,6 +71,7 @@ void Principale::InitializeComponent()
     // Handlers come last, so the initial values set above fire none of them.
     connect_buttons(*this);
     connect_switches(*this);
+    creation_carte();
 }
 
 void Principale::enable()

@@ -33,6 +33,11 @@ class QRadioButton;
 
 namespace SonivarACQ32 {
 
+class CarteAcoustique;
+namespace acoustic_map {
+class PacketQueue;
+}
+
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
 
@@ -308,6 +313,19 @@ public:
     std::array<std::int32_t, 128> R_jet{};
     std::array<std::int32_t, 128> V_jet{};
     std::array<std::int32_t, 128> B_jet{};
+
+    // ---------------------------------------------------------------- map
+    // The acoustic map window (src/map): its button, the copy of each
+    // accepted packet while it is open, its map in the run loop's pass.
+    void creation_carte();
+    void button_Carte_Click();
+    static void copie_carte(const unsigned char* data, std::uint32_t len, std::uint64_t position);
+    void dessine_carte();            // one map per waiting copy
+
+    QPushButton* button_Carte = nullptr;
+    CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards
+    static bool carte_ouverte;            // the map window is shown
+    static acoustic_map::PacketQueue carte_paquets;  // copies waiting for the pass
 };
 
 // A line for the information pane, without the alert.

@@ -1,5 +1,7 @@
 #include "window_harness.h"
 
+#include "map/packet_samples.h"
+
 #include "app/format.h"
 #include "french_locale.h"
 #include "platform/clock.h"
@@ -44,6 +46,8 @@ void reset_window_state()
     P::ring = {};
     P::write_failed = {};
     P::write_errno = {};
+    P::carte_ouverte = {};
+    P::carte_paquets = {};
     SonivarACQ32::header_file = {};
 
     SonivarACQ32::platform::clock_seam().restore();

@@ -3,6 +3,8 @@
 #include "check.h"
 #include "export.h"
 #include "header_facts.h"
+#include "map_command.h"
+#include "options.h"
 #include "progress.h"
 #include "recording.h"
 
@@ -20,6 +22,7 @@ const char* const general_usage =
     "  info    en-tête et description de l'enregistrement\n"
     "  check   vérifie le compteur de chaque trame et la longueur du fichier\n"
     "  export  exporte les micros en WAV (--wav) et/ou HDF5 (--hdf5)\n"
+    "  map     carte acoustique de l'enregistrement (--geometry, --freq)\n"
     "\n"
     "sonivar-dat COMMANDE --help : aide de la commande.\n";
 
@@ -39,13 +42,15 @@ const char* const check_usage =
 
 const char* const export_usage =
     "Usage : sonivar-dat export ENREGISTREMENT.dat [--wav SORTIE.wav] [--hdf5 SORTIE.h5]\n"
-    "                           [--channels LISTE]\n"
+    "                           [--channels LISTE] [--geometry G.xml]\n"
     "  --wav FICHIER      WAV multivoie, 32 bits entiers ou flottants comme\n"
     "                     l'enregistrement (RF64 au-delà de 4 Gio)\n"
     "  --hdf5 FICHIER     jeu de données time_data (échantillons x voies, float32)\n"
     "                     et attributs sample_freq (horloge exacte de l'unité),\n"
     "                     microphones, sample_type, comment, start_time\n"
     "  --channels LISTE   micros exportés, par index global : 0,3,8-15\n"
+    "  --geometry G.xml   positions des micros (XML MicGeom) : attribut\n"
+    "                     microphone_positions (voies x 3, m) de time_data\n"
     "Une voie par micro, dans l'ordre des index globaux ; compteur et status omis.\n"
     "Chaque fichier est écrit sous un nom provisoire puis renommé à la fin.\n"
     "Code de sortie : 0, 1 si l'export échoue, 2 pour des arguments erronés ou une\n"
@@ -225,18 +230,13 @@ ExportArgs parse_export(const std::vector<std::string>& args)
 {
     ExportArgs a;
     for (std::size_t i = 2; i < args.size() && a.error.empty(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        } else if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
-            value = args[++i];
-        }
-        if (name != "--wav" && name != "--hdf5" && name != "--channels")
+        const auto [name, value] = next_option(args, i);
+        if (name != "--wav" && name != "--hdf5" && name != "--channels" && name != "--geometry")
             a.error = "option inconnue : " + name;
         else if (!value || value->empty())
             a.error = "valeur manquante après " + name;
+        else if (name == "--geometry")
+            a.request.geometry_path = *value;
         else if (name == "--wav")
             a.request.wav_path = *value;
         else if (name == "--hdf5")
@@ -317,6 +317,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const char* usage = command == "info"    ? info_usage
                         : command == "check" ? check_usage
                         : command == "export" ? export_usage
+                        : command == "map"    ? map_usage
                                               : nullptr;
     if (usage == nullptr)
         return usage_error(err, "commande inconnue : " + command, general_usage);
@@ -329,6 +330,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return usage_error(err, "fichier .dat manquant", usage);
     if (command == "export")
         return cmd_export(args, out, err, terminal);
+    if (command == "map")
+        return cmd_map(args, out, err, terminal);
     if (args.size() > 2)
         return usage_error(err, "argument en trop : " + args[2], usage);
     const auto r = load(args[1], err);

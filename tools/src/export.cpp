@@ -7,6 +7,8 @@
 #include "progress.h"
 #include "sinks.h"
 
+#include "map/geometry.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -79,6 +81,30 @@ bool open_outputs(Outputs& out, const Recording& r, const ExportRequest& request
         }
     }
     return true;
+}
+
+// x, y, z of each exported microphone, row after row; empty when no geometry
+// was asked for (`error` set when the geometry cannot be read).
+std::vector<double> positions_of(const std::string& path, const std::vector<int>& micros,
+                                 std::string& error)
+{
+    std::vector<double> xyz;
+    if (path.empty())
+        return xyz;
+    const auto g = SonivarACQ32::acoustic_map::read_geometry(path);
+    if (!g.geometry) {
+        error = g.error;
+        return xyz;
+    }
+    for (int m : micros) {
+        if (static_cast<std::size_t>(m) >= g.geometry->positions.size()) {
+            error = "géométrie sans position pour le micro " + std::to_string(m);
+            return {};
+        }
+        const auto& p = g.geometry->positions[m];
+        xyz.insert(xyz.end(), {p.x, p.y, p.z});
+    }
+    return xyz;
 }
 
 // Reads whole frames block by block and hands each block to the outputs.
@@ -183,10 +209,14 @@ ExportResult export_recording(const Recording& r, const ExportRequest& request, 
     result.channels = words->size();
     result.frames = r.dat_bytes / r.layout.frame_bytes();
 
+    const std::vector<double> positions =
+        request.hdf5_path.empty() ? std::vector<double>{}
+                                  : positions_of(request.geometry_path, wanted, result.error);
     DatReader reader;
     Outputs out;
-    if (!reader.open(r.dat_path, r.dat_bytes, result.error) ||
-        !open_outputs(out, r, request, wanted, result))
+    if (!result.error.empty() || !reader.open(r.dat_path, r.dat_bytes, result.error) ||
+        !open_outputs(out, r, request, wanted, result) ||
+        (!positions.empty() && !out.hdf5.add_positions(positions, result.error)))
         return result;
     copy_frames(reader, out, r, request, *words, result, progress);
     finish(out, request, result);

@@ -17,6 +17,7 @@ struct ExportRequest {
     std::string wav_path;    // empty: no WAV
     std::string hdf5_path;   // empty: no HDF5
     std::vector<int> micros; // global indices, ascending; empty: every active microphone
+    std::string geometry_path; // microphone positions for the HDF5 file; empty: none
 };
 
 struct ExportResult {

@@ -207,6 +207,23 @@ bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, const Hdf5Fac
     return true;
 }
 
+bool Hdf5Sink::add_positions(const std::vector<double>& xyz, std::string& error)
+{
+    File& f = *file_;
+    const hsize_t dims[2] = {f.channels, 3};
+    const hid_t space = H5Screate_simple(2, dims, nullptr);
+    const hid_t attr = H5Acreate2(f.dataset.get(), "microphone_positions", H5T_IEEE_F64LE, space,
+                                  H5P_DEFAULT, H5P_DEFAULT);
+    const bool ok = xyz.size() == f.channels * 3 && attr >= 0 &&
+                    H5Awrite(attr, H5T_NATIVE_DOUBLE, xyz.data()) >= 0;
+    if (attr >= 0)
+        H5Aclose(attr);
+    H5Sclose(space);
+    if (!ok)
+        error = "écriture impossible de l'attribut microphone_positions";
+    return ok;
+}
+
 bool Hdf5Sink::write(const float* rows, std::size_t count, std::string& error)
 {
     File& f = *file_;

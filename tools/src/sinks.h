@@ -52,6 +52,9 @@ public:
     // Creates `path` with a `time_data` dataset of frames x microphones.
     bool open(const std::string& path, std::uint64_t frames, const Hdf5Facts& facts,
               std::string& error);
+    // A `microphone_positions` attribute of time_data: channels x 3 float64,
+    // x, y, z in metres of each channel, row after row.
+    bool add_positions(const std::vector<double>& xyz, std::string& error);
     // The next `count` rows, interleaved.
     bool write(const float* rows, std::size_t count, std::string& error);
     bool close(std::string& error);

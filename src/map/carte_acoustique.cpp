@@ -1,0 +1,174 @@
+// The map window's controls, its geometry and its settings.
+#include "map/carte_acoustique.h"
+
+#include "app/format.h"
+#include "map/map_image.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace SonivarACQ32 {
+
+namespace am = acoustic_map;
+
+namespace {
+
+QDoubleSpinBox* spin_box(double low, double high, double step, int decimals, double value)
+{
+    auto* box = new QDoubleSpinBox;
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    box->setDecimals(decimals);
+    box->setValue(value);
+    box->setKeyboardTracking(false);  // one map per value, not per key typed
+    return box;
+}
+
+// How much of the previous average a packet's matrix keeps when the
+// operator asks for a mean over packets: about the last five packets.
+constexpr double smoothing_over_packets = 0.8;
+
+} // namespace
+
+CarteAcoustique::CarteAcoustique(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("Carte acoustique"));
+    build_controls();
+    const am::GeometryResult example = am::read_geometry(am::example_geometry_path);
+    if (example.geometry) {
+        geometrie = *example.geometry;
+        label_Geometrie->setText(QString::fromStdString(geometrie.name));
+    }
+    label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
+    dessine_echelle();
+}
+
+CarteAcoustique::~CarteAcoustique() = default;
+
+void CarteAcoustique::build_controls()
+{
+    const am::Settings defaults;
+    numericUpDown_Frequence = spin_box(100.0, 25000.0, 10.0, 0, defaults.frequency);
+    comboBox_Bande = new QComboBox;
+    comboBox_Bande->addItems({QStringLiteral("Tiers d'octave"), QStringLiteral("Raie unique")});
+    numericUpDown_Distance = spin_box(0.05, 50.0, 0.05, 2, defaults.grid.z);
+    numericUpDown_Etendue = spin_box(0.05, 20.0, 0.05, 2, defaults.grid.extent);
+    numericUpDown_Pas = spin_box(0.005, 1.0, 0.005, 3, defaults.grid.step);
+    comboBox_Dynamique = new QComboBox;
+    for (int range : am::dynamic_ranges)
+        comboBox_Dynamique->addItem(QStringLiteral("%1 dB").arg(range), range);
+    comboBox_Dynamique->setCurrentIndex(1);
+    checkBox_Diagonale = new QCheckBox(QStringLiteral("Sans la diagonale"));
+    checkBox_Moyenne = new QCheckBox(QStringLiteral("Moyenne sur les paquets"));
+    button_Geometrie = new QPushButton(QStringLiteral("Géométrie…"));
+    label_Geometrie = new QLabel;
+    label_Maximum = new QLabel;
+    label_Etat = new QLabel;
+    label_Etat->setWordWrap(true);
+    pictureBox_Carte = new QLabel;
+    pictureBox_Carte->setMinimumSize(410, 410);
+    pictureBox_Carte->setAlignment(Qt::AlignCenter);
+    pictureBox_Echelle = new QLabel;
+    label_Echelle_Haut = new QLabel;
+    label_Echelle_Bas = new QLabel;
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Fréquence (Hz)"), numericUpDown_Frequence);
+    form->addRow(QStringLiteral("Bande"), comboBox_Bande);
+    form->addRow(QStringLiteral("Distance z (m)"), numericUpDown_Distance);
+    form->addRow(QStringLiteral("Étendue ± (m)"), numericUpDown_Etendue);
+    form->addRow(QStringLiteral("Pas (m)"), numericUpDown_Pas);
+    form->addRow(QStringLiteral("Dynamique"), comboBox_Dynamique);
+    form->addRow(checkBox_Diagonale);
+    form->addRow(checkBox_Moyenne);
+    form->addRow(button_Geometrie, label_Geometrie);
+    auto* scale = new QGridLayout;
+    scale->addWidget(label_Echelle_Haut, 0, 0);
+    scale->addWidget(pictureBox_Echelle, 1, 0);
+    scale->addWidget(label_Echelle_Bas, 2, 0);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(pictureBox_Carte, 0, 0);
+    grid->addLayout(scale, 0, 1);
+    grid->addLayout(form, 0, 2);
+    grid->addWidget(label_Maximum, 1, 0, 1, 3);
+    grid->addWidget(label_Etat, 2, 0, 1, 3);
+
+    for (QDoubleSpinBox* box : {numericUpDown_Frequence, numericUpDown_Distance, numericUpDown_Etendue,
+                                numericUpDown_Pas})
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this] { reglages_changes(); });
+    connect(comboBox_Bande, &QComboBox::currentIndexChanged, this, [this] { reglages_changes(); });
+    // The dynamic range changes only the picture.
+    connect(comboBox_Dynamique, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
+    for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne})
+        connect(box, &QCheckBox::toggled, this, [this] { reglages_changes(); });
+    connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
+}
+
+am::Settings CarteAcoustique::reglages() const
+{
+    am::Settings s;
+    s.frequency = numericUpDown_Frequence->value();
+    s.band = comboBox_Bande->currentIndex() == 0 ? am::BandKind::third_octave : am::BandKind::single_bin;
+    s.grid.z = numericUpDown_Distance->value();
+    s.grid.extent = numericUpDown_Etendue->value();
+    s.grid.step = numericUpDown_Pas->value();
+    s.remove_diagonal = checkBox_Diagonale->isChecked();
+    s.smoothing = checkBox_Moyenne->isChecked() ? smoothing_over_packets : 0.0;
+    return s;
+}
+
+bool CarteAcoustique::charge_geometrie(const QString& path)
+{
+    const am::GeometryResult g = am::read_geometry(path.toStdString());
+    if (!g.geometry) {
+        label_Etat->setText(QString::fromStdString(g.error) +
+                            QStringLiteral(" : la géométrie précédente est conservée"));
+        return false;
+    }
+    geometrie = *g.geometry;
+    label_Geometrie->setText(QFileInfo(path).fileName());
+    reglages_changes();
+    return true;
+}
+
+// The dialog is not modal to the program: a run keeps streaming while the
+// operator picks a file.
+void CarteAcoustique::button_Geometrie_Click()
+{
+    auto* dialog = new QFileDialog(this, QStringLiteral("Géométrie de l'antenne"), QString(),
+                                   QStringLiteral("Géométrie XML (*.xml);;Tous les fichiers (*)"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { charge_geometrie(path); });
+    dialog->show();
+}
+
+void CarteAcoustique::set_frequence(double hz) { numericUpDown_Frequence->setValue(hz); }
+void CarteAcoustique::set_distance(double z_m) { numericUpDown_Distance->setValue(z_m); }
+
+void CarteAcoustique::reglages_changes()
+{
+    a_configurer = true;
+    recalcule();
+}
+
+void CarteAcoustique::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    emit visibilite(true);
+}
+
+void CarteAcoustique::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    emit visibilite(false);
+}
+
+} // namespace SonivarACQ32

@@ -1,0 +1,126 @@
+// The map window's maps: the beamformer configured for the acquired
+// microphones, one map per packet, and its picture.
+#include "map/carte_acoustique.h"
+
+#include "app/format.h"
+#include "display/colour_map.h"
+#include "map/map_image.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+
+namespace SonivarACQ32 {
+
+namespace am = acoustic_map;
+
+namespace {
+
+constexpr int map_pixels = 410;  // side of the picture, about
+constexpr int scale_width = 20;
+
+// Centre of the grid cell holding (x, y), in pixels of a picture of
+// `cell` pixels per grid point, y upwards.
+QPointF pixel_of(double x, double y, const am::Grid& grid, int side, int cell)
+{
+    const double size = static_cast<double>(side) * cell;
+    return {(x + grid.extent) / grid.step * cell + cell / 2.0,
+            size - ((y + grid.extent) / grid.step * cell + cell / 2.0)};
+}
+
+} // namespace
+
+bool CarteAcoustique::configure(std::span<const std::int32_t> micros, double sample_rate)
+{
+    std::vector<am::Position> placed;
+    for (int m : micros)
+        if (m >= 0 && static_cast<std::size_t>(m) < geometrie.positions.size())
+            placed.push_back(geometrie.positions[m]);
+    micros_config.assign(micros.begin(), micros.end());
+    frequence_config = sample_rate;
+    a_configurer = false;
+    const std::string why = beamformer.configure(placed, sample_rate, reglages());
+    label_Etat->setText(QString::fromStdString(why));
+    return why.empty();
+}
+
+void CarteAcoustique::carte_du_paquet(const am::PacketSamples& paquet,
+                                      std::span<const std::int32_t> micros, double sample_rate)
+{
+    if (&paquet != &dernier)
+        dernier = paquet;  // the vector keeps its capacity from packet to packet
+    if (a_configurer || !std::ranges::equal(micros, micros_config) || sample_rate != frequence_config)
+        configure(micros, sample_rate);
+    carte_valide = false;
+    if (beamformer.ready() && static_cast<std::size_t>(paquet.micros) == micros.size()) {
+        beamformer.add_frames(paquet.frames.data(), paquet.count);
+        carte_valide = beamformer.compute(derniere_carte);
+        if (carte_valide) {
+            ++cartes;
+            maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
+        } else {
+            label_Etat->setText(QStringLiteral("Paquet trop court pour une carte"));
+        }
+    }
+    dessine();
+}
+
+// A setting changed: the last packet is mapped again with it.
+void CarteAcoustique::recalcule()
+{
+    if (dernier.count == 0 || micros_config.empty()) {
+        a_configurer = true;
+        return;
+    }
+    const std::vector<std::int32_t> micros = micros_config;
+    carte_du_paquet(dernier, micros, frequence_config);
+}
+
+void CarteAcoustique::dessine()
+{
+    if (!carte_valide) {
+        pictureBox_Carte->clear();
+        label_Maximum->clear();
+        return;
+    }
+    const am::Map& map = derniere_carte;
+    const am::Grid grid = reglages().grid;
+    const int range = comboBox_Dynamique->currentData().toInt();
+    const int cell = std::max(1, map_pixels / map.side);
+    QImage image = am::map_image(map, range, cell);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(Qt::black);
+    for (int m : micros_config)
+        if (static_cast<std::size_t>(m) < geometrie.positions.size())
+            painter.drawEllipse(pixel_of(geometrie.positions[m].x, geometrie.positions[m].y, grid,
+                                         map.side, cell), 3.0, 3.0);
+    const QPointF top = pixel_of(map.max_x, map.max_y, grid, map.side, cell);
+    painter.setPen(QPen(Qt::white, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(top, 8.0, 8.0);
+    painter.drawLine(top - QPointF(12, 0), top + QPointF(12, 0));
+    painter.drawLine(top - QPointF(0, 12), top + QPointF(0, 12));
+    painter.end();
+    pictureBox_Carte->setPixmap(QPixmap::fromImage(image));
+    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 dB")
+                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1)));
+    label_Echelle_Haut->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db, 1)));
+    label_Echelle_Bas->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db - range, 1)));
+}
+
+// The scale: the colour map from index 127 at the top to 0 at the bottom.
+void CarteAcoustique::dessine_echelle()
+{
+    const colours::ColourMap palette = colours::colour_map();
+    QImage bar(1, colours::nb_levels, QImage::Format_RGB32);
+    for (int i = 0; i < colours::nb_levels; ++i)
+        bar.setPixel(0, colours::nb_levels - 1 - i, qRgb(palette.red[i], palette.green[i], palette.blue[i]));
+    pictureBox_Echelle->setPixmap(QPixmap::fromImage(bar.scaled(scale_width, 2 * colours::nb_levels)));
+}
+
+} // namespace SonivarACQ32

@@ -1,0 +1,208 @@
+// sonivar-dat map on recordings of a simulated point source, and the
+// microphone positions that export adds to the HDF5 file.
+#include "cli.h"
+#include "recording_maker.h"
+
+#include "map/geometry.h"
+#include "point_source_signals.h"
+
+#include <QImage>
+
+#include <hdf5.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace am = SonivarACQ32::acoustic_map;
+
+struct Cli {
+    int code;
+    std::string out, err;
+};
+
+Cli run(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
+    return {code, out.str(), err.str()};
+}
+
+const std::vector<am::Position>& example()
+{
+    static const auto g = am::read_geometry(SONIVAR_EXAMPLE_GEOMETRY);
+    return g.geometry->positions;
+}
+
+// The stream of a recording in which a source sits at `first` for the first
+// half of the frames and at `second` for the rest.
+std::vector<std::uint32_t> source_stream(const dattest::RecordingPlan& plan, am::Position first,
+                                         am::Position second)
+{
+    std::vector<am::Position> mics;
+    for (int m : plan.micros)
+        mics.push_back(example()[m]);
+    const std::size_t half = plan.frames / 2;
+    auto a = test_support::point_source_frames({first, 3150.0, 1e6}, mics, plan.freq, half);
+    const auto b = test_support::point_source_frames({second, 3150.0, 1e6}, mics, plan.freq,
+                                                     plan.frames - half);
+    a.insert(a.end(), b.begin(), b.end());
+    std::vector<std::uint32_t> words;
+    for (std::uint32_t f = 0; f < plan.frames; ++f) {
+        words.push_back(f);
+        for (std::size_t m = 0; m < mics.size(); ++m) {
+            const float v = a[f * mics.size() + m];
+            std::uint32_t w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v)));
+            if (plan.is_float)
+                std::memcpy(&w, &v, 4);
+            words.push_back(w);
+        }
+    }
+    return words;
+}
+
+TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
+{
+    struct Row {
+        bool is_float;
+        std::vector<int> micros;
+        std::vector<std::string> range;
+        const char* maximum;
+    };
+    const std::vector<int> all = [] {
+        std::vector<int> m(32);
+        for (int i = 0; i < 32; ++i)
+            m[i] = i;
+        return m;
+    }();
+    const Row rows[] = {
+        {false, all, {"--to", "0,16"}, "Maximum : x = 0,30 m, y = -0,20 m, "},
+        {true, all, {"--from", "0.17"}, "Maximum : x = -0,50 m, y = 0,40 m, "},
+        {false, {0, 3, 4, 7, 24, 27, 28, 31}, {"--to", "0.16"}, "Maximum : x = 0,30 m, y = -0,20 m, "},
+    };
+    for (const Row& r : rows) {
+        dattest::TempDir dir;
+        dattest::RecordingPlan plan;
+        plan.micros = r.micros;
+        plan.is_float = r.is_float;
+        plan.frames = 16384;  // 0.33 s at 50 kHz
+        const auto dat = dattest::write_recording(
+            dir.path(), "source", plan, source_stream(plan, {0.3, -0.2, 1.0}, {-0.5, 0.4, 1.0}));
+        std::vector<std::string> args = {"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
+                                         "--freq", "3150"};
+        args.insert(args.end(), r.range.begin(), r.range.end());
+        const Cli c = run(args);
+        EXPECT_EQ(c.code, 0) << c.err;
+        EXPECT_NE(c.out.find(r.maximum), std::string::npos) << c.out;
+    }
+}
+
+TEST(MapCommand, CsvAndPngWritten)
+{
+    dattest::TempDir dir;
+    dattest::RecordingPlan plan;
+    plan.micros.resize(32);
+    for (int i = 0; i < 32; ++i)
+        plan.micros[i] = i;
+    plan.frames = 4096;
+    const auto dat = dattest::write_recording(dir.path(), "s", plan,
+                                              source_stream(plan, {0.3, -0.2, 1.0}, {0.3, -0.2, 1.0}));
+    const fs::path csv = dir.path() / "m.csv", png = dir.path() / "m.png";
+    const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq=3150",
+                       "--band", "bin", "--extent", "0.5", "--step", "0.1", "--csv", csv.string(),
+                       "--png", png.string()});
+    ASSERT_EQ(c.code, 0) << c.err;
+    std::ifstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "x,y,level_db");
+    std::getline(in, line);
+    EXPECT_EQ(line.rfind("-0.5000,-0.5000,", 0), 0u) << line;
+    int rows = 1;
+    while (std::getline(in, line))
+        ++rows;
+    EXPECT_EQ(rows, 11 * 11);
+    const QImage image(QString::fromStdString(png.string()));
+    EXPECT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), image.height());
+}
+
+TEST(MapCommand, RefusedArguments)
+{
+    dattest::TempDir dir;
+    const auto dat = dattest::write_recording(dir.path(), "s", dattest::RecordingPlan{});
+    const std::string g = SONIVAR_EXAMPLE_GEOMETRY;
+    struct Row {
+        std::vector<std::string> args;
+        int code;
+    };
+    const Row rows[] = {
+        {{"--freq", "3150"}, 2},                                   // no geometry
+        {{"--geometry", g}, 2},                                    // no frequency
+        {{"--geometry", g, "--freq", "abc"}, 2},
+        {{"--geometry", g, "--freq", "3150", "--band", "octave"}, 2},
+        {{"--geometry", g, "--freq", "3150", "--from", "0.5", "--to", "0.1"}, 2},
+        {{"--geometry", (dir.path() / "none.xml").string(), "--freq", "3150"}, 2},
+        {{"--geometry", g, "--freq", "30000"}, 1},                 // beyond Nyquist
+        {{"--geometry", g, "--freq", "3150"}, 1},                  // 1000 frames: less than a block
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args = {"map", dat.string()};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const Cli c = run(args);
+        EXPECT_EQ(c.code, r.code) << r.args.back() << ": " << c.err;
+        EXPECT_FALSE(c.err.empty());
+    }
+}
+
+std::vector<double> positions_attribute(const fs::path& path)
+{
+    std::vector<double> xyz;
+    const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    const hid_t set = H5Dopen2(file, "time_data", H5P_DEFAULT);
+    const hid_t attr = H5Aopen(set, "microphone_positions", H5P_DEFAULT);
+    if (attr >= 0) {
+        const hid_t space = H5Aget_space(attr);
+        hsize_t dims[2] = {0, 0};
+        if (H5Sget_simple_extent_ndims(space) == 2) {
+            H5Sget_simple_extent_dims(space, dims, nullptr);
+            xyz.resize(dims[0] * dims[1]);
+            H5Aread(attr, H5T_NATIVE_DOUBLE, xyz.data());
+        }
+        EXPECT_EQ(dims[1], 3u);
+        H5Sclose(space);
+        H5Aclose(attr);
+    }
+    H5Dclose(set);
+    H5Fclose(file);
+    return xyz;
+}
+
+TEST(ExportGeometry, PositionsOfTheExportedMicrophones)
+{
+    dattest::TempDir dir;
+    dattest::RecordingPlan plan;
+    plan.micros = {2, 9, 17, 31};
+    const auto dat = dattest::write_recording(dir.path(), "s", plan);
+    const fs::path h5 = dir.path() / "o.h5";
+    ASSERT_EQ(run({"export", dat.string(), "--hdf5", h5.string(), "--channels", "31,9",
+                   "--geometry", SONIVAR_EXAMPLE_GEOMETRY}).code, 0);
+    const std::vector<double> xyz = positions_attribute(h5);
+    ASSERT_EQ(xyz.size(), 6u);
+    const int exported[] = {9, 31};
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(xyz[3 * k], example()[exported[k]].x);
+        EXPECT_EQ(xyz[3 * k + 1], example()[exported[k]].y);
+        EXPECT_EQ(xyz[3 * k + 2], example()[exported[k]].z);
+    }
+    EXPECT_EQ(run({"export", dat.string(), "--hdf5", (dir.path() / "p.h5").string(), "--geometry",
+                   (dir.path() / "none.xml").string()}).code, 1);
+}
+
+} // namespace

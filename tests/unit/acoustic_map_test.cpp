@@ -1,0 +1,290 @@
+#include "map/band.h"
+#include "map/beamformer.h"
+#include "map/geometry.h"
+#include "map/map_image.h"
+#include "map/packet_samples.h"
+
+#include "../support/point_source_signals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <string>
+
+namespace {
+
+using namespace SonivarACQ32::acoustic_map;
+
+constexpr double rate = 50000.0;
+constexpr std::size_t packet_frames = 7943;  // one 1 MiB packet of 33 channels
+
+TEST(AcousticMapBand, ThirdOctaveEdgesAndBins)
+{
+    struct Row {
+        double centre;
+        BandKind kind;
+        double lower, upper;  // edges, Hz
+        int first, last;      // bins at 50 kHz (48.828 Hz apart)
+    };
+    const Row rows[] = {
+        {1000.0, BandKind::third_octave, 890.9, 1122.5, 19, 22},
+        {3150.0, BandKind::third_octave, 2806.3, 3535.8, 58, 72},
+        {3150.0, BandKind::single_bin, 2806.3, 3535.8, 65, 65},
+        {50.0, BandKind::third_octave, 44.5, 56.1, 1, 1},       // no bin centre inside: nearest
+        {24000.0, BandKind::third_octave, 21381.6, 26939.1, 438, 512},  // held at Nyquist
+        {30000.0, BandKind::third_octave, 26727.0, 33673.9, 1, 0},      // beyond Nyquist: empty
+        {0.0, BandKind::single_bin, 0.0, 0.0, 1, 0},
+    };
+    for (const Row& r : rows) {
+        if (r.centre > 0.0) {
+            const Edges e = third_octave_edges(r.centre);
+            EXPECT_NEAR(e.lower, r.lower, 0.1) << r.centre;
+            EXPECT_NEAR(e.upper, r.upper, 0.1) << r.centre;
+        }
+        const Bins b = band_bins(r.centre, rate, r.kind);
+        EXPECT_EQ(b.first, r.first) << r.centre;
+        EXPECT_EQ(b.last, r.last) << r.centre;
+    }
+}
+
+std::string geometry_xml(int positions, const std::string& last_pos = {})
+{
+    std::string xml = "<?xml version=\"1.0\"?>\n<MicArray name=\"t\">\n";
+    for (int m = 0; m < positions; ++m)
+        xml += "  <pos Name=\"Point " + std::to_string(m + 1) + "\" x=\"" + std::to_string(0.01 * m) +
+               "\" y=\"-0.5\" z=\"0.25\"/>\n";
+    return xml + last_pos + "</MicArray>\n";
+}
+
+TEST(AcousticMapGeometry, GoodAndBadFiles)
+{
+    struct Row {
+        std::string name;
+        std::string xml;
+        bool ok;
+    };
+    const Row rows[] = {
+        {"32 positions", geometry_xml(32), true},
+        {"33 positions", geometry_xml(33), true},
+        {"other elements between", geometry_xml(32, "<note>x</note>\n"), true},
+        {"31 positions", geometry_xml(31), false},
+        {"not a number", geometry_xml(31, "<pos x=\"a\" y=\"0\" z=\"0\"/>"), false},
+        {"nan", geometry_xml(32, "<pos x=\"nan\" y=\"0\" z=\"0\"/>"), false},
+        {"infinite", geometry_xml(32, "<pos x=\"0\" y=\"inf\" z=\"0\"/>"), false},
+        {"missing z", geometry_xml(32, "<pos x=\"0\" y=\"0\"/>"), false},
+        {"other root", "<Array><pos x=\"0\" y=\"0\" z=\"0\"/></Array>", false},
+        {"broken XML", geometry_xml(32).substr(0, 200), false},
+        {"empty", "", false},
+    };
+    for (const Row& r : rows) {
+        const GeometryResult g = parse_geometry(r.xml);
+        EXPECT_EQ(g.geometry.has_value(), r.ok) << r.name;
+        EXPECT_EQ(g.error.empty(), r.ok) << r.name << ": " << g.error;
+    }
+    const GeometryResult g = parse_geometry(geometry_xml(32));
+    ASSERT_TRUE(g.geometry);
+    EXPECT_EQ(g.geometry->name, "t");
+    EXPECT_DOUBLE_EQ(g.geometry->positions[31].x, 0.31);
+    EXPECT_DOUBLE_EQ(g.geometry->positions[31].y, -0.5);
+    EXPECT_DOUBLE_EQ(g.geometry->positions[31].z, 0.25);
+}
+
+TEST(AcousticMapGeometry, FilesOnDisk)
+{
+    const GeometryResult example = read_geometry(SONIVAR_EXAMPLE_GEOMETRY);
+    ASSERT_TRUE(example.geometry) << example.error;
+    EXPECT_EQ(example.geometry->positions.size(), 32u);
+    const GeometryResult missing = read_geometry("/nonexistent/array.xml");
+    EXPECT_FALSE(missing.geometry);
+    EXPECT_NE(missing.error.find("/nonexistent/array.xml"), std::string::npos);
+}
+
+// Two microphones 20 cm apart, a point 1 m in front of the right one. At
+// 1715 Hz the wave number is 10 pi rad/m. By hand: r0 = sqrt(1.01),
+// r = sqrt(1.04) and 1; amplitudes (r0 / r) / ((r0 / r1)^2 + (r0 / r2)^2),
+// phases -k (r - r0).
+TEST(AcousticMapSteering, TwoMicrophonesByHand)
+{
+    const std::vector<Position> mics = {{-0.1, 0.0, 0.0}, {0.1, 0.0, 0.0}};
+    const auto w = steering({0.1, 0.0, 1.0}, mics);
+    ASSERT_EQ(w.size(), 2u);
+    const double omega = 2.0 * std::numbers::pi * 1715.0;
+    const double amplitude[] = {0.497423, 0.507274};
+    const double phase[] = {-0.465469, 0.156689};
+    for (int m = 0; m < 2; ++m) {
+        EXPECT_NEAR(w[m].amplitude, amplitude[m], 1e-6) << m;
+        EXPECT_NEAR(-omega * w[m].delay, phase[m], 1e-6) << m;
+    }
+}
+
+std::vector<Position> example_positions()
+{
+    const GeometryResult g = read_geometry(SONIVAR_EXAMPLE_GEOMETRY);
+    return g.geometry ? g.geometry->positions : std::vector<Position>{};
+}
+
+TEST(AcousticMapBeamformer, PointSourceAtItsMaximum)
+{
+    struct Row {
+        double x, y, z;
+        BandKind band;
+        bool remove_diagonal;
+        double noise;
+    };
+    const Row rows[] = {
+        {0.30, -0.20, 1.00, BandKind::third_octave, false, 0.0},
+        {0.30, -0.20, 1.00, BandKind::third_octave, true, 200.0},
+        {-0.45, 0.60, 1.00, BandKind::single_bin, false, 0.0},
+        {0.00, 0.15, 0.50, BandKind::third_octave, true, 0.0},
+    };
+    const std::vector<Position> mics = example_positions();
+    ASSERT_EQ(mics.size(), 32u);
+    for (const Row& r : rows) {
+        Settings s;
+        s.band = r.band;
+        s.remove_diagonal = r.remove_diagonal;
+        s.grid.z = r.z;
+        Beamformer beamformer;
+        ASSERT_EQ(beamformer.configure(mics, rate, s), "");
+        const test_support::PointSource source{{r.x, r.y, r.z}, 3150.0, 1000.0};
+        const auto frames = test_support::point_source_frames(source, mics, rate, packet_frames, r.noise);
+        EXPECT_EQ(beamformer.add_frames(frames.data(), packet_frames), 14u);
+        Map map;
+        ASSERT_TRUE(beamformer.compute(map));
+        EXPECT_EQ(map.side, 41);
+        EXPECT_NEAR(map.max_x, r.x, 0.026) << r.x << "," << r.y;
+        EXPECT_NEAR(map.max_y, r.y, 0.026) << r.x << "," << r.y;
+        // The whole third-octave holds the sine's power, A^2 / 2, as heard
+        // at the array's centre.
+        if (r.band == BandKind::third_octave) {
+            EXPECT_NEAR(map.max_db, 10.0 * std::log10(1000.0 * 1000.0 / 2.0), 0.5) << r.x;
+        }
+        EXPECT_LT(map.min_db, map.max_db - 3.0f);
+    }
+}
+
+TEST(AcousticMapBeamformer, NoMapAndWhy)
+{
+    const std::vector<Position> mics = example_positions();
+    Settings good;
+    Settings beyond_nyquist;
+    beyond_nyquist.frequency = 26000.0;
+    Settings no_grid;
+    no_grid.grid.step = 0.0;
+    Settings no_distance;
+    no_distance.grid.z = 0.0;
+    struct Row {
+        std::vector<Position> mics;
+        Settings settings;
+    };
+    const Row rows[] = {
+        {{}, good},
+        {{mics[0]}, good},
+        {mics, beyond_nyquist},
+        {mics, no_grid},
+        {mics, no_distance},
+    };
+    for (const Row& r : rows) {
+        Beamformer beamformer;
+        EXPECT_NE(beamformer.configure(r.mics, rate, r.settings), "");
+        EXPECT_FALSE(beamformer.ready());
+        Map map;
+        EXPECT_FALSE(beamformer.compute(map));
+    }
+    // Two microphones are enough; a packet shorter than one block gives none.
+    Beamformer two;
+    ASSERT_EQ(two.configure({mics[0], mics[7]}, rate, good), "");
+    std::vector<float> short_packet(2 * 1023, 1.0f);
+    EXPECT_EQ(two.add_frames(short_packet.data(), 1023), 0u);
+    Map map;
+    EXPECT_FALSE(two.compute(map));
+}
+
+// With smoothing the previous packets' matrix still counts: after a source
+// moves, the map follows it only gradually.
+TEST(AcousticMapBeamformer, SmoothingOverPackets)
+{
+    const std::vector<Position> mics = example_positions();
+    const auto first = test_support::point_source_frames({{0.5, 0.5, 1.0}}, mics, rate, packet_frames);
+    const auto second = test_support::point_source_frames({{-0.5, -0.5, 1.0}}, mics, rate, packet_frames);
+    for (double smoothing : {0.0, 0.9}) {
+        Settings s;
+        s.smoothing = smoothing;
+        Beamformer beamformer;
+        ASSERT_EQ(beamformer.configure(mics, rate, s), "");
+        Map map;
+        beamformer.add_frames(first.data(), packet_frames);
+        ASSERT_TRUE(beamformer.compute(map));
+        beamformer.add_frames(second.data(), packet_frames);
+        ASSERT_TRUE(beamformer.compute(map));
+        EXPECT_NEAR(map.max_x, smoothing == 0.0 ? -0.5 : 0.5, 0.026) << smoothing;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The whole frames of a packet, found from its place in the stream: with 33
+// channels, packet 1 starts 100 bytes into a frame, so its first whole frame
+// is 32 bytes in.
+TEST(AcousticMapPacket, WholeFramesFromTheFirstBoundary)
+{
+    struct Row {
+        std::int32_t nb_voies;
+        bool counter;
+        std::int32_t nb_micros;
+        bool is_float;
+        std::uint64_t position;
+        std::uint32_t len;
+    };
+    const Row rows[] = {
+        {33, true, 32, false, 0, 1048576},
+        {33, true, 32, false, 1048576, 1048576},
+        {33, true, 32, true, 2 * 1048576, 20000},
+        {9, false, 8, false, 1048576, 1048576},   // no counter: microphones from word 0
+        {34, true, 32, false, 3 * 1048576, 136},  // a status word after the microphones
+        {33, true, 32, false, 1048576, 31},       // not one whole frame
+    };
+    for (const Row& r : rows) {
+        const std::uint64_t frame_bytes = 4ull * r.nb_voies;
+        // The stream's word w holds w, as an integer or as a float.
+        std::vector<unsigned char> packet(r.len);
+        for (std::uint32_t b = 0; b + 4 <= r.len; b += 4) {
+            const std::uint32_t w = static_cast<std::uint32_t>((r.position + b) / 4);
+            const float f = static_cast<float>(w);
+            std::memcpy(packet.data() + b, r.is_float ? static_cast<const void*>(&f) : &w, 4);
+        }
+        PacketSamples out;
+        copy_packet(out, packet.data(), r.len, r.position, {r.nb_voies, r.counter, r.nb_micros, r.is_float});
+        const std::uint64_t first = (r.position + frame_bytes - 1) / frame_bytes;  // first whole frame
+        const std::uint64_t end = (r.position + r.len) / frame_bytes;
+        ASSERT_EQ(out.count, end > first ? end - first : 0) << r.nb_voies << " at " << r.position;
+        EXPECT_EQ(out.fresh, out.count > 0);
+        std::size_t wrong = 0;
+        for (std::size_t f = 0; f < out.count; ++f)
+            for (int m = 0; m < r.nb_micros; ++m) {
+                const double word = static_cast<double>((first + f) * r.nb_voies + (r.counter ? 1 : 0) + m);
+                wrong += out.frames[f * r.nb_micros + m] != static_cast<float>(word);
+            }
+        EXPECT_EQ(wrong, 0u) << r.nb_voies << " at " << r.position;
+    }
+}
+
+TEST(AcousticMapImage, ColourIndexOverTheDynamicRange)
+{
+    struct Row {
+        float level, max;
+        int range, index;
+    };
+    const Row rows[] = {
+        {60.0f, 60.0f, 20, 127}, {40.0f, 60.0f, 20, 0},   {50.0f, 60.0f, 20, 64},
+        {10.0f, 60.0f, 30, 0},   {55.0f, 60.0f, 10, 64},  {70.0f, 60.0f, 10, 127},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(colour_index(r.level, r.max, r.range), r.index) << r.level << " / " << r.range;
+}
+
+} // namespace

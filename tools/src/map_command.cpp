@@ -1,0 +1,181 @@
+#include "map_command.h"
+
+#include "cli.h"
+#include "options.h"
+#include "progress.h"
+#include "recording_map.h"
+
+#include "map/map_image.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <optional>
+
+namespace sonivar_dat {
+
+namespace am = SonivarACQ32::acoustic_map;
+
+const char* const map_usage =
+    "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
+    "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
+    "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
+    "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
+    "sur un plan parallèle à l'antenne à la distance z.\n"
+    "  --geometry FICHIER  positions des micros (XML MicGeom, ordre des index globaux)\n"
+    "  --freq HZ           fréquence centrale\n"
+    "  --band third|bin    tiers d'octave (défaut) ou raie unique la plus proche\n"
+    "  --z M               distance du plan (défaut 1 m)\n"
+    "  --extent M          demi-largeur de la grille (défaut 1 m)\n"
+    "  --step M            pas de la grille (défaut 0,05 m)\n"
+    "  --from S, --to S    intervalle de temps en secondes (défaut : tout)\n"
+    "  --png FICHIER       image de la carte (dynamique 30 dB)\n"
+    "  --csv FICHIER       table x,y,level_db\n"
+    "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
+    "erronés ou des fichiers illisibles.\n";
+
+namespace {
+
+constexpr int png_range_db = 30;
+constexpr int png_pixels_per_point = 10;
+
+struct MapArgs {
+    MapRequest request;
+    std::string geometry, png, csv;
+    bool has_freq = false;
+    std::string error;
+};
+
+std::optional<double> number(std::string text)
+{
+    for (char& c : text)
+        if (c == ',')
+            c = '.';  // "0,5" as well as "0.5"
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+// One option and its value into `a`; false with a.error set when it is wrong.
+bool take(MapArgs& a, const std::string& name, const std::string& value)
+{
+    am::Settings& s = a.request.settings;
+    const std::map<std::string, double*> numbers = {
+        {"--freq", &s.frequency}, {"--z", &s.grid.z},          {"--extent", &s.grid.extent},
+        {"--step", &s.grid.step}, {"--from", &a.request.from_s}, {"--to", &a.request.to_s}};
+    if (const auto n = numbers.find(name); n != numbers.end()) {
+        const auto v = number(value);
+        if (!v || *v < 0.0)
+            return (a.error = "valeur invalide pour " + name + " : " + value), false;
+        *n->second = *v;
+        a.has_freq |= name == "--freq";
+    } else if (name == "--band" && (value == "third" || value == "bin")) {
+        s.band = value == "third" ? am::BandKind::third_octave : am::BandKind::single_bin;
+    } else if (name == "--band") {
+        return (a.error = "--band attend third ou bin"), false;
+    } else if (name == "--geometry" || name == "--png" || name == "--csv") {
+        (name == "--geometry" ? a.geometry : name == "--png" ? a.png : a.csv) = value;
+    } else {
+        return (a.error = "option inconnue : " + name), false;
+    }
+    return true;
+}
+
+MapArgs parse_map(const std::vector<std::string>& args)
+{
+    MapArgs a;
+    for (std::size_t i = 2; i < args.size() && a.error.empty(); ++i) {
+        const auto [name, value] = next_option(args, i);
+        if (!value || value->empty())
+            a.error = "valeur manquante après " + name;
+        else
+            take(a, name, *value);
+    }
+    if (a.error.empty() && a.geometry.empty())
+        a.error = "--geometry attendu";
+    else if (a.error.empty() && !a.has_freq)
+        a.error = "--freq attendu";
+    else if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
+        a.error = "--to doit suivre --from";
+    return a;
+}
+
+// Plain '.' decimals whatever the locale.
+std::string plain(double v, int decimals)
+{
+    std::string s = decimal(v, decimals);
+    for (char& c : s)
+        if (c == ',')
+            c = '.';
+    return s;
+}
+
+bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid)
+{
+    std::ofstream csv(path, std::ios::binary);
+    csv << "x,y,level_db\n";
+    for (int j = 0; j < map.side; ++j)
+        for (int i = 0; i < map.side; ++i)
+            csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
+                << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
+    csv.flush();
+    return static_cast<bool>(csv);
+}
+
+int write_outputs(const MapArgs& a, const am::Map& map, std::ostream& out, std::ostream& err)
+{
+    if (!a.csv.empty()) {
+        if (!write_csv(a.csv, map, a.request.settings.grid)) {
+            err << "sonivar-dat : écriture impossible de " << a.csv << "\n";
+            return exit_damaged;
+        }
+        out << "CSV : " << a.csv << "\n";
+    }
+    if (!a.png.empty()) {
+        if (!am::map_image(map, png_range_db, png_pixels_per_point).save(QString::fromStdString(a.png), "PNG")) {
+            err << "sonivar-dat : écriture impossible de " << a.png << "\n";
+            return exit_damaged;
+        }
+        out << "PNG : " << a.png << "\n";
+    }
+    return exit_ok;
+}
+
+} // namespace
+
+int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            std::FILE* terminal)
+{
+    const MapArgs a = parse_map(args);
+    if (!a.error.empty()) {
+        err << "sonivar-dat : " << a.error << "\n\n" << map_usage;
+        return exit_usage;
+    }
+    LoadResult loaded = load_recording(args[1]);
+    const am::GeometryResult geometry = am::read_geometry(a.geometry);
+    if (!loaded.recording || !geometry.geometry) {
+        err << "sonivar-dat : " << (loaded.recording ? geometry.error : loaded.error) << "\n";
+        return exit_usage;
+    }
+    const Recording& r = *loaded.recording;
+    MapResult result;
+    {
+        Progress progress(terminal, "Carte", r.dat_bytes / r.layout.frame_bytes());
+        result = map_recording(r, *geometry.geometry, a.request, progress);
+    }
+    if (!result.error.empty()) {
+        err << "sonivar-dat : " << result.error << "\n";
+        return exit_damaged;
+    }
+    out << "Carte : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
+        << r.layout.micros.size() << " micros, grille " << result.map.side << " x "
+        << result.map.side << "\n";
+    out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
+        << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " dB\n";
+    return write_outputs(a, result.map, out, err);
+}
+
+} // namespace sonivar_dat

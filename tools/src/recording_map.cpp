@@ -1,0 +1,92 @@
+#include "recording_map.h"
+
+#include "dat_reader.h"
+#include "gather.h"
+#include "progress.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sonivar_dat {
+
+namespace am = SonivarACQ32::acoustic_map;
+
+std::vector<am::Position> placed_micros(const Recording& r, const am::Geometry& geometry)
+{
+    std::vector<am::Position> placed;
+    for (int m : r.layout.micros)
+        if (m >= 0 && static_cast<std::size_t>(m) < geometry.positions.size())
+            placed.push_back(geometry.positions[m]);
+    return placed;
+}
+
+namespace {
+
+struct Range {
+    std::uint64_t first = 0;
+    std::uint64_t end = 0;
+};
+
+Range frames_of(const Recording& r, const MapRequest& request)
+{
+    const std::uint64_t total = r.dat_bytes / r.layout.frame_bytes();
+    const double rate = r.header.freq;
+    const auto at = [&](double s) {
+        return static_cast<std::uint64_t>(std::clamp(std::floor(s * rate), 0.0, double(total)));
+    };
+    return {at(request.from_s), request.to_s < 0.0 ? total : at(request.to_s)};
+}
+
+// Reads the range block by block into the beamformer; the frames after the
+// last whole FFT block of one read are carried into the next.
+std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording& r,
+                 const std::vector<int>& words, Range range, Progress& progress)
+{
+    const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
+    const std::size_t channels = words.size();
+    const std::size_t block_frames = std::max<std::size_t>(am::block_frames, read_block_bytes / (4 * nv));
+    std::vector<std::uint32_t> in(block_frames * nv);
+    std::vector<float> pending;
+    for (std::uint64_t at = 0; at < range.end;) {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, range.end - at));
+        if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4))
+            return "erreur de lecture du fichier de données";
+        const std::uint64_t skip = range.first > at ? std::min<std::uint64_t>(range.first - at, count) : 0;
+        const std::size_t kept = pending.size();
+        pending.resize(kept + (count - skip) * channels);
+        gather_as_float(in.data() + skip * nv, count - skip, nv, words, r.header.type_float != 0,
+                        pending.data() + kept);
+        const std::size_t frames = pending.size() / channels;
+        const std::size_t blocks = beamformer.add_frames(pending.data(), frames);
+        pending.erase(pending.begin(), pending.begin() + blocks * am::hop_frames * channels);
+        at += count;
+        progress.update(at);
+    }
+    return {};
+}
+
+} // namespace
+
+MapResult map_recording(const Recording& r, const am::Geometry& geometry, const MapRequest& request,
+                        Progress& progress)
+{
+    MapResult result;
+    const auto words = words_of(r.layout, r.layout.micros);
+    am::Beamformer beamformer;
+    result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, request.settings);
+    if (!result.error.empty() || !words)
+        return result;
+    const Range range = frames_of(r, request);
+    result.frames = range.end > range.first ? range.end - range.first : 0;
+    DatReader reader;
+    if (!reader.open(r.dat_path, r.dat_bytes, result.error))
+        return result;
+    result.error = feed(reader, beamformer, r, *words, range, progress);
+    if (result.error.empty() && !beamformer.compute(result.map))
+        result.error = "moins de " + std::to_string(am::block_frames) +
+                       " trames dans l'intervalle : pas de carte";
+    return result;
+}
+
+} // namespace sonivar_dat

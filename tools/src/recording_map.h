@@ -1,0 +1,36 @@
+#pragma once
+// The acoustic map of a recording's frames from..to: the cross-spectral
+// matrices averaged over every block of the range.
+#include "recording.h"
+
+#include "map/beamformer.h"
+#include "map/geometry.h"
+
+#include <cstdint>
+#include <string>
+
+namespace sonivar_dat {
+
+class Progress;
+
+struct MapRequest {
+    SonivarACQ32::acoustic_map::Settings settings;
+    double from_s = 0.0;
+    double to_s = -1.0;  // negative: to the end of the recording
+};
+
+struct MapResult {
+    SonivarACQ32::acoustic_map::Map map;
+    std::uint64_t frames = 0;  // frames of the range
+    std::string error;         // French; empty on success
+};
+
+// The microphones of the recording placed by `geometry`, in their channel order.
+std::vector<SonivarACQ32::acoustic_map::Position> placed_micros(
+    const Recording& recording, const SonivarACQ32::acoustic_map::Geometry& geometry);
+
+MapResult map_recording(const Recording& recording,
+                        const SonivarACQ32::acoustic_map::Geometry& geometry,
+                        const MapRequest& request, Progress& progress);
+
+} // namespace sonivar_dat
