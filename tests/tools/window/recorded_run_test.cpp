@@ -4,6 +4,7 @@
 #include "app/format.h"
 #include "app/principale.h"
 #include "cli.h"
+#include "map/carte_acoustique.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -128,6 +129,43 @@ TEST(RecordedRun, InspectedVerifiedAndExportedBySonivarDat)
                          "7 711 trame(s) perdue(s), après 30 mot(s) de trame incomplète\n"),
               std::string::npos)
         << r.out;
+}
+
+// A tone from a point in front of the array, recorded with the map window
+// open at its distance: the toolkit's map of the recording finds the source
+// where the window's last map put it.
+TEST(RecordedRun, MapOfTheRecordingAgreesWithTheWindow)
+{
+    testsupport::WindowHarness h;
+    QTemporaryDir dir;
+    SonivarACQ32::Principale& w = *h.window;
+    h.unit.set_paced(true);
+    h.unit.set_point_source(0.30, -0.20, 1.00, 3150.0, 1.0e6);
+    w.button_Init->click();
+    w.button_Carte->click();
+    w.carte->set_frequence(3150.0);
+    w.carte->set_distance(1.0);
+    w.numericUpDown_Duree->setValue(1.0);
+    const fs::path path = dir.filePath(QStringLiteral("source.dat")).toStdString();
+    h.dialogs.answers.push_back(QString::fromStdString(path.string()));
+    w.button_Start->click();
+    ASSERT_GT(w.carte->cartes, 0u);
+    const QPointF seen = w.carte->maximum;
+
+    const fs::path png = path.parent_path() / "carte.png", csv = path.parent_path() / "carte.csv";
+    const Outcome r = dat({"map", path.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq",
+                           "3150", "--z", "1", "--png", png.string(), "--csv", csv.string()});
+    ASSERT_EQ(r.code, 0) << r.out;
+    const auto at = [](double v) { return SonivarACQ32::fmt::N(v, 2).toStdString() + " m"; };
+    EXPECT_NE(r.out.find("Maximum : x = " + at(seen.x()) + ", y = " + at(seen.y()) + ", "),
+              std::string::npos) << r.out;
+    EXPECT_NEAR(seen.x(), 0.30, 0.05);
+    EXPECT_NEAR(seen.y(), -0.20, 0.05);
+    EXPECT_GT(fs::file_size(png), 0u);
+    std::ifstream table(csv);
+    std::string header;
+    std::getline(table, header);
+    EXPECT_EQ(header, "x,y,level_db");
 }
 
 } // namespace
