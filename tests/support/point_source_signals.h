@@ -27,12 +27,12 @@ inline std::vector<float> point_source_frames(const PointSource& s,
     const auto c = SonivarACQ32::acoustic_map::array_centre(mics);
     const double r0 = std::hypot(s.at.x - c.x, s.at.y - c.y, s.at.z - c.z);
     std::vector<float> out(frames * mics.size());
-    std::uint32_t seed = 12345;
+    std::uint32_t lcg = 12345;  // reproducible hiss
     for (std::size_t m = 0; m < mics.size(); ++m) {
         const double r = std::hypot(s.at.x - mics[m].x, s.at.y - mics[m].y, s.at.z - mics[m].z);
         for (std::size_t t = 0; t < frames; ++t) {
-            seed = seed * 1664525u + 1013904223u;
-            const double hiss = noise * (static_cast<double>(seed) / 4294967296.0 - 0.5);
+            lcg = lcg * 1664525u + 1013904223u;
+            const double hiss = noise * (static_cast<double>(lcg) / 4294967296.0 - 0.5);
             const double time = t / sample_rate - (r - r0) / speed_of_sound;
             out[t * mics.size() + m] = static_cast<float>(
                 s.amplitude * r0 / r * std::sin(2.0 * std::numbers::pi * s.frequency * time) + hiss);
