@@ -9,6 +9,7 @@
 //     paced runs at 2 channels / 2 kHz and 34 channels / 50 kHz.
 // Usage: run_throughput_bench [repetitions]. Re-executes itself under the
 // umockdev preload when needed.
+#include "acquisition/stream_format.h"
 #include "app/principale.h"
 #include "map/carte_acoustique.h"
 #include "platform/dialogs.h"
@@ -99,8 +100,9 @@ std::uint64_t bare_read(Principale& w, const QString& path)
     std::vector<unsigned char*> buffers;
     for (int i = 0; i < 8; ++i) {
         auto* t = libusb_alloc_transfer(0);
-        auto* b = new unsigned char[1048576];
-        libusb_fill_bulk_transfer(t, w.handle, 0x81, b, 1048576, bare_callback, &bare, 5000);
+        auto* b = new unsigned char[SonivarACQ32::stream::packet_bytes];
+        libusb_fill_bulk_transfer(t, w.handle, 0x81, b, SonivarACQ32::stream::packet_bytes,
+                                  bare_callback, &bare, 5000);
         bare.transfers.push_back(t);
         buffers.push_back(b);
     }
@@ -284,7 +286,8 @@ int main(int argc, char** argv)
     paced_run(w, "paced, 34 channels at 50 kHz, map open", true);
     std::printf("  maps: %llu for %llu packets\n",
                 static_cast<unsigned long long>(w.carte->cartes - maps_before),
-                static_cast<unsigned long long>((Principale::ntr + 1048575) / 1048576));
+                static_cast<unsigned long long>((Principale::ntr + SonivarACQ32::stream::packet_bytes - 1) /
+                                                SonivarACQ32::stream::packet_bytes));
     w.carte->close();
 
     one_microphone(w);

@@ -1,5 +1,6 @@
 // The three commands on recordings made with the program's writers, and on
 // damaged copies of them.
+#include "acquisition/stream_format.h"
 #include "cli.h"
 #include "recording_maker.h"
 
@@ -111,7 +112,8 @@ const Damage damages[] = {
      [](const fs::path& dat, const RecordingPlan& s) {
          auto w = dattest::stream_words(s);
          // The second 1 MiB packet lost: words 262 144 to 524 287.
-         w.erase(w.begin() + 262144, w.begin() + 2 * 262144);
+         constexpr auto packet = SonivarACQ32::stream::packet_words;
+         w.erase(w.begin() + packet, w.begin() + 2 * packet);
          rewrite(dat, w);
      },
      1,

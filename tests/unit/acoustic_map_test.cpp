@@ -1,3 +1,4 @@
+#include "acquisition/stream_format.h"
 #include "map/band.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
@@ -241,9 +242,9 @@ TEST(AcousticMapPacket, WholeFramesFromTheFirstBoundary)
         std::uint32_t len;
     };
     const Row rows[] = {
-        {33, true, 32, false, 0, 1048576},
-        {33, true, 32, false, 1048576, 1048576},
-        {33, true, 32, true, 2 * 1048576, 20000},
+        {33, true, 32, false, 0, SonivarACQ32::stream::packet_bytes},
+        {33, true, 32, false, SonivarACQ32::stream::packet_bytes, SonivarACQ32::stream::packet_bytes},
+        {33, true, 32, true, 2 * SonivarACQ32::stream::packet_bytes, 20000},
         {9, false, 8, false, 1048576, 1048576},   // no counter: microphones from word 0
         {34, true, 32, false, 3 * 1048576, 136},  // a status word after the microphones
         {33, true, 32, false, 1048576, 31},       // not one whole frame

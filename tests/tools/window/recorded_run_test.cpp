@@ -1,5 +1,6 @@
 // A recording made by the acquisition window against the simulated unit,
 // then inspected, verified and exported by sonivar-dat, and a damaged copy.
+#include "acquisition/stream_format.h"
 #include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
@@ -118,7 +119,8 @@ TEST(RecordedRun, InspectedVerifiedAndExportedBySonivarDat)
     fs::copy_file(path.parent_path() / "essai.Zv", path.parent_path() / "perte.Zv");
     fs::copy_file(path.parent_path() / "essai.log", path.parent_path() / "perte.log");
     auto damaged = words;
-    damaged.erase(damaged.begin() + 262144, damaged.begin() + 2 * 262144);
+    damaged.erase(damaged.begin() + SonivarACQ32::stream::packet_words,
+                  damaged.begin() + 2 * SonivarACQ32::stream::packet_words);
     write_words(copy, damaged);
     r = dat({"check", copy.string()});
     EXPECT_EQ(r.code, 1) << r.out;
