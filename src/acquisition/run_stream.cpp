@@ -33,6 +33,8 @@ void Principale::run_begins()
     button_Stop->show();
     affiche_cases(true);
     header_file.date = platform::GetLocalTime();
+    if (record && file_open)
+        write_early_companions();
     stopped = false;
     // A counter error found in packets handled during the trigger wait is
     // kept; otherwise the flag starts clear.

@@ -16,8 +16,10 @@
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
+#include "recording/data_write.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -76,9 +78,11 @@ void accept_packet(int s, std::uint32_t len)
     using P = Principale;
     P::ntr += len;
     if (P::record && P::Filep != nullptr) {
-        const std::size_t written = std::fwrite(P::buffers[s], 1, len, P::Filep);
-        P::ntw += written;
-        if (written < len)
+        // Counted only once the system has taken it: on a full disk or a
+        // file-size limit the count stays the file's real size.
+        const WriteOutcome w = write_packet(fileno(P::Filep), P::buffers[s], len);
+        P::ntw += w.accepted;
+        if (w.accepted < len)
             P::write_failed = true;
     } else if (P::record && len > 0) {
         P::write_failed = true;  // recording asked for but no file to write to

@@ -285,6 +285,10 @@ public:
     // file, then header and description written); without, an abandon.
     void close_file_set(bool write_description);
     void ecrit_log();
+    // The companions as they read for a run that recorded nothing yet,
+    // written when the run begins; ecrit_log rewrites them at the end.
+    void write_early_companions();
+    void write_companions(bool final_version);
     // Creates the three files of acqui_name; when one cannot be created it
     // says so, closes those already open and returns false.
     bool open_file_set();
