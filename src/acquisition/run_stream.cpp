@@ -64,7 +64,7 @@ void Principale::apply_automatic_stops()
     if (count == 0 && record && !stopped && run_sizing::disk_limit_reached(num_pkt, run.usable_space))
         button_Stop_Click();
     // A unit that keeps streaming after Stop: its transfers are taken back.
-    const std::uint32_t grace = static_cast<std::uint32_t>(std::max(run.base_timeout, 2000));
+    const std::uint32_t grace = run_sizing::stop_grace_ms(run.base_timeout);
     if (stopped && !fini && platform::tick_count() - run.stop_tick > grace) {
         info(QStringLiteral("Le boîtier n'a pas terminé l'envoi après Stop : transferts annulés\r\n"));
         transf_arret.fill(true);
