@@ -155,6 +155,7 @@ void Principale::end_of_run()
     header_file.nb_ech = run_sizing::frames_written(ntw, nb_voies);
     header_file.duree_acq = run_sizing::recorded_duration(header_file.nb_ech, frequence);
     drain_and_free_ring();
+    take_back_stream();
     report_totals(end_tick);
     stopped = false;
     fini = false;

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace SonivarACQ32 {
 
@@ -97,6 +98,7 @@ void stop_ring(int s, std::uint32_t len)
     using P = Principale;
     if (len != 0 && P::test)
         info(QStringLiteral("   fin en cours \r\n"));
+    P::ring.end_of_stream = true;
     P::transf_arret[s] = true;
     for (int i = 0; i < nb_slots; ++i) {
         if (P::transf_arret[i])
@@ -225,6 +227,7 @@ void Principale::submit_ring()
     fini = false;
     write_failed = false;
     ring.reference_taken = false;
+    ring.end_of_stream = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;
         const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;
@@ -269,6 +272,27 @@ void Principale::drain_and_free_ring()
         transfert[i] = nullptr;
         buffers[i] = nullptr;
         buffer_is_dev_mem[i] = false;
+    }
+}
+
+void Principale::take_back_stream()
+{
+    if (ring.end_of_stream || handle == nullptr)
+        return;
+    buf[0] = 0x03;
+    buf[1] = 0x00;
+    commande(1);
+    // At most the ring's worth and a little more: a unit that ignores Stop
+    // is not read for ever.
+    constexpr int most_packets = 2 * nb_slots;
+    constexpr unsigned int read_timeout_ms = 500;
+    std::vector<unsigned char> scratch(stream::packet_bytes);
+    for (int i = 0; i < most_packets; ++i) {
+        int got = 0;
+        const int r = libusb_bulk_transfer(handle, endpoint_data, scratch.data(),
+                                           static_cast<int>(scratch.size()), &got, read_timeout_ms);
+        if (r != 0 || static_cast<std::uint32_t>(got) < stream::packet_bytes)
+            break;
     }
 }
 

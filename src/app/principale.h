@@ -198,6 +198,10 @@ public:
     // Handles events until every submitted transfer has called back, then
     // frees the transfers and their buffers.
     void drain_and_free_ring();
+    // A run that ended without the unit's end of stream: Stop is sent and
+    // what the unit still sends is read and dropped, so that the next run
+    // starts at the first frame.
+    void take_back_stream();
     static int slot_of(const libusb_transfer* transfer);
 
     static std::array<std::uint32_t, nb_slots> a_ecrire;
@@ -230,6 +234,8 @@ public:
         // fails, the stream starts in the next one, and a reference left over
         // from an earlier ring would report a counter error that is not there.
         bool reference_taken = false;
+        // The unit ended its stream with a short packet during this ring.
+        bool end_of_stream = false;
         // Transfers submitted whose callback has not come.
         int in_flight() const;
     };

@@ -359,3 +359,25 @@ TEST_F(RunFixture, CompanionsAreOnDiskWhileTheRunStreams)
     EXPECT_NE(runtest::read_all(companion("log")), early_log);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
+
+// A run whose eight transfers all failed left the unit streaming: the next
+// recording must still start at frame 0 and be whole.
+TEST_F(RunFixture, RunAfterEveryTransferFailedStartsAtTheFirstFrame)
+{
+    w.button_Init->click();
+    w.checkBox_Record->setChecked(false);
+    w.checkBox_Definie->setChecked(false);
+    for (std::uint32_t i = 0; i < SonivarACQ32::nb_slots; ++i)
+        unit.fail_transfer(i, sim::Failure::Error);
+    w.button_Start->click();
+    ASSERT_TRUE(Principale::pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
+
+    w.checkBox_Record->setChecked(true);
+    w.checkBox_Definie->setChecked(true);
+    w.numericUpDown_Duree->setValue(1.0);
+    dialogs.answers.push_back(data_path());
+    w.button_Start->click();
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(data.size(), 33 * 4 * 50000);
+    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+}
