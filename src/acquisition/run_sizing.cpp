@@ -1,5 +1,7 @@
 #include "acquisition/run_sizing.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace SonivarACQ32::run_sizing {
@@ -67,6 +69,11 @@ bool disk_limit_reached(std::uint32_t num_pkt, std::uint64_t usable)
 std::int32_t elapsed_seconds(std::uint32_t start_tick, std::uint32_t now_tick)
 {
     return static_cast<std::int32_t>(now_tick - start_tick) / 1000;
+}
+
+std::uint32_t stop_grace_ms(std::int32_t transfer_timeout_ms)
+{
+    return static_cast<std::uint32_t>(std::max(transfer_timeout_ms / 2, 500));
 }
 
 std::uint32_t frames_written(std::uint64_t ntw, std::int32_t nb_voies)

@@ -43,6 +43,11 @@ double packet_fill_ms(std::int32_t nb_voies, double frequence);
 // allowed on top of the announced 30 s.
 std::uint32_t trigger_wait_limit_ms(std::int32_t nb_voies, double frequence, bool zero_copy);
 
+// How long a unit may go on sending after Stop before its transfers are
+// taken back: half the run's transfer time-out, at least 500 ms, so that
+// the transfers are cancelled before their own time-out can fire.
+std::uint32_t stop_grace_ms(std::int32_t transfer_timeout_ms);
+
 // Free bytes less the reserve, never below 0.
 std::uint64_t usable_space(std::uint64_t free_bytes);
 

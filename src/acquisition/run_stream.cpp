@@ -34,6 +34,8 @@ void Principale::run_begins()
     button_Stop->show();
     affiche_cases(true);
     header_file.date = platform::GetLocalTime();
+    if (record && file_open)
+        write_early_companions();
     stopped = false;
     // A counter error found in packets handled during the trigger wait is
     // kept; otherwise the flag starts clear.
@@ -64,7 +66,7 @@ void Principale::apply_automatic_stops()
     if (count == 0 && record && !stopped && run_sizing::disk_limit_reached(num_pkt, run.usable_space))
         button_Stop_Click();
     // A unit that keeps streaming after Stop: its transfers are taken back.
-    const std::uint32_t grace = static_cast<std::uint32_t>(std::max(run.base_timeout, 2000));
+    const std::uint32_t grace = run_sizing::stop_grace_ms(run.base_timeout);
     if (stopped && !fini && platform::tick_count() - run.stop_tick > grace) {
         info(QStringLiteral("Le boîtier n'a pas terminé l'envoi après Stop : transferts annulés\r\n"));
         transf_arret.fill(true);
@@ -156,6 +158,7 @@ void Principale::end_of_run()
     header_file.nb_ech = run_sizing::frames_written(ntw, nb_voies);
     header_file.duree_acq = run_sizing::recorded_duration(header_file.nb_ech, frequence);
     drain_and_free_ring();
+    take_back_stream();
     report_totals(end_tick);
     stopped = false;
     fini = false;

@@ -16,11 +16,13 @@
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"
+#include "recording/data_write.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace SonivarACQ32 {
 
@@ -77,12 +79,13 @@ void accept_packet(int s, std::uint32_t len)
     using P = Principale;
     P::ntr += len;
     if (P::record && P::Filep != nullptr) {
-        errno = 0;
-        const std::size_t written = std::fwrite(P::buffers[s], 1, len, P::Filep);
-        P::ntw += written;
-        if (written < len) {
+        // Counted only once the system has taken it: on a full disk or a
+        // file-size limit the count stays the file's real size.
+        const WriteOutcome w = write_packet(fileno(P::Filep), P::buffers[s], len);
+        P::ntw += w.accepted;
+        if (w.accepted < len) {
             P::write_failed = true;
-            P::write_errno = errno;
+            P::write_errno = w.err;
         }
     } else if (P::record && len > 0) {
         P::write_failed = true;  // recording asked for but no file to write to
@@ -98,6 +101,7 @@ void stop_ring(int s, std::uint32_t len)
     using P = Principale;
     if (len != 0 && P::test)
         info(QStringLiteral("   fin en cours \r\n"));
+    P::ring.end_of_stream = true;
     P::transf_arret[s] = true;
     for (int i = 0; i < nb_slots; ++i) {
         if (P::transf_arret[i])
@@ -227,6 +231,7 @@ void Principale::submit_ring()
     write_failed = false;
     write_errno = 0;
     ring.reference_taken = false;
+    ring.end_of_stream = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;
         const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;
@@ -271,6 +276,27 @@ void Principale::drain_and_free_ring()
         transfert[i] = nullptr;
         buffers[i] = nullptr;
         buffer_is_dev_mem[i] = false;
+    }
+}
+
+void Principale::take_back_stream()
+{
+    if (ring.end_of_stream || handle == nullptr)
+        return;
+    buf[0] = 0x03;
+    buf[1] = 0x00;
+    commande(1);
+    // At most the ring's worth and a little more: a unit that ignores Stop
+    // is not read for ever.
+    constexpr int most_packets = 2 * nb_slots;
+    constexpr unsigned int read_timeout_ms = 500;
+    std::vector<unsigned char> scratch(stream::packet_bytes);
+    for (int i = 0; i < most_packets; ++i) {
+        int got = 0;
+        const int r = libusb_bulk_transfer(handle, endpoint_data, scratch.data(),
+                                           static_cast<int>(scratch.size()), &got, read_timeout_ms);
+        if (r != 0 || static_cast<std::uint32_t>(got) < stream::packet_bytes)
+            break;
     }
 }
 

@@ -203,6 +203,10 @@ public:
     // Handles events until every submitted transfer has called back, then
     // frees the transfers and their buffers.
     void drain_and_free_ring();
+    // A run that ended without the unit's end of stream: Stop is sent and
+    // what the unit still sends is read and dropped, so that the next run
+    // starts at the first frame.
+    void take_back_stream();
     static int slot_of(const libusb_transfer* transfer);
 
     static std::array<std::uint32_t, nb_slots> a_ecrire;
@@ -235,6 +239,8 @@ public:
         // fails, the stream starts in the next one, and a reference left over
         // from an earlier ring would report a counter error that is not there.
         bool reference_taken = false;
+        // The unit ended its stream with a short packet during this ring.
+        bool end_of_stream = false;
         // Transfers submitted whose callback has not come.
         int in_flight() const;
     };
@@ -291,6 +297,10 @@ public:
     // file, then header and description written); without, an abandon.
     void close_file_set(bool write_description);
     void ecrit_log();
+    // The companions as they read for a run that recorded nothing yet,
+    // written when the run begins; ecrit_log rewrites them at the end.
+    void write_early_companions();
+    void write_companions(bool final_version);
     // Creates the three files of acqui_name; when one cannot be created it
     // says so, closes those already open and returns false.
     bool open_file_set();

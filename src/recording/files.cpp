@@ -15,12 +15,15 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QTextDocument>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace SonivarACQ32 {
@@ -71,6 +74,15 @@ void report_write_failure(const QString& kind, const QString& path, int err)
     Principale::call_verb(QStringLiteral("Erreur d'écriture du fichier %1 %2 : %3\r\n")
                               .arg(kind, path, raison_erreur(err)),
                           0);
+}
+
+// Back to an empty file at offset 0 for a whole rewrite; a file still
+// untouched (or a device) is left as it is.
+bool rewind_empty(QFile& file)
+{
+    if (file.pos() == 0 && file.size() == 0)
+        return true;
+    return file.seek(0) && file.resize(0);
 }
 
 void set_button_look(QPushButton* button, const QString& text, int point_size)
@@ -125,6 +137,9 @@ bool Principale::open_file_set()
         report_open_failure(QStringLiteral("de données"), acqui_name, errno);
         return false;
     }
+    // The packets go to the system as they come (write_packet): no stdio
+    // buffer may hold back what a crash would lose.
+    std::setvbuf(Filep, nullptr, _IONBF, 0);
     // Each companion beside the data file; one that cannot be created closes
     // what is open.
     auto companion = [this](std::unique_ptr<QFile>& file, const QString& extension,
@@ -170,21 +185,48 @@ void Principale::close_data_file()
 
 void Principale::ecrit_log()
 {
+    write_companions(true);
+}
+
+void Principale::write_early_companions()
+{
+    // A run that recorded nothing yet: a crash from here on still leaves
+    // companions that say what the data file holds.
+    header_file.nb_ech = 0;
+    header_file.duree_acq = 0.0f;
+    write_companions(false);
+}
+
+void Principale::write_companions(bool final_version)
+{
     int err = 0;
     if (Zv) {
+        // Fixed size: rewritten in place.
         const QByteArray record_bytes(reinterpret_cast<const char*>(&header_file),
                                       sizeof header_file);
-        if (!write_through(*Zv, record_bytes, err))
+        if (!(Zv->pos() == 0 || Zv->seek(0)) || !write_through(*Zv, record_bytes, err))
             report_write_failure(QStringLiteral("d'en-tête"),
                                  companion_path(acqui_name, extension_entete), err);
     }
-    if (log) {
-        const QByteArray text =
-            description_text(header_file, nb_voies, nb_micros, commentaire, fmt::locale()).toUtf8();
-        if (!write_through(*log, text, err))
-            report_write_failure(QStringLiteral("de description"),
-                                 companion_path(acqui_name, extension_description), err);
+    if (!log)
+        return;
+    const QByteArray text =
+        description_text(header_file, nb_voies, nb_micros, commentaire, fmt::locale()).toUtf8();
+    const QString path = companion_path(acqui_name, extension_description);
+    // The final version is written beside the early one and renamed over
+    // it: a crash or a full disk meanwhile leaves the early one whole. Where
+    // nothing can be created beside it (a device, a folder without write
+    // access), it is rewritten in place.
+    QSaveFile replacement(path);
+    if (final_version && QFileInfo(path).isFile() && replacement.open(QIODevice::WriteOnly)) {
+        errno = 0;
+        const bool ok = replacement.write(text) == text.size() && replacement.commit();
+        if (!ok)
+            report_write_failure(QStringLiteral("de description"), path, errno != 0 ? errno : EIO);
+        return;
     }
+    if (!rewind_empty(*log) || !write_through(*log, text, err))
+        report_write_failure(QStringLiteral("de description"), path, err);
 }
 
 // ------------------------------------------------------------ comment box

@@ -132,6 +132,14 @@ TEST(RunSizing, ElapsedSecondsTruncateAndSurviveTickWrap)
     EXPECT_EQ(elapsed_seconds(0xFFFFFF00u, 0x00000300u), 1);   // 1024 ms across the wrap
 }
 
+TEST(RunSizing, StopGraceEndsBeforeTheTransferTimeOut)
+{
+    for (const std::int32_t timeout : {2000, 2270, 9388, 31000}) {
+        EXPECT_LT(static_cast<std::int32_t>(stop_grace_ms(timeout)), timeout) << timeout;
+        EXPECT_GE(stop_grace_ms(timeout), 500u) << timeout;
+    }
+}
+
 TEST(RunSizing, HeaderCountsFromBytesWritten)
 {
     EXPECT_EQ(frames_written(10485760, 33), 79437u);

@@ -2,6 +2,7 @@
 // exact packet multiples, and the runs that stop on their own.
 #include "window_harness.h"
 #include "acquisition/run_sizing.h"
+#include "recording/description.h"
 #include "run_test_support.h"
 
 #include "app/format.h"
@@ -9,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -244,8 +247,7 @@ TEST_P(FailingUnit, EndsTheRunByItself)
         break;
     case Fault::IgnoreStop:
         // Either the program takes the transfers back or they time out.
-        EXPECT_TRUE(pane.contains(QStringLiteral("n'a pas terminé l'envoi après Stop")) ||
-                    pane.contains(QStringLiteral("Plus aucun transfert en cours")))
+        EXPECT_TRUE(pane.contains(QStringLiteral("n'a pas terminé l'envoi après Stop")))
             << pane.right(400).toStdString();
         break;
     case Fault::TransferError:
@@ -316,4 +318,66 @@ TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
     const auto header = runtest::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, static_cast<std::uint64_t>(data.size()) / 4 / 33);
+}
+
+// While a recorded run streams, its companions already say what the data
+// file holds (a crash from then on leaves a readable recording); the end of
+// the run replaces them whole, leaving nothing else in the folder.
+TEST_F(RunFixture, CompanionsAreOnDiskWhileTheRunStreams)
+{
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.checkBox_Definie->setChecked(false);
+    std::optional<SonivarACQ32::type_header_file> early;
+    QByteArray early_log;
+    qint64 data_then = 0;
+    std::uint64_t accepted_then = 0;
+    When look([&] { return Principale::ntw >= 2 * MiB && !w.button_Stop->isHidden(); }, [&] {
+        accepted_then = Principale::ntw;
+        data_then = QFileInfo(data_path()).size();
+        early = runtest::read_header(companion("Zv"));
+        early_log = runtest::read_all(companion("log"));
+        w.button_Stop->click();
+    });
+    w.button_Start->click();
+
+    ASSERT_TRUE(look.fired);
+    EXPECT_EQ(data_then, static_cast<qint64>(accepted_then)) << "every packet counted is in the file";
+    ASSERT_TRUE(early.has_value()) << "the header file must be 2097 bytes";
+    EXPECT_EQ(early->nb_ech, 0u);
+    EXPECT_FLOAT_EQ(early->duree_acq, 0.0f);
+    EXPECT_FLOAT_EQ(early->freq, w.frequence);
+    EXPECT_EQ(early->compteurs_actifs[0], 1);
+    for (int m = 0; m < 32; ++m)
+        EXPECT_EQ(early->micros_actifs[m], 1) << "microphone " << m;
+    EXPECT_EQ(early_log.count("\r\n"), SonivarACQ32::lignes_description);
+
+    const auto final_header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(final_header.has_value());
+    EXPECT_EQ(final_header->nb_ech, Principale::ntw / 4 / 33);
+    EXPECT_EQ(std::memcmp(&final_header->date, &early->date, sizeof early->date), 0);
+    EXPECT_NE(runtest::read_all(companion("log")), early_log);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+// A run whose eight transfers all failed left the unit streaming: the next
+// recording must still start at frame 0 and be whole.
+TEST_F(RunFixture, RunAfterEveryTransferFailedStartsAtTheFirstFrame)
+{
+    w.button_Init->click();
+    w.checkBox_Record->setChecked(false);
+    w.checkBox_Definie->setChecked(false);
+    for (std::uint32_t i = 0; i < SonivarACQ32::nb_slots; ++i)
+        unit.fail_transfer(i, sim::Failure::Error);
+    w.button_Start->click();
+    ASSERT_TRUE(Principale::pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
+
+    w.checkBox_Record->setChecked(true);
+    w.checkBox_Definie->setChecked(true);
+    w.numericUpDown_Duree->setValue(1.0);
+    dialogs.answers.push_back(data_path());
+    w.button_Start->click();
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(data.size(), 33 * 4 * 50000);
+    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
 }
