@@ -10,12 +10,12 @@
 #include "recording/system_errors.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -162,8 +162,15 @@ bool Principale::open_file_set()
 void Principale::close_file_set(bool write_description)
 {
     close_data_file();
-    if (write_description)
+    if (write_description) {
+        // A folder removed during the run takes the files with it: the
+        // writes below would succeed on files nobody can reach any more.
+        const QString folder = QFileInfo(acqui_name).absolutePath();
+        if (!QFileInfo::exists(folder))
+            info(QStringLiteral("Le dossier de l'enregistrement n'existe plus : %1\r\n")
+                     .arg(QDir::toNativeSeparators(folder)));
         ecrit_log();
+    }
     close_stream(log);
     close_stream(Zv);
     file_open = false;

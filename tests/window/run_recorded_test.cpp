@@ -198,6 +198,27 @@ TEST_F(RunFixture, CounterJumpStopsTheRunAndKeepsItsFiles)
     EXPECT_TRUE(ends_run_normally(w));
 }
 
+// The folder of the recording removed while the run streams: the files went
+// with it, and the end of the run says so.
+TEST_F(RunFixture, RemovedFolderIsNamedAtTheEndOfTheRun)
+{
+    const QString folder = dir.filePath(QStringLiteral("mesures"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    w.button_Init->click();
+    dialogs.answers.push_back(folder + QStringLiteral("/essai.dat"));
+    w.numericUpDown_Duree->setValue(1.0);
+    When remove([&] { return !w.button_Stop->isHidden(); },
+                [&] { QDir(folder).removeRecursively(); });
+    w.button_Start->click();
+
+    ASSERT_TRUE(remove.fired);
+    EXPECT_TRUE(Principale::pane_text.contains(
+        QStringLiteral("Le dossier de l'enregistrement n'existe plus : %1\r\n")
+            .arg(QDir::toNativeSeparators(folder))))
+        << Principale::pane_text.right(300).toStdString();
+    EXPECT_TRUE(ends_run_normally(w));
+}
+
 // A unit that fails mid-run: each run ends by itself, with what arrived
 // written and the header saved.
 enum class Fault { Unplug, IgnoreStop, TransferError };
