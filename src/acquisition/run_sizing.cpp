@@ -90,6 +90,14 @@ float recorded_duration(std::uint32_t nb_ech, double frequence)
     return static_cast<float>(static_cast<double>(nb_ech) / frequence);
 }
 
+std::uint32_t stream_time_ms(std::uint64_t bytes, std::int32_t nb_voies, double frequence)
+{
+    if (nb_voies <= 0 || frequence <= 0)
+        return 0;
+    const std::uint64_t frames = bytes / stream::frame_bytes(nb_voies);
+    return static_cast<std::uint32_t>(std::llround(static_cast<double>(frames) / frequence * 1000.0));
+}
+
 double mebibytes(std::uint64_t ntr) { return static_cast<double>(ntr / 1024) / 1024.0; }
 
 } // namespace SonivarACQ32::run_sizing

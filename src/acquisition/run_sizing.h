@@ -68,6 +68,10 @@ std::int32_t elapsed_seconds(std::uint32_t start_tick, std::uint32_t now_tick);
 std::uint32_t frames_written(std::uint64_t ntw, std::int32_t nb_voies);
 float recorded_duration(std::uint32_t nb_ech, double frequence);
 
+// Milliseconds the unit took to stream `bytes` of frames of nb_voies words
+// at `frequence` (whole frames, rounded to the nearest millisecond).
+std::uint32_t stream_time_ms(std::uint64_t bytes, std::int32_t nb_voies, double frequence);
+
 // MiB received, as the final report shows it.
 double mebibytes(std::uint64_t ntr);
 

@@ -158,6 +158,7 @@ void Principale::launch_run()
     erreur_compteur = false;
     run.write_reported = false;
     run.ring_dropped = false;
+    run.trigger_late_ms = 0;
     alloc_ring(static_cast<unsigned int>(TimeOut));
     buf[0] = 0x02;
     buf[1] = trigger;

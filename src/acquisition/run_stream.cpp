@@ -43,7 +43,7 @@ void Principale::run_begins()
         erreur_compteur = false;
     if (test)
         info(QStringLiteral("Paquet : \r\n"));
-    run.start_tick = platform::tick_count();
+    run.start_tick = platform::tick_count() - run.trigger_late_ms;
     // The window was closed while the run was being prepared.
     if (close_requested)
         button_Stop_Click();

@@ -45,6 +45,10 @@ bool Principale::wait_for_trigger()
         usb_wait(0);
         if (trigger_seen()) {
             run.waiting = false;
+            // In plain memory the trigger shows only once a transfer has
+            // completed: the run began when its data started to stream.
+            if (!zero_copy)
+                run.trigger_late_ms = run_sizing::stream_time_ms(ntr, nb_voies, frequence);
         } else if (ring.in_flight() == 0 && !aborted) {
             // Every transfer has failed (unit unplugged): no trigger can
             // show any more.

@@ -287,6 +287,7 @@ public:
         std::int32_t base_timeout = 0;   // the run's TimeOut without the trigger allowance
         bool write_reported = false;     // the short write has been reported
         bool ring_dropped = false;       // every transfer dropped out
+        std::uint32_t trigger_late_ms = 0;  // how long the trigger showed after it came
     } run;
 
     // ---------------------------------------------------------- recording

@@ -91,6 +91,14 @@ TEST(RunSizing, TriggerWaitAllowsOneFillWithPlainBuffers)
     EXPECT_EQ(trigger_wait_limit_ms(2, 2000, false), 95536u);     // a 65.5 s packet
 }
 
+TEST(RunSizing, StreamTimeOfWholeFrames)
+{
+    EXPECT_EQ(stream_time_ms(SonivarACQ32::stream::packet_bytes, 33, 50000), 159u);  // 7943 frames
+    EXPECT_EQ(stream_time_ms(SonivarACQ32::stream::packet_bytes, 2, 2000), 65536u);
+    EXPECT_EQ(stream_time_ms(4 * 33 - 1, 33, 50000), 0u);  // a torn frame is not yet a sample
+    EXPECT_EQ(stream_time_ms(SonivarACQ32::stream::packet_bytes, 0, 50000), 0u);
+}
+
 TEST(RunSizing, UsableSpaceKeepsTheReserve)
 {
     EXPECT_EQ(usable_space(0), 0u);
