@@ -1,6 +1,7 @@
 // Recordings whose files are damaged or are not files at all, and exports
 // aimed at the recording itself: every command refuses them with a message,
 // leaves the inputs as they were and leaves nothing at the output paths.
+#include "cli_run.h"
 #include "cli.h"
 #include "recording_maker.h"
 
@@ -20,17 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using dattest::RecordingPlan;
 
-struct Outcome {
-    int code;
-    std::string out, err;
-};
-
-Outcome run(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
-    return {code, out.str(), err.str()};
-}
+using dattest::Outcome;
+using dattest::run;
 
 fs::path companion(const fs::path& dat, const char* ext) { return fs::path(dat).replace_extension(ext); }
 

@@ -1,5 +1,6 @@
 // sonivar-dat map on recordings of a simulated point source, and the
 // microphone positions that export adds to the HDF5 file.
+#include "cli_run.h"
 #include "cli.h"
 #include "recording_maker.h"
 
@@ -22,17 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace am = SonivarACQ32::acoustic_map;
 
-struct Cli {
-    int code;
-    std::string out, err;
-};
-
-Cli run(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
-    return {code, out.str(), err.str()};
-}
+using dattest::run;
+using Cli = dattest::Outcome;
 
 const std::vector<am::Position>& example()
 {

@@ -1,0 +1,23 @@
+#pragma once
+// sonivar-dat's commands run in-process, their output kept for the test.
+#include "cli.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace dattest {
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+inline Outcome run(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
+    return {code, out.str(), err.str()};
+}
+
+} // namespace dattest
