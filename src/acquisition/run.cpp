@@ -26,6 +26,9 @@ void Principale::button_Start_Click()
             abort_before_trigger();
         }
     }
+    // The run has ended with what arrived; only then is the loss named.
+    if (unit_lost)
+        unit_gone();
     run_active = false;
     // The window was closed during the run: its files are written now.
     if (close_requested) {

@@ -43,6 +43,9 @@ bool Principale::prepare_run()
         info(QStringLiteral("Fréquence : %1 Hz\r\n").arg(fmt::N(frequence, 0)));
     if (!count_def)
         calcul_count();
+    // A unit that went while the window was idle: no file is asked for.
+    if (unit_lost)
+        return false;
     if (checkBox_Definie->isChecked())
         info(QStringLiteral("Durée : %1 s, nb échantillons : %2\r\n")
                  .arg(fmt::N(duree, 1), fmt::N(count, 0)));
@@ -56,7 +59,7 @@ bool Principale::prepare_run()
     buf[1] = radioButton_Float->isChecked() ? 1 : 0;
     commande(1);
     header_file.type_float = buf[1];
-    return true;
+    return !unit_lost;
 }
 
 bool Principale::check_disk_space()

@@ -80,7 +80,8 @@ void Principale::cancel_all_transfers(bool report)
 
 void Principale::abort_before_trigger()
 {
-    button_Reset_Micros_Click();
+    if (!unit_lost)
+        button_Reset_Micros_Click();
     platform::sleep(10);
     info(QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n"));
     cancel_all_transfers(true);

@@ -162,6 +162,8 @@ void on_failed(libusb_transfer* t)
             info(QStringLiteral("TIMEOUT lors du transfert du paquet %1\r\n")
                      .arg(fmt::N(P::num_pkt, 0)));
     } else {
+        if (t->status == LIBUSB_TRANSFER_NO_DEVICE)
+            P::unit_lost = true;
         info(QStringLiteral("Erreur lors du transfert du paquet %1 status %2\r\n")
                  .arg(fmt::N(P::num_pkt, 0), fmt::G(static_cast<int>(t->status))));
     }
@@ -281,7 +283,8 @@ void Principale::drain_and_free_ring()
 
 void Principale::take_back_stream()
 {
-    if (ring.end_of_stream || handle == nullptr)
+    // Nothing is asked of a unit that has gone.
+    if (ring.end_of_stream || handle == nullptr || unit_lost)
         return;
     buf[0] = 0x03;
     buf[1] = 0x00;

@@ -26,6 +26,7 @@ QPlainTextEdit* Principale::txtBox_Info = nullptr;
 QString Principale::pane_text;
 bool Principale::test = false;
 std::int32_t Principale::TimeOut = 0;
+bool Principale::unit_lost = false;
 std::int32_t Principale::nb_voies = 0;
 bool Principale::compteur = false;
 std::array<std::uint32_t, nb_slots> Principale::a_ecrire{};
@@ -98,11 +99,9 @@ void Principale::Dispose(bool disposing)
     // Only a link that was opened is reset and released: a window whose
     // unit was never found makes no USB call at all.
     if (handle != nullptr) {
-        reset_micros();
-        libusb_release_interface(handle, 0);
-        libusb_close(handle);
-        handle = nullptr;
-        libusb_exit(nullptr);
+        if (!unit_lost)
+            reset_micros();
+        close_link();
     }
 }
 

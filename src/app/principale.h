@@ -138,6 +138,13 @@ public:
                              int length);
     int commande(int n);
     bool ensure_link();  // opens the link when it is closed; true when open
+    // Releases and closes the link and gives back libusb's context; sends
+    // nothing, so it serves for a unit that has gone as well.
+    void close_link();
+    // The unit has gone (a transfer or a command met no device): the
+    // operator is told once, the link closed, the chosen files closed, and
+    // the panel is back to "not initialised".
+    void unit_gone();
     void reset_micros();
     void button_Reset_FX3_Click();
     void button_Reset_PH_Click();
@@ -150,6 +157,8 @@ public:
     bool initialisation_FX3 = false;
     bool initialisation = false;
     static std::int32_t TimeOut;     // ms, vendor requests and run transfers
+    // A transfer or a command has met no device since the link was opened.
+    static bool unit_lost;
     std::array<unsigned char, 16> buf{};  // data bytes of the command being sent
 
     // ---------------------------------------------------------- selection

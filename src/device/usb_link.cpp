@@ -15,13 +15,7 @@ int Principale::init_USB()
     // Each open holds one reference to libusb's default context, given back
     // with the handle (here, on a failed open, or when the window ends), so
     // the next open enumerates the devices afresh.
-    if (handle != nullptr) {
-        libusb_release_interface(handle, 0);
-        libusb_close(handle);
-        libusb_exit(nullptr);
-    }
-    initialisation_FX3 = false;
-    handle = nullptr;
+    close_link();
 
     libusb_init(nullptr);
     libusb_set_option(nullptr, LIBUSB_OPTION_LOG_LEVEL, LIBUSB_LOG_LEVEL_INFO);
@@ -37,15 +31,40 @@ int Principale::init_USB()
     return -1;
 }
 
+void Principale::close_link()
+{
+    if (handle != nullptr) {
+        libusb_release_interface(handle, 0);
+        libusb_close(handle);
+        libusb_exit(nullptr);
+    }
+    handle = nullptr;
+    initialisation_FX3 = false;
+    unit_lost = false;
+}
+
+void Principale::unit_gone()
+{
+    call_verb(QStringLiteral("Sonivar 32 déconnecté !\r\n"), 1);
+    close_link();
+    initialisation = false;
+    if (file_open)
+        close_file_set(false);
+    enable_only(sw::init);
+}
+
 int Principale::write_command(libusb_device_handle* dev, int request, unsigned char* data,
                               int length)
 {
     // A reopen that failed leaves no handle; libusb would dereference it.
     if (dev == nullptr)
         return LIBUSB_ERROR_NO_DEVICE;
-    return libusb_control_transfer(dev, vendor_out, static_cast<std::uint8_t>(request), 0, 0,
-                                   data, static_cast<std::uint16_t>(length),
-                                   static_cast<unsigned int>(TimeOut));
+    const int r = libusb_control_transfer(dev, vendor_out, static_cast<std::uint8_t>(request),
+                                          0, 0, data, static_cast<std::uint16_t>(length),
+                                          static_cast<unsigned int>(TimeOut));
+    if (r == LIBUSB_ERROR_NO_DEVICE)
+        unit_lost = true;
+    return r;
 }
 
 int Principale::commande(int n)

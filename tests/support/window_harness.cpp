@@ -22,6 +22,7 @@ void reset_window_state()
     P::pane_text = {};
     P::test = {};
     P::TimeOut = {};
+    P::unit_lost = {};
     P::nb_voies = {};
     P::compteur = {};
     P::a_ecrire = {};

@@ -259,10 +259,14 @@ TEST_P(FailingUnit, EndsTheRunByItself)
     const auto header = runtest::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
-    EXPECT_TRUE(ends_run_normally(w));
+    if (fault == Fault::Unplug)
+        EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
+    else
+        EXPECT_TRUE(ends_run_normally(w));
     const QString& pane = Principale::pane_text;
     switch (fault) {
     case Fault::Unplug:
+        EXPECT_GT(Principale::ntw, 0u);
         EXPECT_LE(Principale::ntw, 3 * MiB + 1000);
         EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
         break;
@@ -290,6 +294,35 @@ std::string fault_name(const ::testing::TestParamInfo<Fault>& info)
 INSTANTIATE_TEST_SUITE_P(Run, FailingUnit,
                          ::testing::Values(Fault::Unplug, Fault::IgnoreStop, Fault::TransferError),
                          fault_name);
+
+// A unit unplugged while the window sat idle: Start names the loss before
+// anything is recorded, and after a replug an Init makes the next run whole.
+TEST_F(RunFixture, StartOnAUnitUnpluggedWhileIdleAsksForAnInit)
+{
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.button_Fichier->click();
+    ASSERT_TRUE(w.file_open);
+    w.numericUpDown_Duree->setValue(1.0);
+    unit.detach();
+    w.button_Start->click();
+
+    EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
+    EXPECT_FALSE(w.file_open);
+    EXPECT_EQ(Principale::Filep, nullptr);
+    EXPECT_EQ(QFileInfo(data_path()).size(), 0);
+    EXPECT_EQ(QFileInfo(companion("Zv")).size(), 0);
+    testsupport::expect_ring_freed();
+
+    unit.attach();
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.button_Start->click();
+    EXPECT_TRUE(ends_run_normally(w));
+    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
+    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+}
 
 TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
 {

@@ -3,12 +3,14 @@
 // written, and actions that fire from inside the run's own event pumping.
 #include "app/principale.h"
 #include "recording/header_record.h"
+#include "test_dialogs.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -96,6 +98,22 @@ long find_request(const Requests& requests, std::uint8_t code, std::vector<std::
         if (requests[i].request == code && requests[i].data == data)
             return i;
     return -1;
+}
+
+// The unit has gone: told once, link closed, the panel as before any Init.
+inline bool left_for_a_new_init(const SonivarACQ32::Principale& w,
+                                const std::vector<testsupport::Alert>& alerts)
+{
+    using SonivarACQ32::Principale;
+    const auto loss = std::count_if(alerts.begin(), alerts.end(), [](const testsupport::Alert& a) {
+        return a.text == QStringLiteral("Alerte : Sonivar 32 déconnecté !\r\n");
+    });
+    if (loss != 1 || w.handle != nullptr || w.initialisation || w.run_active)
+        return false;
+    for (std::size_t i = 0; i < SonivarACQ32::sw::count; ++i)
+        if (Principale::enabled[i] != (i == SonivarACQ32::sw::init))
+            return false;
+    return true;
 }
 
 } // namespace runtest

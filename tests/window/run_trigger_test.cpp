@@ -177,5 +177,6 @@ TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
     EXPECT_FALSE(w.file_open);
     for (auto* t : Principale::transfert)
         EXPECT_EQ(t, nullptr);
-    expect_panel_back(w);
+    EXPECT_TRUE(w.button_Abort->isHidden());
+    EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
 }

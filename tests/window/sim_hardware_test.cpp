@@ -91,7 +91,10 @@ TEST_F(SimHardware, ReplugAtOnceAfterAnUnplugTenTimes)
         w.button_Init->click();
         EXPECT_TRUE(Principale::pane_text.endsWith(detected)) << Principale::pane_text.toStdString();
     }
-    EXPECT_TRUE(dialogs.alerts.empty());
+    // One loss named per run.
+    ASSERT_EQ(dialogs.alerts.size(), 10u);
+    for (const auto& alert : dialogs.alerts)
+        EXPECT_EQ(alert.text, QStringLiteral("Alerte : Sonivar 32 déconnecté !\r\n"));
 }
 
 // A Trig1 start at the slowest stream (2 kHz, 2 channels, 16 kB/s: a
