@@ -224,8 +224,11 @@ void Principale::write_companions(bool final_version)
     // it: a crash or a full disk meanwhile leaves the early one whole. Where
     // nothing can be created beside it (a device, a folder without write
     // access), it is rewritten in place.
+    // Unbuffered: a write cut short (full disk, size limit) shows in its
+    // count; QSaveFile would commit a buffered one that failed at its flush.
     QSaveFile replacement(path);
-    if (final_version && QFileInfo(path).isFile() && replacement.open(QIODevice::WriteOnly)) {
+    if (final_version && QFileInfo(path).isFile() &&
+        replacement.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         errno = 0;
         const bool ok = replacement.write(text) == text.size() && replacement.commit();
         if (!ok)

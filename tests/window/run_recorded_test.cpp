@@ -355,6 +355,38 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
     EXPECT_TRUE(ends_run_normally(w));
 }
 
+// The disk fills once the run streams: data writes fail, and so does the
+// final description, which needs new room. The early description stays
+// whole beside the final header, and the pane names the file left behind.
+TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
+{
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    // Room for the header record rewritten in place, not for a new description.
+    rlimit full{sizeof(SonivarACQ32::type_header_file), old.rlim_max};
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.checkBox_Definie->setChecked(false);
+    QByteArray early_log;
+    When fill([&] { return Principale::ntw >= MiB && !w.button_Stop->isHidden(); }, [&] {
+        early_log = runtest::read_all(companion("log"));
+        ASSERT_GT(static_cast<rlim_t>(early_log.size()), full.rlim_cur);
+        setrlimit(RLIMIT_FSIZE, &full);
+    });
+    w.button_Start->click();
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    ASSERT_TRUE(fill.fired);
+    EXPECT_TRUE(Principale::pane_text.contains(
+        QStringLiteral("Erreur d'écriture du fichier de description %1 : ").arg(companion("log"))))
+        << Principale::pane_text.right(400).toStdString();
+    EXPECT_EQ(runtest::read_all(companion("log")), early_log);
+    const auto header = runtest::read_header(companion("Zv"));
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->nb_ech, QFileInfo(data_path()).size() / 4 / 33);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "no temporary left";
+}
+
 TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
 {
     w.show();
@@ -379,6 +411,7 @@ TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
 // the run replaces them whole, leaving nothing else in the folder.
 TEST_F(RunFixture, CompanionsAreOnDiskWhileTheRunStreams)
 {
+    unit.set_paced(true);
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.checkBox_Definie->setChecked(false);

@@ -6,6 +6,7 @@
 #include "app/principale.h"
 #include "cli.h"
 #include "map/carte_acoustique.h"
+#include "run_test_support.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -131,6 +132,37 @@ TEST(RecordedRun, InspectedVerifiedAndExportedBySonivarDat)
                          "7 711 trame(s) perdue(s), après 30 mot(s) de trame incomplète\n"),
               std::string::npos)
         << r.out;
+}
+
+// What a crash would leave at any moment of a paced recorded run is the
+// files as they stand: the toolkit reads them as an interrupted recording
+// holding at least every packet already accepted.
+TEST(RecordedRun, CheckedWhileItStreamsAsAnInterruptedRecording)
+{
+    testsupport::WindowHarness h;
+    QTemporaryDir dir;
+    SonivarACQ32::Principale& w = *h.window;
+    using P = SonivarACQ32::Principale;
+    h.unit.set_paced(true);
+    w.button_Init->click();
+    w.checkBox_Definie->setChecked(false);
+    const fs::path path = dir.filePath(QStringLiteral("essai.dat")).toStdString();
+    h.dialogs.answers.push_back(QString::fromStdString(path.string()));
+    Outcome r{};
+    std::uint64_t accepted = 0;
+    runtest::When look([&] { return P::ntw >= 2 * SonivarACQ32::stream::packet_bytes; }, [&] {
+        accepted = P::ntw;
+        r = dat({"check", path.string()});
+        w.button_Stop->click();
+    });
+    w.button_Start->click();
+
+    ASSERT_TRUE(look.fired);
+    EXPECT_EQ(r.code, sonivar_dat::exit_damaged) << r.out;
+    const std::uint64_t frames = accepted / (4 * static_cast<std::uint64_t>(P::nb_voies));
+    EXPECT_NE(r.out.find("Enregistrement interrompu : " + sonivar_dat::grouped(frames) +
+                         " trames lisibles\n"), std::string::npos) << r.out;
+    EXPECT_EQ(dat({"check", path.string()}).code, 0) << "the finished recording is whole";
 }
 
 // A tone from a point in front of the array, recorded with the map window
