@@ -10,6 +10,7 @@ SONIVAR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libhdf5-dev libfftw3-dev
   fonts-urw-base35 xvfb xauth
+  usbutils
 )
 
 sonivar_install_packages() {

@@ -9,6 +9,9 @@
 //     paced runs at 2 channels / 2 kHz and 34 channels / 50 kHz.
 // Usage: run_throughput_bench [repetitions]. Re-executes itself under the
 // umockdev preload when needed.
+//   run_throughput_bench --soak MINUTES: only an open-ended paced run in
+//   advanced mode (32 microphones and the counter at 50 kHz, no recording),
+//   the window thread's CPU printed minute by minute, first against last.
 #include "acquisition/stream_format.h"
 #include "app/principale.h"
 #include "map/carte_acoustique.h"
@@ -45,7 +48,7 @@ public:
     {
         std::fprintf(stderr, "alert: %s %s\n", qPrintable(title), qPrintable(text));
     }
-    QString save_file(QWidget*, const QString&) override { return path; }
+    QString save_file(QWidget*, const QString&, const QString&) override { return path; }
     QString path;
 };
 
@@ -249,6 +252,44 @@ void trigger_wait(Principale& w)
     w.radioButton_Start_Soft->setChecked(true);
 }
 
+// Advanced mode writes a few characters per packet into the pane for as long
+// as the run lasts: the CPU per minute must stay flat.
+void soak(Principale& w, sim::SimulatedUnit& unit, int minutes)
+{
+    unit.set_paced(true);
+    w.checkBox_Record->setChecked(false);
+    all_microphones(w, false);
+    w.checkBox_Test->setChecked(true);
+    choose(w, 0, 1.0, false);
+    std::vector<double> per_minute;
+    double c0 = 0, t0 = 0;
+    QTimer minute;
+    minute.setInterval(60000);
+    QObject::connect(&minute, &QTimer::timeout, [&] {
+        const double c = thread_cpu_s(), t = now_s();
+        per_minute.push_back(100.0 * (c - c0) / (t - t0));
+        std::printf("  minute %zu: window thread CPU %.2f %% of one core, pane %lld characters\n",
+                    per_minute.size(), per_minute.back(),
+                    static_cast<long long>(Principale::pane_text.size()));
+        std::fflush(stdout);
+        c0 = c;
+        t0 = t;
+        if (static_cast<int>(per_minute.size()) == minutes)
+            w.button_Stop->click();
+    });
+    QTimer::singleShot(0, [&] {
+        c0 = thread_cpu_s();
+        t0 = now_s();
+        minute.start();
+    });
+    w.button_Start->click();
+    if (per_minute.size() < 2)
+        return;
+    std::printf("soak: %zu minutes, first %.2f %%, last %.2f %%, difference %+.2f %% of one core\n",
+                per_minute.size(), per_minute.front(), per_minute.back(),
+                per_minute.back() - per_minute.front());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -261,7 +302,8 @@ int main(int argc, char** argv)
         std::perror("execv");
         return 1;
     }
-    const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool soak_only = argc > 2 && std::strcmp(argv[1], "--soak") == 0;
+    const int reps = argc > 1 && !soak_only ? std::max(1, std::atoi(argv[1])) : 3;
     QApplication app(argc, argv);
     FixedDialogs dialogs;
     SonivarACQ32::platform::dialogs_seam().install(&dialogs);
@@ -273,6 +315,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (soak_only) {
+        soak(w, unit, std::max(2, std::atoi(argv[2])));
+        SonivarACQ32::platform::dialogs_seam().restore();
+        return 0;
+    }
     throughput(w, unit, dialogs, reps);
 
     unit.set_paced(true);
