@@ -45,12 +45,13 @@ void Principale::close_link()
 
 void Principale::unit_gone()
 {
-    call_verb(QStringLiteral("Sonivar 32 déconnecté !\r\n"), 1);
     close_link();
     initialisation = false;
     if (file_open)
         close_file_set(false);
+    // The window behind the alert already shows what is left to do: Init.
     enable_only(sw::init);
+    call_verb(QStringLiteral("Sonivar 32 déconnecté !\r\n"), 1);
 }
 
 int Principale::write_command(libusb_device_handle* dev, int request, unsigned char* data,
