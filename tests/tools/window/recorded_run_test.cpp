@@ -4,7 +4,7 @@
 #include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
-#include "cli.h"
+#include "cli_run.h"
 #include "map/carte_acoustique.h"
 #include "run_test_support.h"
 
@@ -22,22 +22,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int code;
-    std::string out;
-};
+using dattest::Outcome;
 
-Outcome dat(std::vector<std::string> args)
+// sonivar-dat in-process; a failing command's reason is on its error stream.
+Outcome dat(const std::vector<std::string>& args)
 {
-    std::ostringstream out, err;
-    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
-    return {code, out.str() + err.str()};
+    Outcome r = dattest::run(args);
+    r.out += r.err;
+    return r;
 }
 
 std::vector<std::uint32_t> read_words(const fs::path& path)
