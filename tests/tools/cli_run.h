@@ -1,6 +1,9 @@
 #pragma once
 // sonivar-dat's commands run in-process, their output kept for the test.
 #include "cli.h"
+#include "recording_maker.h"
+
+#include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
@@ -19,5 +22,12 @@ inline Outcome run(const std::vector<std::string>& args)
     const int code = sonivar_dat::run_cli(args, out, err, nullptr);
     return {code, out.str(), err.str()};
 }
+
+// A table-driven test whose every row works in a fresh folder of its own.
+template <typename Row>
+class InFreshFolder : public testing::TestWithParam<Row> {
+protected:
+    TempDir dir;
+};
 
 } // namespace dattest

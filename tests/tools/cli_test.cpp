@@ -2,6 +2,7 @@
 // damaged copies of them.
 #include "acquisition/stream_format.h"
 #include "cli.h"
+#include "cli_run.h"
 #include "recording_maker.h"
 
 #include <gtest/gtest.h>
@@ -170,10 +171,7 @@ const Damage damages[] = {
      2, {"description incohérente", "Nb_voies = 31"}},
 };
 
-class Check : public testing::TestWithParam<Damage> {
-protected:
-    dattest::TempDir dir;
-};
+using Check = dattest::InFreshFolder<Damage>;
 
 TEST_P(Check, ReportsTheDamage)
 {

@@ -135,10 +135,7 @@ const Fault faults[] = {
      "Nb_compteurs = 0, l'en-tête en active 1"},
 };
 
-class Refused : public testing::TestWithParam<Fault> {
-protected:
-    dattest::TempDir dir;
-};
+using Refused = dattest::InFreshFolder<Fault>;
 
 TEST_P(Refused, ByEveryCommandWithInputsUntouched)
 {
@@ -174,10 +171,7 @@ struct SelfExport {
 
 void PrintTo(const SelfExport& s, std::ostream* os) { *os << s.name; }
 
-class ExportOntoInput : public testing::TestWithParam<SelfExport> {
-protected:
-    dattest::TempDir dir;
-};
+using ExportOntoInput = dattest::InFreshFolder<SelfExport>;
 
 TEST_P(ExportOntoInput, IsRefusedAndTouchesNothing)
 {

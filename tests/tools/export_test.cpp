@@ -1,6 +1,7 @@
 // Exports read back through libsndfile and libhdf5 give the microphone
 // samples of the ".dat", channel by channel.
 #include "cli.h"
+#include "cli_run.h"
 #include "export.h"
 #include "recording_maker.h"
 #include "sinks.h"
@@ -146,10 +147,7 @@ struct ExportCase {
 
 void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
 
-class Export : public testing::TestWithParam<ExportCase> {
-protected:
-    dattest::TempDir dir;
-};
+using Export = dattest::InFreshFolder<ExportCase>;
 
 TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
 {
