@@ -27,9 +27,13 @@ void BM_PacketLevels32Of33(benchmark::State& state)
     const auto data = noisy_packet();
     int indices[32];
     std::uint32_t packet = 0;
+    std::vector<int> micros(32);
+    for (int m = 0; m < 32; ++m)
+        micros[m] = m;
+    const auto layout = SonivarACQ32::stream::live_layout(33, true, micros, false);
     for (auto _ : state) {
         // Successive packets, so the frame offset varies as in a run.
-        benchmark::DoNotOptimize(packet_levels(data.data(), packet++ % 8, 33, 32, true, indices));
+        benchmark::DoNotOptimize(packet_levels(data.data(), packet++ % 8, layout, indices));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * 32 * window_frames);

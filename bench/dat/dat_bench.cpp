@@ -75,13 +75,13 @@ Timing best(const std::vector<std::string>& argv, const char* out, const fs::pat
 // blocks so that making it takes no more memory than the tool.
 fs::path make_recording(const fs::path& dir, std::uint64_t mib)
 {
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros.clear();
     for (int m = 0; m < 32; ++m)
         plan.micros.push_back(m);
     const std::uint64_t frames = (mib << 20) / (4 * 33);
     plan.frames = static_cast<std::uint32_t>(frames);
-    const fs::path dat = dattest::write_recording(dir, "bench", plan, {});
+    const fs::path dat = testsupport::write_recording(dir, "bench", plan, {});
     std::ofstream out(dat, std::ios::binary | std::ios::trunc);
     std::vector<std::uint32_t> block;
     for (std::uint64_t f = 0; f < frames;) {

@@ -30,7 +30,7 @@ void one_map(benchmark::State& state, bool remove_diagonal)
         return;
     }
     const auto frames =
-        test_support::point_source_frames({{0.3, -0.2, 1.0}}, mics, rate, packet_frames, 10.0);
+        testsupport::point_source_frames({{0.3, -0.2, 1.0}}, mics, rate, packet_frames, 10.0);
     Map map;
     for (auto _ : state) {
         beamformer.add_frames(frames.data(), packet_frames);

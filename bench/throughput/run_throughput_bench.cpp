@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -233,6 +234,39 @@ void paced_run(Principale& w, const char* label, bool measure_cpu)
     std::printf(", longest gap between event passes %.1f ms\n", 1000.0 * gaps.longest);
 }
 
+// How long after the run's start the first level colour and the first map
+// show, polled once per pass of window-event processing.
+struct FirstShow {
+    explicit FirstShow(Principale& w) : w(w), maps_before(w.carte != nullptr ? w.carte->cartes : 0)
+    {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
+        timer.start();
+    }
+    void poll()
+    {
+        if (!this->w.run_active || !this->w.button_Stop->isVisible())
+            return;
+        const double t = now_s();
+        if (start == 0)
+            start = t;
+        const QFrame* cell = this->w.grid_n[0][0];
+        if (colours < 0 && cell->palette().color(QPalette::Window).rgb() != qRgb(255, 255, 255))
+            colours = t - start;
+        if (map < 0 && this->w.carte != nullptr && this->w.carte->cartes > maps_before)
+            map = t - start;
+        if (colours >= 0 && map >= 0 && stop_when_seen) {
+            stop_when_seen = false;
+            this->w.button_Stop->click();
+        }
+    }
+    Principale& w;
+    std::uint64_t maps_before;
+    QTimer timer;
+    double start = 0, colours = -1, map = -1;
+    bool stop_when_seen = true;
+};
+
 void trigger_wait(Principale& w)
 {
     w.checkBox_Record->setChecked(false);
@@ -270,7 +304,7 @@ void soak(Principale& w, sim::SimulatedUnit& unit, int minutes)
         per_minute.push_back(100.0 * (c - c0) / (t - t0));
         std::printf("  minute %zu: window thread CPU %.2f %% of one core, pane %lld characters\n",
                     per_minute.size(), per_minute.back(),
-                    static_cast<long long>(Principale::pane_text.size()));
+                    static_cast<long long>(Principale::own.pane_text.size()));
         std::fflush(stdout);
         c0 = c;
         t0 = t;
@@ -335,11 +369,36 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(w.carte->cartes - maps_before),
                 static_cast<unsigned long long>((Principale::ntr + SonivarACQ32::stream::packet_bytes - 1) /
                                                 SonivarACQ32::stream::packet_bytes));
+    // The finest grid the window allows: the maps fall behind, the packets
+    // they have not begun are skipped, the acquisition is not slowed.
+    w.carte->numericUpDown_Pas->setValue(0.005);
+    const std::uint64_t finest_before = w.carte->cartes;
+    const std::uint64_t skipped_before = w.carte->paquets_sautes;
+    paced_run(w, "paced, 34 channels at 50 kHz, map open at the finest grid (401 x 401)", true);
+    std::printf("  maps: %llu, skipped: %llu, for %llu packets\n",
+                static_cast<unsigned long long>(w.carte->cartes - finest_before),
+                static_cast<unsigned long long>(w.carte->paquets_sautes - skipped_before),
+                static_cast<unsigned long long>((Principale::ntr + SonivarACQ32::stream::packet_bytes - 1) /
+                                                SonivarACQ32::stream::packet_bytes));
+    w.carte->numericUpDown_Pas->setValue(0.05);
     w.carte->close();
 
     one_microphone(w);
     choose(w, 16, 10.0, true);
     paced_run(w, "paced, 2 channels at 2 kHz", false);
+
+    // Two microphones at 2 kHz, map open: a transfer takes 43 s to fill.
+    w.grid[2][3]->click();
+    w.button_Carte->click();
+    w.carte->set_frequence(500.0);
+    w.checkBox_Definie->setChecked(false);
+    {
+        FirstShow first(w);
+        w.button_Start->click();
+        std::printf("paced, 2 microphones at 2 kHz, map open: first level colours after %.2f s, "
+                    "first map after %.2f s\n", first.colours, first.map);
+    }
+    w.carte->close();
 
     trigger_wait(w);
     SonivarACQ32::platform::dialogs_seam().restore();

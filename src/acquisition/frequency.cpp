@@ -1,5 +1,6 @@
 // Sampling frequency, delay and sample count.
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 
 #include "acquisition/timing.h"
 #include "app/format.h"
@@ -13,9 +14,6 @@
 namespace SonivarACQ32 {
 
 namespace {
-constexpr unsigned char clock_division = 1;  // function codes of command 1
-constexpr unsigned char n_delay = 7;
-constexpr unsigned char sample_count = 4;    // function code of command 4
 constexpr std::uint32_t clock_settle_ms = 500;
 
 bool valid_list_index(int index)
@@ -37,7 +35,7 @@ void Principale::listBox_Freq_Click()
     const int top = list_top_index();
     if (!valid_list_index(top))
         return;
-    buf[0] = clock_division;
+    buf[0] = vendor::clock_division;
     num_freq = top;
     listBox_Freq->clearSelection();
     buf[1] = timing::division_byte(FREQ[num_freq]);
@@ -68,7 +66,7 @@ void Principale::numericUpDown_Delay_ValueChanged()
     // operator in advanced mode before Init): there is nothing to send then.
     if (handle == nullptr)
         return;
-    buf[0] = n_delay;
+    buf[0] = vendor::n_delay;
     if (test) {
         const double value = numericUpDown_Delay->value();
         buf[1] = timing::delay_byte(value);
@@ -96,7 +94,7 @@ void Principale::calcul_count()
     if (!checkBox_Definie->isChecked())
         count = 0;
 
-    buf[0] = sample_count;
+    buf[0] = vendor::sample_count;
     const auto bytes = timing::count_bytes(count);
     std::copy(bytes.begin(), bytes.end(), buf.begin() + 1);
     commande(4);

@@ -6,6 +6,7 @@
 // every other control is disabled meanwhile.
 #include "app/format.h"
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 #include "platform/clock.h"
 
 #include <QPushButton>
@@ -27,7 +28,7 @@ void Principale::button_Start_Click()
         }
     }
     // The run has ended with what arrived; only then is the loss named.
-    if (unit_lost)
+    if (own.unit_lost)
         unit_gone();
     run_active = false;
     // The window was closed during the run: its files are written now.
@@ -49,7 +50,7 @@ void Principale::button_Stop_Click()
 {
     button_Stop->hide();
     button_Start->show();
-    buf[0] = 0x03;
+    buf[0] = vendor::stop;
     buf[1] = 0x00;
     commande(1);
     stopped = true;

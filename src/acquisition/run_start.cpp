@@ -6,6 +6,7 @@
 #include "acquisition/start_trigger.h"
 #include "app/format.h"
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 #include "platform/free_space.h"
 #include "recording/header_record.h"
 
@@ -44,7 +45,7 @@ bool Principale::prepare_run()
     if (!count_def)
         calcul_count();
     // A unit that went while the window was idle: no file is asked for.
-    if (unit_lost)
+    if (own.unit_lost)
         return false;
     if (checkBox_Definie->isChecked())
         info(QStringLiteral("Durée : %1 s, nb échantillons : %2\r\n")
@@ -55,11 +56,11 @@ bool Principale::prepare_run()
     run.usable_space = 0;
     if (record && !check_disk_space())
         return false;
-    buf[0] = 0x09;
+    buf[0] = vendor::data_type;
     buf[1] = radioButton_Float->isChecked() ? 1 : 0;
     commande(1);
     header_file.type_float = buf[1];
-    return !unit_lost;
+    return !own.unit_lost;
 }
 
 bool Principale::check_disk_space()
@@ -163,7 +164,8 @@ void Principale::launch_run()
     run.ring_dropped = false;
     run.trigger_late_ms = 0;
     alloc_ring(static_cast<unsigned int>(TimeOut));
-    buf[0] = 0x02;
+    feed_run_starting(run.waiting);
+    buf[0] = vendor::start;
     buf[1] = trigger;
     submit_ring();
     commande(1);

@@ -26,7 +26,20 @@ namespace {
 // however long a transfer takes to fill (65 s at 2 channels and 2 kHz).
 constexpr int event_wait_ms = 50;
 
+// How often a slow stream's transfer in flight is offered to the feed
+// (at 2 000 Hz with 2 microphones a transfer takes 43 s to fill).
+constexpr std::uint32_t in_flight_offer_ms = 250;
+
 } // namespace
+
+void Principale::follow_slow_stream()
+{
+    const std::uint32_t now = platform::tick_count();
+    if (own.follow_in_flight && now - run.last_offer_tick >= in_flight_offer_ms) {
+        run.last_offer_tick = now;
+        offer_in_flight();
+    }
+}
 
 void Principale::run_begins()
 {
@@ -44,6 +57,8 @@ void Principale::run_begins()
     if (test)
         info(QStringLiteral("Paquet : \r\n"));
     run.start_tick = platform::tick_count() - run.trigger_late_ms;
+    run.last_offer_tick = platform::tick_count();
+    feed_capture(feed::Capture::running);
     // The window was closed while the run was being prepared.
     if (close_requested)
         button_Stop_Click();
@@ -54,11 +69,11 @@ void Principale::apply_automatic_stops()
     if (erreur_compteur && !stopped)
         button_Stop_Click();
     // A short write (disk full, I/O error) ends the run like a counter error.
-    if (write_failed && !run.write_reported) {
+    if (own.write_failed && !run.write_reported) {
         run.write_reported = true;
         info(QStringLiteral("Erreur d'écriture dans le fichier de données (%1) : "
                             "acquisition arrêtée\r\n")
-                 .arg(raison_erreur(write_errno)));
+                 .arg(raison_erreur(own.write_errno)));
         if (!stopped)
             button_Stop_Click();
     }
@@ -81,7 +96,7 @@ bool Principale::run_loop_should_end()
         return true;
     // Every transfer has dropped out (time-outs, errors, unplug): nothing
     // will complete any more.
-    if (ring.in_flight() == 0) {
+    if (own.ring.in_flight() == 0) {
         run.ring_dropped = true;
         info(QStringLiteral("\r\nPlus aucun transfert en cours : fin de l'acquisition\r\n"));
         return true;
@@ -104,8 +119,8 @@ void Principale::run_loop()
         label_Duree_Ecoulee->setText(QStringLiteral("Durée écoulée : %1 s").arg(fmt::N(elapsed, 0)));
         if (count != 0 && num_pkt <= n_pkt)
             progressBar_Progress->setValue(static_cast<int>(num_pkt));
+        follow_slow_stream();
         update_levels();
-        dessine_carte();
         if (run_loop_should_end())
             break;
     }
@@ -158,6 +173,7 @@ void Principale::end_of_run()
     header_file.nb_ech = run_sizing::frames_written(ntw, nb_voies);
     header_file.duree_acq = run_sizing::recorded_duration(header_file.nb_ech, frequence);
     drain_and_free_ring();
+    feed_capture(feed::Capture::stopped);
     take_back_stream();
     report_totals(end_tick);
     stopped = false;

@@ -32,7 +32,7 @@ bool Principale::wait_for_trigger()
     for (int i = 0; i < nb_slots; ++i)
         run.reference[i] = buffers[i] != nullptr ? buffers[i][0] : 0;
     const bool zero_copy =
-        std::all_of(buffer_is_dev_mem.begin(), buffer_is_dev_mem.end(), [](bool b) { return b; });
+        std::all_of(own.buffer_is_dev_mem.begin(), own.buffer_is_dev_mem.end(), [](bool b) { return b; });
     const std::uint32_t limit = run_sizing::trigger_wait_limit_ms(nb_voies, frequence, zero_copy);
     run.start_tick = platform::tick_count();
     button_Abort->show();
@@ -49,7 +49,7 @@ bool Principale::wait_for_trigger()
             // completed: the run began when its data started to stream.
             if (!zero_copy)
                 run.trigger_late_ms = run_sizing::stream_time_ms(ntr, nb_voies, frequence);
-        } else if (ring.in_flight() == 0 && !aborted) {
+        } else if (own.ring.in_flight() == 0 && !aborted) {
             // Every transfer has failed (unit unplugged): no trigger can
             // show any more.
             info(QStringLiteral("Plus aucun transfert en cours : attente abandonnée\r\n"));
@@ -80,7 +80,7 @@ void Principale::cancel_all_transfers(bool report)
 
 void Principale::abort_before_trigger()
 {
-    if (!unit_lost)
+    if (!own.unit_lost)
         button_Reset_Micros_Click();
     platform::sleep(10);
     info(QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n"));
@@ -89,18 +89,19 @@ void Principale::abort_before_trigger()
     // The ring is over only once every submitted transfer has called back.
     // A transfer that completed with data at the moment of the abort has
     // been resubmitted: it is cancelled again on the next pass.
-    while (ring.in_flight() > 0) {
+    while (own.ring.in_flight() > 0) {
         platform::sleep(1);
         if (usb_wait(50) != 0) {
             info(QStringLiteral("ERREUR \r\n"));
             break;
         }
-        if (ring.in_flight() > 0)
+        if (own.ring.in_flight() > 0)
             cancel_all_transfers(false);
     }
     if (record)
         close_file_set(false);
     drain_and_free_ring();
+    feed_capture(feed::Capture::stopped);
     button_Abort->hide();
     run.waiting = false;
     fini = false;

@@ -11,6 +11,10 @@ namespace SonivarACQ32::stream {
 constexpr std::uint32_t packet_bytes = 1048576;        // one bulk transfer
 constexpr std::uint32_t word_bytes = 4;                // one sample or counter word
 constexpr std::uint32_t packet_words = packet_bytes / word_bytes;
+// A transfer's buffer holds this byte until the unit's data reaches it, so
+// that data can be seen arriving in zero-copy memory. Not zero: a silent
+// unit's samples are zero.
+constexpr unsigned char buffer_fill_byte = 0xA5;
 
 // Bytes of one frame of `nb_voies` words.
 constexpr std::uint64_t frame_bytes(std::int32_t nb_voies)

@@ -15,6 +15,7 @@
 #include "acquisition/counter_check.h"
 #include "app/format.h"
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 #include "platform/clock.h"
 #include "recording/data_write.h"
 
@@ -27,11 +28,6 @@
 namespace SonivarACQ32 {
 
 namespace {
-
-// A fresh buffer is filled with one value so that its bytes 0 and 8 agree
-// until data reaches it (the trigger wait watches for them to differ). Not
-// zero: a silent unit's samples are zero.
-constexpr unsigned char fill_byte = 0xA5;
 
 int stopped_slots()
 {
@@ -47,7 +43,7 @@ int submit(int slot)
 {
     const int r = libusb_submit_transfer(Principale::transfert[slot]);
     if (r == 0)
-        Principale::ring.pending[slot] = true;
+        Principale::own.ring.pending[slot] = true;
     return r;
 }
 
@@ -56,8 +52,8 @@ int submit(int slot)
 void check_counter(const unsigned char* data)
 {
     using P = Principale;
-    if (!P::ring.reference_taken) {
-        P::ring.reference_taken = true;
+    if (!P::own.ring.reference_taken) {
+        P::own.ring.reference_taken = true;
         P::position_compteur = 0;
         P::val_compteur = static_cast<std::int32_t>(stream::word_at(data, 0));
         return;
@@ -84,13 +80,14 @@ void accept_packet(int s, std::uint32_t len)
         const WriteOutcome w = write_packet(fileno(P::Filep), P::buffers[s], len);
         P::ntw += w.accepted;
         if (w.accepted < len) {
-            P::write_failed = true;
-            P::write_errno = w.err;
+            P::own.write_failed = true;
+            P::own.write_errno = w.err;
         }
     } else if (P::record && len > 0) {
-        P::write_failed = true;  // recording asked for but no file to write to
+        P::own.write_failed = true;  // recording asked for but no file to write to
     }
-    P::copie_carte(P::buffers[s], len, P::ntr - len);
+    if (!P::test_init)
+        P::own.feed.publish(P::buffers[s], len, P::ntr - len);
     if (counter::packet_is_checked(len, P::nb_voies, P::compteur, P::erreur_compteur))
         check_counter(P::buffers[s]);
 }
@@ -101,7 +98,7 @@ void stop_ring(int s, std::uint32_t len)
     using P = Principale;
     if (len != 0 && P::test)
         info(QStringLiteral("   fin en cours \r\n"));
-    P::ring.end_of_stream = true;
+    P::own.ring.end_of_stream = true;
     P::transf_arret[s] = true;
     for (int i = 0; i < nb_slots; ++i) {
         if (P::transf_arret[i])
@@ -129,6 +126,12 @@ void on_completed(int s, const libusb_transfer* t)
         stop_ring(s, len);
     if (P::transf_arret[s])
         return;
+    // A slow stream is followed as it fills the transfer in place: the
+    // buffer starts from the fill again. (Otherwise the level display reads
+    // the packet just completed, in place.)
+    if (P::own.follow_in_flight && P::own.buffer_is_dev_mem[s])
+        std::memset(P::buffers[s], stream::buffer_fill_byte, stream::packet_bytes);
+    P::own.in_flight_seen = 0;
     const int r = submit(s);
     if (r == 0)
         return;
@@ -163,7 +166,7 @@ void on_failed(libusb_transfer* t)
                      .arg(fmt::N(P::num_pkt, 0)));
     } else {
         if (t->status == LIBUSB_TRANSFER_NO_DEVICE)
-            P::unit_lost = true;
+            P::own.unit_lost = true;
         info(QStringLiteral("Erreur lors du transfert du paquet %1 status %2\r\n")
                  .arg(fmt::N(P::num_pkt, 0), fmt::G(static_cast<int>(t->status))));
     }
@@ -176,7 +179,7 @@ void LIBUSB_CALL Principale::fn_callback(libusb_transfer* transfer)
 {
     const int s = slot_of(transfer);
     if (s >= 0)
-        ring.pending[s] = false;
+        own.ring.pending[s] = false;
     if (test)
         info(QStringLiteral(" %1 ").arg(fmt::G(num_pkt)));
     if (s >= 0) {
@@ -200,22 +203,22 @@ int Principale::usb_wait(int timeout_ms)
 void Principale::alloc_ring(unsigned int timeout)
 {
     callback = fn_callback;
-    ring.zero_copy_refused = false;
+    own.ring.zero_copy_refused = false;
     for (int i = 0; i < nb_slots; ++i) {
         transfert[i] = libusb_alloc_transfer(0);
         // Zero-copy usbfs memory when the system offers it, plain memory
         // otherwise; each buffer is freed the way it came. A system that
         // refused it for one buffer is not asked again for the others of the ring
         // (libusb logs every refusal).
-        buffers[i] = ring.zero_copy_refused ? nullptr
+        buffers[i] = own.ring.zero_copy_refused ? nullptr
                                             : libusb_dev_mem_alloc(handle, stream::packet_bytes);
         if (buffers[i] == nullptr)
-            ring.zero_copy_refused = true;
-        buffer_is_dev_mem[i] = buffers[i] != nullptr;
+            own.ring.zero_copy_refused = true;
+        own.buffer_is_dev_mem[i] = buffers[i] != nullptr;
         if (buffers[i] == nullptr)
             buffers[i] = new (std::nothrow) unsigned char[stream::packet_bytes];
         if (buffers[i] != nullptr)
-            std::memset(buffers[i], fill_byte, stream::packet_bytes);
+            std::memset(buffers[i], stream::buffer_fill_byte, stream::packet_bytes);
         transf_arret[i] = false;
         if (transfert[i] != nullptr && buffers[i] != nullptr)
             libusb_fill_bulk_transfer(transfert[i], handle, endpoint_data, buffers[i],
@@ -230,10 +233,10 @@ void Principale::submit_ring()
     ntr = 0;
     ntw = 0;
     fini = false;
-    write_failed = false;
-    write_errno = 0;
-    ring.reference_taken = false;
-    ring.end_of_stream = false;
+    own.write_failed = false;
+    own.write_errno = 0;
+    own.ring.reference_taken = false;
+    own.ring.end_of_stream = false;
     for (int i = 0; i < nb_slots; ++i) {
         transf_arret[i] = false;
         const bool ready = transfert[i] != nullptr && buffers[i] != nullptr;
@@ -258,35 +261,35 @@ void Principale::drain_and_free_ring()
     // allocated rather than freed under it.
     transf_arret.fill(true);
     for (int i = 0; i < nb_slots; ++i)
-        if (ring.pending[i])
+        if (own.ring.pending[i])
             libusb_cancel_transfer(transfert[i]);
     int failures = 0;
-    while (ring.in_flight() > 0 && failures < 100) {
+    while (own.ring.in_flight() > 0 && failures < 100) {
         if (usb_wait(100) < 0) {
             ++failures;
             platform::sleep(1);
         }
     }
     for (int i = 0; i < nb_slots; ++i) {
-        if (ring.pending[i])
+        if (own.ring.pending[i])
             continue;
         libusb_free_transfer(transfert[i]);
-        if (buffer_is_dev_mem[i])
+        if (own.buffer_is_dev_mem[i])
             libusb_dev_mem_free(handle, buffers[i], stream::packet_bytes);
         else
             delete[] buffers[i];
         transfert[i] = nullptr;
         buffers[i] = nullptr;
-        buffer_is_dev_mem[i] = false;
+        own.buffer_is_dev_mem[i] = false;
     }
 }
 
 void Principale::take_back_stream()
 {
     // Nothing is asked of a unit that has gone.
-    if (ring.end_of_stream || handle == nullptr || unit_lost)
+    if (own.ring.end_of_stream || handle == nullptr || own.unit_lost)
         return;
-    buf[0] = 0x03;
+    buf[0] = vendor::stop;
     buf[1] = 0x00;
     commande(1);
     // At most the ring's worth and a little more: a unit that ignores Stop

@@ -23,10 +23,8 @@ const std::array<std::int32_t, 17> Principale::DELAY = {
     10, 9, 9, 9, 9, 9, 9, 8, 8, 7, 7, 7, 7, 7, 7, 7, 7};
 std::array<bool, sw::count> Principale::enabled{};
 QPlainTextEdit* Principale::txtBox_Info = nullptr;
-QString Principale::pane_text;
 bool Principale::test = false;
 std::int32_t Principale::TimeOut = 0;
-bool Principale::unit_lost = false;
 std::int32_t Principale::nb_voies = 0;
 bool Principale::compteur = false;
 std::array<std::uint32_t, nb_slots> Principale::a_ecrire{};
@@ -39,7 +37,6 @@ bool Principale::err_timeout = false;
 std::array<bool, nb_slots> Principale::transf_arret{};
 std::array<libusb_transfer*, nb_slots> Principale::transfert{};
 std::array<unsigned char*, nb_slots> Principale::buffers{};
-std::array<bool, nb_slots> Principale::buffer_is_dev_mem{};
 std::int32_t Principale::val_compteur = 0;
 std::int32_t Principale::increment_compteur = 0;
 std::int32_t Principale::increment_position = 0;
@@ -48,9 +45,7 @@ std::FILE* Principale::Filep = nullptr;
 std::uint32_t Principale::num_pkt = 0;
 std::uint64_t Principale::ntr = 0;
 std::uint64_t Principale::ntw = 0;
-Principale::RingState Principale::ring;
-bool Principale::write_failed = false;
-int Principale::write_errno = 0;
+Principale::OwnState Principale::own;
 
 // ------------------------------------------------------------- start-up
 Principale::Principale()
@@ -68,7 +63,7 @@ Principale::Principale()
 
     creation_cases();
     duree_max = 1.0f;
-    pane_text.clear();
+    own.pane_text.clear();
     txtBox_Info = textBox_Info;
 
     // The comment area starts as 1024 spaces; the activation flags as zeros.
@@ -99,7 +94,7 @@ void Principale::Dispose(bool disposing)
     // Only a link that was opened is reset and released: a window whose
     // unit was never found makes no USB call at all.
     if (handle != nullptr) {
-        if (!unit_lost)
+        if (!own.unit_lost)
             reset_micros();
         close_link();
     }
@@ -127,8 +122,8 @@ void Principale::call_verb(const QString& text, int mode)
 {
     // The text is kept exactly as given, "\r\n" included; the pane shows it
     // with plain line feeds. Both keep only their newest characters.
-    pane_text += text;
-    pane_text.remove(0, pane::excess(pane_text.size()));
+    own.pane_text += text;
+    own.pane_text.remove(0, pane::excess(own.pane_text.size()));
     if (txtBox_Info != nullptr) {
         QTextDocument* document = txtBox_Info->document();
         QTextCursor cursor(document);

@@ -5,8 +5,14 @@
 //
 // Everything is public: the tests drive the window as an operator would and
 // read its state. Class-wide (static) fields are those the transfer
-// completion routine reaches, since libusb calls it with the transfer alone.
+// completion routine reaches: it is a plain libusb callback, and the
+// transfers are filled without user data, so the class is its only way to
+// the window's state. The message routine it calls is class-wide for the
+// same reason. The program's own class-wide fields, beside the named ones,
+// are gathered in `own`.
 #include "app/switches.h"
+#include "feed/packet_feed.h"
+#include "stream/frame_layout.h"
 
 #include <libusb.h>
 
@@ -34,9 +40,6 @@ class QRadioButton;
 namespace SonivarACQ32 {
 
 class CarteAcoustique;
-namespace acoustic_map {
-class PacketQueue;
-}
 
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
@@ -72,7 +75,6 @@ public:
     static const std::array<std::int32_t, 17> DELAY;
     static std::array<bool, sw::count> enabled;  // indexed by the names of app/switches.h
     static QPlainTextEdit* txtBox_Info;
-    static QString pane_text;  // everything call_verb appended, "\r\n" kept
     static bool test;        // advanced mode
     bool disposed = false;   // the shut-down sequence has run
 
@@ -157,8 +159,6 @@ public:
     bool initialisation_FX3 = false;
     bool initialisation = false;
     static std::int32_t TimeOut;     // ms, vendor requests and run transfers
-    // A transfer or a command has met no device since the link was opened.
-    static bool unit_lost;
     std::array<unsigned char, 16> buf{};  // data bytes of the command being sent
 
     // ---------------------------------------------------------- selection
@@ -228,7 +228,6 @@ public:
     static std::array<bool, nb_slots> transf_arret;
     static std::array<libusb_transfer*, nb_slots> transfert;
     static std::array<unsigned char*, nb_slots> buffers;
-    static std::array<bool, nb_slots> buffer_is_dev_mem; // from libusb_dev_mem_alloc
     static std::int32_t val_compteur;
     static std::int32_t increment_compteur;
     static std::int32_t increment_position;
@@ -253,9 +252,25 @@ public:
         // Transfers submitted whose callback has not come.
         int in_flight() const;
     };
-    static RingState ring;
-    static bool write_failed;        // a write to the data file came up short
-    static int write_errno;          // errno of that short write, 0 when none was given
+    // The program's own class-wide fields. One struct, so that a test puts
+    // them all back at their start-up values in one assignment.
+    struct OwnState {
+        QString pane_text;           // everything call_verb appended, "\r\n" kept
+        // A transfer or a command has met no device since the link was opened.
+        bool unit_lost = false;
+        std::array<bool, nb_slots> buffer_is_dev_mem{};  // from libusb_dev_mem_alloc
+        RingState ring;
+        bool write_failed = false;   // a write to the data file came up short
+        int write_errno = 0;         // errno of that short write, 0 when none was given
+        bool carte_ouverte = false;  // the map window is shown
+        // The run's data for the windows that show it live.
+        feed::PacketFeed feed;
+        // The run's transfers take so long to fill that each is followed as
+        // it fills; how much of the one in flight has been seen filled.
+        bool follow_in_flight = false;
+        std::size_t in_flight_seen = 0;
+    };
+    static OwnState own;
 
     // Run start, trigger wait, run loop, end of run.
     void button_Start_Click();
@@ -277,6 +292,7 @@ public:
     void apply_automatic_stops();
     void end_of_run();
     void report_totals(std::uint32_t end_tick);
+    void follow_slow_stream();
 
     std::uint32_t n_pkt = 0;
     std::int32_t retour = 0;
@@ -297,6 +313,8 @@ public:
         bool write_reported = false;     // the short write has been reported
         bool ring_dropped = false;       // every transfer dropped out
         std::uint32_t trigger_late_ms = 0;  // how long the trigger showed after it came
+        std::uint32_t last_offer_tick = 0;  // the transfer in flight last offered
+        stream::FrameLayout layout;          // reused by the level display
     } run;
 
     // ---------------------------------------------------------- recording
@@ -328,6 +346,10 @@ public:
     // ------------------------------------------------------------ display
     void init_colorbar();
     void update_levels();            // one pass of the level display
+    // Levels of the last 2000 frames filled in the transfer in flight;
+    // false when it does not hold them yet.
+    bool in_flight_levels();
+    void paint_levels(const int* indices, int shown);
 
     std::uint32_t num_pkt_aff = 0;
     std::array<std::int32_t, 128> R_jet{};
@@ -335,17 +357,30 @@ public:
     std::array<std::int32_t, 128> B_jet{};
 
     // ---------------------------------------------------------------- map
-    // The acoustic map window (src/map): its button, the copy of each
-    // accepted packet while it is open, its map in the run loop's pass.
+    // The acoustic map window (src/map), opened by its button; it takes the
+    // run's data from the feed.
     void creation_carte();
     void button_Carte_Click();
-    static void copie_carte(const unsigned char* data, std::uint32_t len, std::uint64_t position);
-    void dessine_carte();            // one map per waiting copy
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards
-    static bool carte_ouverte;            // the map window is shown
-    static acoustic_map::PacketQueue carte_paquets;  // copies waiting for the pass
+
+    // --------------------------------------------------------------- feed
+    // The run's frame layout as the controls set it now.
+    stream::FrameLayout live_layout() const;
+    void refresh_layout(stream::FrameLayout& layout) const;  // the same, in place
+    // A run starts (awaiting its trigger or streaming), begins, or ends.
+    void feed_run_starting(bool awaiting_trigger);
+    static void feed_capture(feed::Capture state);
+    // The filled part of the zero-copy transfer in flight, when it is long
+    // enough to show: handed to the feed, and what the level display reads.
+    struct InFlight {
+        const unsigned char* data = nullptr;  // its first byte
+        std::size_t filled = 0;               // bytes filled
+        std::uint64_t stream_position = 0;    // of its first byte
+    };
+    InFlight in_flight() const;
+    void offer_in_flight();
 };
 
 // A line for the information pane, without the alert.

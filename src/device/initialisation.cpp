@@ -5,6 +5,7 @@
 // transfers and completion routine as a run. A unit that answers delivers
 // them as one short packet of 8160 bytes.
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 #include "platform/clock.h"
 
 #include <QCheckBox>
@@ -75,12 +76,13 @@ void programme_test(Principale& w)
             w.buf[k++] = b;
         w.commande(static_cast<int>(bytes.size()) - 1);
     };
-    send({0x01, 9});                 // B1/01: clock division for 50 kHz
-    send({0x04, 0xFF, 0, 0, 0});     // B4/04: 255 samples
-    send({0x05, 0, 0, 0xFF});        // B3/05: the eight microphones of beam 0
+    using namespace vendor;
+    send({clock_division, 9});               // 50 kHz
+    send({sample_count, 0xFF, 0, 0, 0});     // 255 samples
+    send({beam_activation, 0, 0, 0xFF});     // the eight microphones of beam 0
     for (unsigned char beam = 1; beam <= 3; ++beam)
-        send({0x05, 0, beam, 0x00});
-    send({0x05, 0, 0xFF, 0x00});     // B3/05 extra: neither counter nor status
+        send({beam_activation, 0, beam, 0x00});
+    send({beam_activation, 0, extra_channels_beam, 0x00});  // neither counter nor status
 }
 
 } // namespace
@@ -97,13 +99,13 @@ int Principale::test_boitier()
 
     programme_test(*this);
     start_ring(timeout_test_ms);
-    buf[0] = 0x02;
-    buf[1] = 0x00;   // B1/02: software start
+    buf[0] = vendor::start;
+    buf[1] = 0x00;   // software start
     commande(1);
 
     // The wait also ends when nothing is in flight any more: a unit that
     // sends nothing lets every transfer time out, and no cancellation comes.
-    while (!fini && ring.in_flight() > 0) {
+    while (!fini && own.ring.in_flight() > 0) {
         platform::sleep(1);
         if (usb_wait(attente_evenements_ms) < 0)
             break;

@@ -1,6 +1,7 @@
 // The USB link to the unit and its vendor command channel. Every command is
 // one synchronous vendor OUT control request; none reads anything back.
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 
 namespace SonivarACQ32 {
 
@@ -40,7 +41,7 @@ void Principale::close_link()
     }
     handle = nullptr;
     initialisation_FX3 = false;
-    unit_lost = false;
+    own.unit_lost = false;
 }
 
 void Principale::unit_gone()
@@ -64,7 +65,7 @@ int Principale::write_command(libusb_device_handle* dev, int request, unsigned c
                                           0, 0, data, static_cast<std::uint16_t>(length),
                                           static_cast<unsigned int>(TimeOut));
     if (r == LIBUSB_ERROR_NO_DEVICE)
-        unit_lost = true;
+        own.unit_lost = true;
     return r;
 }
 
@@ -84,7 +85,7 @@ void Principale::reset_micros()
 {
     if (!ensure_link())
         return;
-    buf[0] = 0;
+    buf[0] = vendor::reset_micros;
     commande(0);
     initialisation = true;
     clock_def = false;
@@ -110,12 +111,12 @@ void send_reset(Principale& w, int request, const QString& advanced_line)
 
 void Principale::button_Reset_FX3_Click()
 {
-    send_reset(*this, 0xC0, QStringLiteral("Reset FX3\r\n"));
+    send_reset(*this, vendor::reset_fx3_request, QStringLiteral("Reset FX3\r\n"));
 }
 
 void Principale::button_Reset_PH_Click()
 {
-    send_reset(*this, 0xC4, QStringLiteral("Reset Pseudo Hard (C4)\r\n"));
+    send_reset(*this, vendor::reset_ph_request, QStringLiteral("Reset Pseudo Hard (C4)\r\n"));
 }
 
 void Principale::button_Reset_Micros_Click()

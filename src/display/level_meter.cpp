@@ -1,5 +1,7 @@
 #include "display/level_meter.h"
 
+#include "stream/samples.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -38,26 +40,32 @@ int level_index(double mean_power)
     return static_cast<int>(index);
 }
 
-int packet_levels(const unsigned char* data, std::uint32_t packet, std::int32_t nb_voies,
-                   std::int32_t nb_micros, bool counter_first, int* indices)
+int window_levels(const unsigned char* first_frame, const stream::FrameLayout& layout, int* indices)
 {
-    const int first_word = counter_first ? 1 : 0;
-    const int count = std::clamp(std::min(nb_micros, nb_voies - first_word), 0, max_mics);
+    if (!layout.holds_micros())
+        return 0;
+    const int count = std::min<int>(static_cast<int>(layout.micros.size()), max_mics);
     if (count == 0)
         return 0;
     // Frame by frame, so the packet is read once, in order.
     std::array<double, max_mics> sums{};
-    const std::size_t frame = static_cast<std::size_t>(nb_voies) * 4u;
-    const unsigned char* p = data + first_frame_offset(nb_voies, packet) + 4u * first_word;
+    const std::size_t frame = layout.frame_bytes();
+    const unsigned char* p = first_frame + 4u * static_cast<std::size_t>(layout.micro_word(0));
     for (std::uint32_t k = 0; k < window_frames; ++k, p += frame) {
         for (int i = 0; i < count; ++i) {
-            const double s = static_cast<std::int32_t>(stream::word_at(p, i));
+            const double s = stream::sample_counts(stream::word_at(p, i), layout.is_float);
             sums[i] += s * s;
         }
     }
     for (int i = 0; i < count; ++i)
         indices[i] = level_index(sums[i] / static_cast<double>(window_frames));
     return count;
+}
+
+int packet_levels(const unsigned char* data, std::uint32_t packet, const stream::FrameLayout& layout,
+                  int* indices)
+{
+    return window_levels(data + first_frame_offset(layout.nb_voies, packet), layout, indices);
 }
 
 } // namespace SonivarACQ32::levels

@@ -3,6 +3,7 @@
 // 2000 consecutive frames, in decibels above one unit squared, minus 15,
 // as a colour index 0 to 127.
 #include "acquisition/stream_format.h"
+#include "stream/frame_layout.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,11 +28,16 @@ std::uint32_t first_frame_offset(std::int32_t nb_voies, std::uint32_t packet);
 int level_index(double mean_power);
 
 // Colour indices of the acquired microphones of one packet, written to
-// indices[0 ..]; returns how many were written (nb_micros, unless the frame is
-// too short to hold them). Microphone i is word i + 1 of the frame when the
-// counter leads it, word i otherwise. The caller has checked enough_frames:
-// every word read then lies within the received bytes.
-int packet_levels(const unsigned char* data, std::uint32_t packet, std::int32_t nb_voies,
-                   std::int32_t nb_micros, bool counter_first, int* indices);
+// indices[0 ..]; returns how many were written (the layout's microphones,
+// none when its frame cannot hold them). Each microphone is read at its own
+// word of the layout, in counts whatever the sample type (a float32 sample
+// s counts as s x 2^31), so the same sound gives the same colour in both
+// types. The caller has checked enough_frames: every word read then lies
+// within the received bytes.
+int packet_levels(const unsigned char* data, std::uint32_t packet, const stream::FrameLayout& layout,
+                  int* indices);
+
+// The same over the 2000 frames that start at `first_frame`.
+int window_levels(const unsigned char* first_frame, const stream::FrameLayout& layout, int* indices);
 
 } // namespace SonivarACQ32::levels

@@ -3,6 +3,7 @@
 
 #include "display/colour_map.h"
 #include "display/level_meter.h"
+#include "stream/samples.h"
 #include "selection/channel_map.h"
 
 #include <QColor>
@@ -60,16 +61,45 @@ void Principale::init_colorbar()
 
 void Principale::update_levels()
 {
-    if (nb_micros == 0 || num_pkt == 0 || !(num_pkt < n_pkt))
+    if (nb_micros == 0 || !(num_pkt < n_pkt))
+        return;
+    // A slow stream's buffers start again from the fill once completed:
+    // only the transfer in flight shows its data.
+    if (own.follow_in_flight && own.buffer_is_dev_mem[num_pkt % nb_slots]) {
+        if (!stopped)
+            in_flight_levels();
+        return;
+    }
+    if (num_pkt == 0)
         return;
     num_pkt_aff = num_pkt - 1;
     const std::uint32_t slot = num_pkt_aff % nb_slots;
     if (stopped || !levels::enough_frames(a_ecrire[slot], nb_voies) || buffers[slot] == nullptr)
         return;
-
+    refresh_layout(run.layout);
     std::array<int, channels::nb_mics> indices{};
-    const int shown = levels::packet_levels(buffers[slot], num_pkt_aff, nb_voies, nb_micros,
-                                            compteur, indices.data());
+    paint_levels(indices.data(), levels::packet_levels(buffers[slot], num_pkt_aff, run.layout, indices.data()));
+}
+
+bool Principale::in_flight_levels()
+{
+    const InFlight part = in_flight();
+    refresh_layout(run.layout);
+    const std::uint64_t frame = run.layout.frame_bytes();
+    if (part.data == nullptr || frame == 0)
+        return false;
+    const std::uint64_t first = stream::first_frame_offset(part.stream_position, run.layout);
+    const std::uint64_t frames = part.filled > first ? (part.filled - first) / frame : 0;
+    if (frames <= levels::window_frames)
+        return false;
+    const std::uint64_t start = first + (frames - levels::window_frames) * frame;
+    std::array<int, channels::nb_mics> indices{};
+    paint_levels(indices.data(), levels::window_levels(part.data + start, run.layout, indices.data()));
+    return true;
+}
+
+void Principale::paint_levels(const int* indices, int shown)
+{
     for (int i = 0; i < shown && i < channels::nb_mics; ++i) {
         const int m = num_mic_valid[i];
         if (m < 0 || m >= channels::nb_mics)

@@ -1,15 +1,14 @@
 #pragma once
-// Conventional frequency-domain delay-and-sum beamforming of the array's
-// signals on a plane grid parallel to the array.
-//
-// The signals are cut into blocks of 1024 frames with a Hann window and 50 %
-// overlap; each block's spectra give one cross-spectral matrix per bin of the
-// band, averaged over the blocks of a packet and, optionally, exponentially
-// over packets. Each grid point is steered with spherical spreading and its
-// exact distance to every microphone, so that a point source at that point
-// shows its own power as received at the array's centre.
+// The acoustic map of the array's signals on a plane grid parallel to the
+// array: cross-spectral matrices (cross_spectra.h), the grid's steering
+// (steering.h) and a method (method.h) put together, and the map in dB.
 #include "map/band.h"
+#include "map/cross_spectra.h"
 #include "map/geometry.h"
+#include "map/grid.h"
+#include "map/method.h"
+#include "map/quadratic_forms.h"
+#include "map/steering.h"
 
 #include <cstddef>
 #include <memory>
@@ -18,27 +17,16 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-constexpr double speed_of_sound = 343.0;  // m/s, air at 20 °C
-constexpr int max_grid_side = 401;        // points per side of the grid
-constexpr int max_microphones = 64;       // microphones one map can take
-
-// The plane at distance z from the array, x and y from -extent to +extent.
-struct Grid {
-    double extent = 1.0;  // m
-    double step = 0.05;   // m
-    double z = 1.0;       // m
-    int side() const;     // points per side; 0 when the grid is not valid
-    double coordinate(int i) const { return -extent + i * step; }
-};
-
 struct Settings {
     double frequency = 3150.0;  // Hz, centre of the band
     BandKind band = BandKind::third_octave;
     Grid grid;
+    MethodKind method = MethodKind::delay_and_sum;
     bool remove_diagonal = false;
     // Weight of the previous average when a packet's matrix joins it,
     // 0 to below 1; 0: each map from its own packet alone.
     double smoothing = 0.0;
+    double speed_of_sound = default_speed_of_sound;  // m/s
 };
 
 struct Map {
@@ -51,22 +39,13 @@ struct Map {
     float min_db = 0.0f;
 };
 
-// Steering of one grid point: microphone m is weighted by
-// amplitude_m x exp(-j w delay_m) at angular frequency w. A source at the
-// point reaches microphone m at distance r_m as (r0 / r_m) exp(-j w (r_m - r0) / c)
-// of what it gives at the array's centre, r0 away; the weights are those
-// values divided by the sum of the (r0 / r_m)^2, so that the source's own
-// power at the centre comes out of h^H C h.
-struct SteeringWeight {
-    double amplitude;
-    double delay;  // s
-};
-std::vector<SteeringWeight> steering(const Position& point, const std::vector<Position>& mics);
-Position array_centre(const std::vector<Position>& mics);
-
 // Why these settings make no map at this sampling rate (French); empty when
 // they do.
 std::string settings_problem(const Settings& settings, double sample_rate);
+
+// Powers (linear) to levels in dB: levels 120 dB below the maximum and
+// lower, negative powers included, are shown at that floor.
+void levels_of(const std::vector<float>& power, const Grid& grid, Map& out);
 
 class Beamformer {
 public:
@@ -90,12 +69,19 @@ public:
     // Folds the blocks added since the last map into the average and
     // computes the map; false when there is no block at all yet.
     bool compute(Map& out);
+    // Forgets every average: the next map comes from new blocks alone.
+    void reset();
 
     const Bins& bins() const;
+    const CrossSpectra& spectra() const { return spectra_; }
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> d_;
+    Settings settings_;
+    CrossSpectra spectra_;
+    Steering steering_;
+    std::unique_ptr<Method> method_;
+    std::vector<float> power_;
+    bool ready_ = false;
 };
 
 } // namespace SonivarACQ32::acoustic_map

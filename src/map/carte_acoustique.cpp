@@ -3,6 +3,7 @@
 
 #include "app/format.h"
 #include "map/map_image.h"
+#include "map/map_worker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,8 +38,15 @@ constexpr double smoothing_over_packets = 0.8;
 
 } // namespace
 
-CarteAcoustique::CarteAcoustique(QWidget* parent) : QWidget(parent, Qt::Window)
+CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
+    : QWidget(parent, Qt::Window), feed_(feed)
 {
+    // Results are posted to this window; once it is gone, they are dropped
+    // with the events still addressed to it.
+    worker_ = std::make_unique<am::MapWorker>([this](am::MapOutcome outcome) {
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)] { recoit_carte(outcome); }, Qt::QueuedConnection);
+    });
     setWindowTitle(QStringLiteral("Carte acoustique"));
     build_controls();
     const am::GeometryResult example = am::read_geometry(am::example_geometry_path);
@@ -47,10 +55,16 @@ CarteAcoustique::CarteAcoustique(QWidget* parent) : QWidget(parent, Qt::Window)
         label_Geometrie->setText(QString::fromStdString(geometrie.name));
     }
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
+    reglages_changes();
     dessine_echelle();
 }
 
-CarteAcoustique::~CarteAcoustique() = default;
+CarteAcoustique::~CarteAcoustique()
+{
+    if (feed_ != nullptr)
+        feed_->unsubscribe(this);
+    worker_.reset();  // before the controls it posts to
+}
 
 void CarteAcoustique::build_controls()
 {
@@ -72,6 +86,7 @@ void CarteAcoustique::build_controls()
     label_Maximum = new QLabel;
     label_Etat = new QLabel;
     label_Etat->setWordWrap(true);
+    label_Sautes = new QLabel;
     pictureBox_Carte = new QLabel;
     pictureBox_Carte->setMinimumSize(410, 410);
     pictureBox_Carte->setAlignment(Qt::AlignCenter);
@@ -99,6 +114,7 @@ void CarteAcoustique::build_controls()
     grid->addLayout(form, 0, 2);
     grid->addWidget(label_Maximum, 1, 0, 1, 3);
     grid->addWidget(label_Etat, 2, 0, 1, 3);
+    grid->addWidget(label_Sautes, 3, 0, 1, 3);
 
     for (QDoubleSpinBox* box : {numericUpDown_Frequence, numericUpDown_Distance, numericUpDown_Etendue,
                                 numericUpDown_Pas})
@@ -153,21 +169,31 @@ void CarteAcoustique::button_Geometrie_Click()
 void CarteAcoustique::set_frequence(double hz) { numericUpDown_Frequence->setValue(hz); }
 void CarteAcoustique::set_distance(double z_m) { numericUpDown_Distance->setValue(z_m); }
 
+// The worker gets everything a map depends on; it maps the last piece
+// again when no new one comes.
 void CarteAcoustique::reglages_changes()
 {
-    a_configurer = true;
-    recalcule();
+    am::MapJob job;
+    job.settings = reglages();
+    job.geometry = geometrie;
+    job.layout = run_.layout;
+    job.sample_rate = run_.sample_rate;
+    worker_->set_job(job);
 }
 
 void CarteAcoustique::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (feed_ != nullptr)
+        feed_->subscribe(this);
     emit visibilite(true);
 }
 
 void CarteAcoustique::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    if (feed_ != nullptr)
+        feed_->unsubscribe(this);
     emit visibilite(false);
 }
 

@@ -1,19 +1,21 @@
 #pragma once
 // The acoustic map window: where the sound in front of the array comes
-// from, one map per packet while a run streams. It shows the map in the
-// program's 128-colour map with its dB scale, the acquired microphones as
-// dots and the maximum marked; its controls choose the band, the plane and
-// its grid, and the array's geometry.
+// from, one map per packet while a run streams. It subscribes to the run's
+// feed; its maps are made on a worker thread and drawn here. It shows the
+// map in the program's 128-colour map with its dB scale, the acquired
+// microphones as dots and the maximum marked; its controls choose the band,
+// the plane and its grid, and the array's geometry.
+#include "feed/packet_feed.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
-#include "map/packet_samples.h"
+#include "map/live_mapper.h"
 
 #include <QPointF>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
-#include <span>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -24,14 +26,21 @@ class QPushButton;
 
 namespace SonivarACQ32 {
 
-class CarteAcoustique : public QWidget {
+namespace acoustic_map {
+class MapWorker;
+}
+
+class CarteAcoustique : public QWidget, public feed::Subscriber {
     Q_OBJECT
 
 public:
-    explicit CarteAcoustique(QWidget* parent = nullptr);
+    // The window subscribes to `feed` while it is shown; without a feed it
+    // maps only what is handed to it.
+    explicit CarteAcoustique(QWidget* parent = nullptr, feed::PacketFeed* feed = nullptr);
     ~CarteAcoustique() override;
 
     std::uint64_t cartes = 0;  // maps computed since the window was created
+    std::uint64_t paquets_sautes = 0;  // pieces received but not mapped since then
     QPointF maximum;           // m, position of the last map's maximum
 
     // Reads a MicGeom file; on failure says why and keeps the geometry in use.
@@ -39,11 +48,10 @@ public:
     void set_frequence(double hz);
     void set_distance(double z_m);
 
-    // One map of a packet's samples: `micros` the global indices of the
-    // acquired microphones in channel order, `sample_rate` in Hz. The packet
-    // is kept, so that a change of setting redraws from it.
-    void carte_du_paquet(const acoustic_map::PacketSamples& paquet,
-                         std::span<const std::int32_t> micros, double sample_rate);
+    // The feed: a run starts, begins or ends; a piece of its stream. The
+    // piece is copied to the worker; its map comes back later.
+    void capture(feed::Capture state, const feed::RunFacts& run) override;
+    void piece(const feed::Piece& piece) override;
 
     // Controls.
     QDoubleSpinBox* numericUpDown_Frequence = nullptr;
@@ -62,6 +70,7 @@ public:
     QLabel* label_Echelle_Bas = nullptr;
     QLabel* label_Maximum = nullptr;
     QLabel* label_Etat = nullptr;
+    QLabel* label_Sautes = nullptr;    // pieces the worker could not keep up with
 
 signals:
     // The window was shown (true) or hidden or closed (false).
@@ -76,19 +85,16 @@ private:
     void button_Geometrie_Click();
     void reglages_changes();
     acoustic_map::Settings reglages() const;
-    bool configure(std::span<const std::int32_t> micros, double sample_rate);
-    void recalcule();
+    void recoit_carte(const acoustic_map::MapOutcome& outcome);
     void dessine();
     void dessine_echelle();
 
+    feed::PacketFeed* feed_ = nullptr;
     acoustic_map::Geometry geometrie;
-    acoustic_map::Beamformer beamformer;
     acoustic_map::Map derniere_carte;
     bool carte_valide = false;
-    bool a_configurer = true;          // settings or geometry changed since configure
-    std::vector<std::int32_t> micros_config;  // what the beamformer was configured for
-    double frequence_config = 0.0;
-    acoustic_map::PacketSamples dernier;  // the last packet mapped
+    feed::RunFacts run_;                    // the run the pieces come from
+    std::unique_ptr<acoustic_map::MapWorker> worker_;
 };
 
 } // namespace SonivarACQ32

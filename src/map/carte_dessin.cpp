@@ -5,6 +5,7 @@
 #include "app/format.h"
 #include "display/colour_map.h"
 #include "map/map_image.h"
+#include "map/map_worker.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -33,50 +34,53 @@ QPointF pixel_of(double x, double y, const am::Grid& grid, int side, int cell)
 
 } // namespace
 
-bool CarteAcoustique::configure(std::span<const std::int32_t> micros, double sample_rate)
+namespace {
+
+QString capture_text(feed::Capture state)
 {
-    std::vector<am::Position> placed;
-    for (int m : micros)
-        if (m >= 0 && static_cast<std::size_t>(m) < geometrie.positions.size())
-            placed.push_back(geometrie.positions[m]);
-    micros_config.assign(micros.begin(), micros.end());
-    frequence_config = sample_rate;
-    a_configurer = false;
-    const std::string why = beamformer.configure(placed, sample_rate, reglages());
-    label_Etat->setText(QString::fromStdString(why));
-    return why.empty();
+    switch (state) {
+    case feed::Capture::awaiting_trigger: return QStringLiteral("En attente du déclenchement");
+    case feed::Capture::running: return QStringLiteral("Acquisition en cours");
+    case feed::Capture::stopped: break;
+    }
+    return QStringLiteral("Acquisition arrêtée");
 }
 
-void CarteAcoustique::carte_du_paquet(const am::PacketSamples& paquet,
-                                      std::span<const std::int32_t> micros, double sample_rate)
+} // namespace
+
+void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {
-    if (&paquet != &dernier)
-        dernier = paquet;  // the vector keeps its capacity from packet to packet
-    if (a_configurer || !std::ranges::equal(micros, micros_config) || sample_rate != frequence_config)
-        configure(micros, sample_rate);
-    carte_valide = false;
-    if (beamformer.ready() && static_cast<std::size_t>(paquet.micros) == micros.size()) {
-        beamformer.add_frames(paquet.frames.data(), paquet.count);
-        carte_valide = beamformer.compute(derniere_carte);
-        if (carte_valide) {
-            ++cartes;
-            maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
-        } else {
-            label_Etat->setText(QStringLiteral("Paquet trop court pour une carte"));
-        }
+    const bool new_run = run.serial != run_.serial || run.sample_rate != run_.sample_rate ||
+                         run.layout.micros != run_.layout.micros;
+    run_ = run;
+    if (new_run)
+        reglages_changes();
+    if (run.serial != 0)
+        label_Etat->setText(capture_text(state));
+}
+
+void CarteAcoustique::piece(const feed::Piece& p)
+{
+    worker_->push(p.data, p.len, p.stream_position, p.run);
+}
+
+void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
+{
+    cartes += outcome.mapped;
+    paquets_sautes += outcome.skipped;
+    if (outcome.valid) {
+        derniere_carte = outcome.map;
+        maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
+        carte_valide = true;
+    } else if (!outcome.status.empty()) {
+        carte_valide = false;
+        label_Etat->setText(QString::fromStdString(outcome.status));
     }
+    label_Sautes->setText(paquets_sautes == 0
+                              ? QString()
+                              : QStringLiteral("Paquets sans carte propre (calcul en retard) : %1")
+                                    .arg(fmt::N(static_cast<double>(paquets_sautes), 0)));
     dessine();
-}
-
-// A setting changed: the last packet is mapped again with it.
-void CarteAcoustique::recalcule()
-{
-    if (dernier.count == 0 || micros_config.empty()) {
-        a_configurer = true;
-        return;
-    }
-    const std::vector<std::int32_t> micros = micros_config;
-    carte_du_paquet(dernier, micros, frequence_config);
 }
 
 void CarteAcoustique::dessine()
@@ -95,7 +99,7 @@ void CarteAcoustique::dessine()
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::white, 1));
     painter.setBrush(Qt::black);
-    for (int m : micros_config)
+    for (int m : run_.layout.micros)
         if (static_cast<std::size_t>(m) < geometrie.positions.size())
             painter.drawEllipse(pixel_of(geometrie.positions[m].x, geometrie.positions[m].y, grid,
                                          map.side, cell), 3.0, 3.0);

@@ -1,5 +1,6 @@
 // Channel activation: the selection sent to the unit and its bookkeeping.
 #include "app/principale.h"
+#include "device/vendor_commands.h"
 
 #include "platform/clock.h"
 #include "recording/header_record.h"
@@ -12,8 +13,6 @@
 namespace SonivarACQ32 {
 
 namespace {
-constexpr unsigned char beam_activation = 5;   // function code of command 3
-constexpr unsigned char extra_channels = 255;  // beam byte of the extra channels
 constexpr std::uint32_t activation_settle_ms = 300;
 } // namespace
 
@@ -32,7 +31,7 @@ void Principale::choix_micros()
     std::copy(map.flags.begin(), map.flags.end(), header_file.micros_actifs);
 
     // The unit is told the whole selection every time, empty beams included.
-    buf[0] = beam_activation;
+    buf[0] = vendor::beam_activation;
     buf[1] = 0;
     for (int k = 0; k < channels::nb_beams; ++k) {
         buf[2] = static_cast<unsigned char>(k);
@@ -43,7 +42,7 @@ void Principale::choix_micros()
     nb_voies = map.nb_voies;
     compteur = map.compteur;
     header_file.compteurs_actifs[0] = map.compteur ? 1 : 0;
-    buf[2] = extra_channels;
+    buf[2] = vendor::extra_channels_beam;
     buf[3] = map.extra_flags;
     commande(3);
     platform::sleep(activation_settle_ms);

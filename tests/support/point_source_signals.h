@@ -10,7 +10,7 @@
 #include <numbers>
 #include <vector>
 
-namespace test_support {
+namespace testsupport {
 
 struct PointSource {
     SonivarACQ32::acoustic_map::Position at;
@@ -23,7 +23,7 @@ inline std::vector<float> point_source_frames(const PointSource& s,
                                               double sample_rate, std::size_t frames,
                                               double noise = 0.0)
 {
-    using SonivarACQ32::acoustic_map::speed_of_sound;
+    using SonivarACQ32::acoustic_map::default_speed_of_sound;
     const auto c = SonivarACQ32::acoustic_map::array_centre(mics);
     const double r0 = std::hypot(s.at.x - c.x, s.at.y - c.y, s.at.z - c.z);
     std::vector<float> out(frames * mics.size());
@@ -33,7 +33,7 @@ inline std::vector<float> point_source_frames(const PointSource& s,
         for (std::size_t t = 0; t < frames; ++t) {
             lcg = lcg * 1664525u + 1013904223u;
             const double hiss = noise * (static_cast<double>(lcg) / 4294967296.0 - 0.5);
-            const double time = t / sample_rate - (r - r0) / speed_of_sound;
+            const double time = t / sample_rate - (r - r0) / default_speed_of_sound;
             out[t * mics.size() + m] = static_cast<float>(
                 s.amplitude * r0 / r * std::sin(2.0 * std::numbers::pi * s.frequency * time) + hiss);
         }
@@ -41,4 +41,4 @@ inline std::vector<float> point_source_frames(const PointSource& s,
     return out;
 }
 
-} // namespace test_support
+} // namespace testsupport

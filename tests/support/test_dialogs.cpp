@@ -6,7 +6,7 @@ namespace testsupport {
 
 void TestDialogs::alert(QWidget*, const QString& title, const QString& text)
 {
-    alerts.push_back({title, text, SonivarACQ32::Principale::pane_text});
+    alerts.push_back({title, text, SonivarACQ32::Principale::own.pane_text});
 }
 
 QString TestDialogs::save_file(QWidget*, const QString& filter, const QString& folder)

@@ -1,7 +1,5 @@
 #include "window_harness.h"
 
-#include "map/packet_samples.h"
-
 #include "app/format.h"
 #include "french_locale.h"
 #include "platform/clock.h"
@@ -9,9 +7,24 @@
 #include "platform/free_space.h"
 #include "recording/header_record.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 namespace testsupport {
 
 using SonivarACQ32::Principale;
+
+bool wait_for(const std::function<bool()>& done, int timeout_ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeout_ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
 
 void reset_window_state()
 {
@@ -19,10 +32,8 @@ void reset_window_state()
     using P = Principale;
     P::enabled = {};
     P::txtBox_Info = {};
-    P::pane_text = {};
     P::test = {};
     P::TimeOut = {};
-    P::unit_lost = {};
     P::nb_voies = {};
     P::compteur = {};
     P::a_ecrire = {};
@@ -35,7 +46,6 @@ void reset_window_state()
     P::transf_arret = {};
     P::transfert = {};
     P::buffers = {};
-    P::buffer_is_dev_mem = {};
     P::val_compteur = {};
     P::increment_compteur = {};
     P::increment_position = {};
@@ -44,11 +54,7 @@ void reset_window_state()
     P::num_pkt = {};
     P::ntr = {};
     P::ntw = {};
-    P::ring = {};
-    P::write_failed = {};
-    P::write_errno = {};
-    P::carte_ouverte = {};
-    P::carte_paquets = {};
+    P::own = {};  // every field of the program's own
     SonivarACQ32::header_file = {};
 
     SonivarACQ32::platform::clock_seam().restore();
@@ -82,7 +88,7 @@ void WindowHarness::enable_panel()
 
 void expect_ring_freed()
 {
-    EXPECT_EQ(Principale::ring.in_flight(), 0);
+    EXPECT_EQ(Principale::own.ring.in_flight(), 0);
     for (int i = 0; i < SonivarACQ32::nb_slots; ++i) {
         EXPECT_EQ(Principale::transfert[i], nullptr) << i;
         EXPECT_EQ(Principale::buffers[i], nullptr) << i;

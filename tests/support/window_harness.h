@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -90,6 +91,10 @@ protected:
 // The ring has no transfer left in libusb's hands, and every transfer and
 // buffer is freed.
 void expect_ring_freed();
+
+// Processes window events until `done` holds (results of a worker thread
+// arrive as events); false when it still does not after `timeout_ms`.
+bool wait_for(const std::function<bool()>& done, int timeout_ms = 30000);
 
 } // namespace testsupport
 

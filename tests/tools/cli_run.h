@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace dattest {
+namespace testsupport {
 
 struct Outcome {
     int code;
@@ -30,4 +30,4 @@ protected:
     TempDir dir;
 };
 
-} // namespace dattest
+} // namespace testsupport

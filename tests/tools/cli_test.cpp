@@ -13,7 +13,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using dattest::RecordingPlan;
+using testsupport::RecordingPlan;
 
 struct Outcome {
     int code;
@@ -30,7 +30,7 @@ Outcome run(std::vector<std::string> args)
 
 class Commands : public testing::Test {
 protected:
-    dattest::TempDir dir;
+    testsupport::TempDir dir;
 };
 
 TEST_F(Commands, InfoShowsHeaderAndDescription)
@@ -41,7 +41,7 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
     plan.freq = 41666.0f;
     plan.frames = 2000;
     plan.comment = "Mesure en chambre anéchoïque – 2 m\r\nsource à gauche";
-    const auto dat = dattest::write_recording(dir.path(), "essai", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "essai", plan);
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     for (const char* line :
@@ -60,7 +60,7 @@ TEST_F(Commands, InfoWithoutCommentOrCounter)
     RecordingPlan plan;
     plan.counter = false;
     plan.is_float = true;
-    const auto dat = dattest::write_recording(dir.path(), "sans", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "sans", plan);
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Voie compteur : non\n"), std::string::npos);
@@ -92,7 +92,7 @@ RecordingPlan base_spec()
 
 void rewrite(const fs::path& dat, const std::vector<std::uint32_t>& words)
 {
-    dattest::write_bytes(dat, words.data(), words.size() * 4);
+    testsupport::write_bytes(dat, words.data(), words.size() * 4);
 }
 
 const Damage damages[] = {
@@ -100,7 +100,7 @@ const Damage damages[] = {
      {"Trames dans le fichier : 20 000 (en-tête : 20 000)\n", "Résultat : enregistrement complet\n"}},
     {"counter_jump",
      [](const fs::path& dat, const RecordingPlan& s) {
-         auto w = dattest::stream_words(s);
+         auto w = testsupport::stream_words(s);
          for (std::size_t f = 12345; f < s.frames; ++f)
              w[f * 33] += 1000;
          rewrite(dat, w);
@@ -111,7 +111,7 @@ const Damage damages[] = {
       "Résultat : enregistrement endommagé (1 écart(s), 1 000 trame(s) perdue(s))\n"}},
     {"dropped_block",
      [](const fs::path& dat, const RecordingPlan& s) {
-         auto w = dattest::stream_words(s);
+         auto w = testsupport::stream_words(s);
          // The second 1 MiB packet lost: words 262 144 to 524 287.
          constexpr auto packet = SonivarACQ32::stream::packet_words;
          w.erase(w.begin() + packet, w.begin() + 2 * packet);
@@ -134,9 +134,9 @@ const Damage damages[] = {
      [](const fs::path& dat, const RecordingPlan& s) {
          RecordingPlan cut = s;
          cut.interrupted = true;
-         auto w = dattest::stream_words(s);
+         auto w = testsupport::stream_words(s);
          w.resize(w.size() - 3);  // the last frame torn
-         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, w);
+         testsupport::write_recording(dat.parent_path(), dat.stem().string(), cut, w);
      },
      1,
      {"Trames dans le fichier : 19 999 (en-tête : 0)\n",
@@ -147,7 +147,7 @@ const Damage damages[] = {
      [](const fs::path& dat, const RecordingPlan& s) {
          RecordingPlan cut = s;
          cut.interrupted = true;
-         dattest::write_recording(dat.parent_path(), dat.stem().string(), cut, {});
+         testsupport::write_recording(dat.parent_path(), dat.stem().string(), cut, {});
      },
      0, {"Trames dans le fichier : 0 (en-tête : 0)\n", "Résultat : enregistrement complet\n"}},
     {"missing_header",
@@ -162,22 +162,22 @@ const Damage damages[] = {
     {"wrong_channel_count",
      [](const fs::path& dat, const RecordingPlan&) {
          const auto log = fs::path(dat).replace_extension(".log");
-         auto bytes = dattest::read_bytes(log);
+         auto bytes = testsupport::read_bytes(log);
          std::string text(bytes.begin(), bytes.end());
          const auto at = text.find("Nb_voies = 33");
          text.replace(at, 13, "Nb_voies = 31");
-         dattest::write_bytes(log, text.data(), text.size());
+         testsupport::write_bytes(log, text.data(), text.size());
      },
      2, {"description incohérente", "Nb_voies = 31"}},
 };
 
-using Check = dattest::InFreshFolder<Damage>;
+using Check = testsupport::InFreshFolder<Damage>;
 
 TEST_P(Check, ReportsTheDamage)
 {
     const Damage& d = GetParam();
     const RecordingPlan plan = base_spec();
-    const auto dat = dattest::write_recording(dir.path(), "essai", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "essai", plan);
     d.apply(dat, plan);
     const Outcome r = run({"check", dat.string()});
     EXPECT_EQ(r.code, d.code) << r.out << r.err;
@@ -193,7 +193,7 @@ TEST_F(Commands, CheckWithoutCounterCannotVerify)
 {
     RecordingPlan plan;
     plan.counter = false;
-    const auto dat = dattest::write_recording(dir.path(), "sans", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "sans", plan);
     Outcome r = run({"check", dat.string()});
     EXPECT_EQ(r.code, sonivar_dat::exit_unverified);
     EXPECT_NE(r.out.find("ne peut pas être vérifié"), std::string::npos);
@@ -208,7 +208,7 @@ TEST_F(Commands, CompanionsAreFoundInTheFileNameOnly)
 {
     const fs::path folder = dir.path() / "campagne.data";
     fs::create_directories(folder);
-    const auto dat = dattest::write_recording(folder, "essai", RecordingPlan{});
+    const auto dat = testsupport::write_recording(folder, "essai", RecordingPlan{});
     EXPECT_EQ(run({"check", dat.string()}).code, 0);
     const fs::path plain = dir.path() / "essai.raw";
     fs::copy_file(dat, plain);
@@ -219,7 +219,7 @@ TEST_F(Commands, CompanionsAreFoundInTheFileNameOnly)
 
 TEST_F(Commands, BadArgumentsGiveUsageAndStatus2)
 {
-    const auto dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{}).string();
+    const auto dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{}).string();
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"verifie", dat},

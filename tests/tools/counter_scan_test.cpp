@@ -38,9 +38,9 @@ Scan scan(const std::vector<std::uint32_t>& words, int nb_voies, std::size_t blo
     return {s.gaps(), s.frames_checked(), s.frames_lost()};
 }
 
-dattest::RecordingPlan spec_for(int micros, bool status, std::uint32_t frames)
+testsupport::RecordingPlan spec_for(int micros, bool status, std::uint32_t frames)
 {
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros.clear();
     for (int m = 0; m < micros; ++m)
         plan.micros.push_back(m);
@@ -62,7 +62,7 @@ void PrintTo(const Shape& s, std::ostream* os)
 class CounterScan : public testing::TestWithParam<Shape> {
 protected:
     int nb_voies() const { return GetParam().micros + 1 + (GetParam().status ? 1 : 0); }
-    dattest::RecordingPlan plan(std::uint32_t frames) const
+    testsupport::RecordingPlan plan(std::uint32_t frames) const
     {
         return spec_for(GetParam().micros, GetParam().status, frames);
     }
@@ -74,7 +74,7 @@ TEST_P(CounterScan, WholeStreamHasNoGapWhateverTheBlocks)
 {
     auto s = plan(700);
     s.first_counter = 0xFFFFFF00u;  // wraps through 0 on the way
-    const auto words = dattest::stream_words(s);
+    const auto words = testsupport::stream_words(s);
     for (std::size_t block : blocks(words.size())) {
         const Scan r = scan(words, nb_voies(), block);
         EXPECT_TRUE(r.gaps.empty()) << "block " << block;
@@ -85,7 +85,7 @@ TEST_P(CounterScan, WholeStreamHasNoGapWhateverTheBlocks)
 TEST_P(CounterScan, CounterJumpIsOneGapWithTheFramesLost)
 {
     auto s = plan(600);
-    auto words = dattest::stream_words(s);
+    auto words = testsupport::stream_words(s);
     const std::size_t nv = nb_voies(), at = 250, by = 37;
     for (std::size_t f = at; f < 600; ++f)
         words[f * nv] += by;
@@ -106,7 +106,7 @@ TEST_P(CounterScan, CounterJumpIsOneGapWithTheFramesLost)
 
 TEST_P(CounterScan, OneWrongCounterWordLosesNothing)
 {
-    auto words = dattest::stream_words(plan(300));
+    auto words = testsupport::stream_words(plan(300));
     const std::size_t nv = nb_voies();
     words[120 * nv] = 5;
     words[299 * nv] = 7;  // the very last frame: no frame after it to confirm
@@ -122,7 +122,7 @@ TEST_P(CounterScan, OneWrongCounterWordLosesNothing)
 
 TEST_P(CounterScan, CounterGoingBackIsReportedAsNegativeLoss)
 {
-    auto words = dattest::stream_words(plan(400));
+    auto words = testsupport::stream_words(plan(400));
     const std::size_t nv = nb_voies();
     for (std::size_t f = 200; f < 400; ++f)
         words[f * nv] -= 50;  // 50 frames repeated
@@ -160,7 +160,7 @@ TEST_P(CounterScan, DroppedBlockIsOneGapEvenWhenNotWholeFrames)
     const Hole holes[] = {{262144, 262144}, {1000, 5}, {33 * 40, 33 * 3}, {7 * nv + 1, nv}};
     for (const Hole& h : holes) {
         // Enough frames for two packets of 262 144 words and then some.
-        auto words = dattest::stream_words(plan(static_cast<std::uint32_t>(600000 / nv + 100)));
+        auto words = testsupport::stream_words(plan(static_cast<std::uint32_t>(600000 / nv + 100)));
         words.erase(words.begin() + h.start, words.begin() + h.start + h.count);
         const CounterGap want = expected_after_hole(h.start, h.count, nv);
         for (std::size_t block : {std::size_t{4096}, words.size()}) {
@@ -180,7 +180,7 @@ TEST_P(CounterScan, DroppedBlockIsOneGapEvenWhenNotWholeFrames)
 
 TEST_P(CounterScan, CounterThatNeverResumesIsReportedOnce)
 {
-    auto words = dattest::stream_words(plan(500));
+    auto words = testsupport::stream_words(plan(500));
     const std::size_t nv = nb_voies();
     std::fill(words.begin() + 321 * nv + 1, words.end(), 0u);  // frame 321 keeps its counter
     const Scan r = scan(words, nb_voies(), 97);
@@ -192,7 +192,7 @@ TEST_P(CounterScan, CounterThatNeverResumesIsReportedOnce)
 
 TEST_P(CounterScan, WordsBeforeTheFirstCounterRunAreDamage)
 {
-    auto words = dattest::stream_words(plan(200));
+    auto words = testsupport::stream_words(plan(200));
     words.insert(words.begin(), {0xDEADBEEFu, 0x12345678u, 9u});
     const Scan r = scan(words, nb_voies(), 97);
     ASSERT_EQ(r.gaps.size(), 1u);
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, CounterScan,
 
 TEST(CounterScanLimits, KeepsTheFirstGapsButCountsThemAll)
 {
-    auto words = dattest::stream_words(spec_for(1, false, 1000));
+    auto words = testsupport::stream_words(spec_for(1, false, 1000));
     for (std::size_t f = 10; f < 1000; f += 10)
         words[f * 2] = 0xFFFF0000u + f;  // 99 single wrong words
     CounterScanner s(2, 5);

@@ -19,10 +19,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using dattest::RecordingPlan;
+using testsupport::RecordingPlan;
 
-using dattest::Outcome;
-using dattest::run;
+using testsupport::Outcome;
+using testsupport::run;
 
 fs::path companion(const fs::path& dat, const char* ext) { return fs::path(dat).replace_extension(ext); }
 
@@ -34,7 +34,7 @@ std::string snapshot(const fs::path& p)
     if (fs::is_symlink(st))
         s += fs::read_symlink(p).string();
     else if (fs::is_regular_file(st)) {
-        const auto bytes = dattest::read_bytes(p);
+        const auto bytes = testsupport::read_bytes(p);
         s.append(bytes.begin(), bytes.end());
     }
     return s;
@@ -60,17 +60,17 @@ std::vector<std::string> folder_listing(const fs::path& dir)
 void rewrite_header(const fs::path& dat, void (*change)(SonivarACQ32::type_header_file&))
 {
     RecordingPlan plan;
-    auto h = dattest::header_for(plan);
+    auto h = testsupport::header_for(plan);
     change(h);
-    dattest::write_bytes(companion(dat, ".Zv"), &h, sizeof h);
+    testsupport::write_bytes(companion(dat, ".Zv"), &h, sizeof h);
 }
 
 void replace_in_log(const fs::path& dat, const std::string& from, const std::string& to)
 {
-    const auto bytes = dattest::read_bytes(companion(dat, ".log"));
+    const auto bytes = testsupport::read_bytes(companion(dat, ".log"));
     std::string text(bytes.begin(), bytes.end());
     text.replace(text.find(from), from.size(), to);
-    dattest::write_bytes(companion(dat, ".log"), text.data(), text.size());
+    testsupport::write_bytes(companion(dat, ".log"), text.data(), text.size());
 }
 
 struct Fault {
@@ -135,12 +135,12 @@ const Fault faults[] = {
      "Nb_compteurs = 0, l'en-tête en active 1"},
 };
 
-using Refused = dattest::InFreshFolder<Fault>;
+using Refused = testsupport::InFreshFolder<Fault>;
 
 TEST_P(Refused, ByEveryCommandWithInputsUntouched)
 {
     const Fault& f = GetParam();
-    const fs::path dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{});
+    const fs::path dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     f.apply(dat);
     const std::vector<fs::path> inputs = {dat, companion(dat, ".Zv"), companion(dat, ".log")};
     const auto before = snapshots(inputs);
@@ -171,12 +171,12 @@ struct SelfExport {
 
 void PrintTo(const SelfExport& s, std::ostream* os) { *os << s.name; }
 
-using ExportOntoInput = dattest::InFreshFolder<SelfExport>;
+using ExportOntoInput = testsupport::InFreshFolder<SelfExport>;
 
 TEST_P(ExportOntoInput, IsRefusedAndTouchesNothing)
 {
     const SelfExport& s = GetParam();
-    const fs::path dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{});
+    const fs::path dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     const fs::path target = companion(dat, s.input);
     fs::path output = dir.path() / "." / target.filename();
     if (s.through_link) {
@@ -205,8 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ExportOutputs, SpecialFilesAndOneFileForBothAreRefused)
 {
-    dattest::TempDir dir;
-    const fs::path dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{});
+    testsupport::TempDir dir;
+    const fs::path dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     const std::string same = (dir.path() / "o.out").string();
     for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"export", dat.string(), "--hdf5", "/dev/full"}, "est un périphérique"},
@@ -223,10 +223,10 @@ TEST(ExportOutputs, SpecialFilesAndOneFileForBothAreRefused)
 
 TEST(ExportOutputs, AFailedExportLeavesTheEarlierFileAndNoTemporaryOne)
 {
-    dattest::TempDir dir;
-    const fs::path dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{});
+    testsupport::TempDir dir;
+    const fs::path dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     const fs::path wav = dir.path() / "o.wav";
-    dattest::write_bytes(wav, "avant", 5);
+    testsupport::write_bytes(wav, "avant", 5);
     // The HDF5 cannot be created: the WAV, already written aside, is dropped too.
     const Outcome r = run({"export", dat.string(), "--wav", wav.string(), "--hdf5",
                            (dir.path() / "absent" / "o.h5").string()});
@@ -240,13 +240,13 @@ TEST(ExportOutputs, AFailedExportLeavesTheEarlierFileAndNoTemporaryOne)
 
 TEST(Interrupted, EveryWholeFrameIsReadAndExported)
 {
-    dattest::TempDir dir;
+    testsupport::TempDir dir;
     RecordingPlan plan;
     plan.frames = 3001;
-    auto words = dattest::stream_words(plan);
+    auto words = testsupport::stream_words(plan);
     words.resize(words.size() - 5);  // the last frame torn: 3 000 whole ones
     plan.interrupted = true;
-    const fs::path dat = dattest::write_recording(dir.path(), "coupe", plan, words);
+    const fs::path dat = testsupport::write_recording(dir.path(), "coupe", plan, words);
     Outcome r = run({"info", dat.string()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Enregistrement interrompu : 3 000 trames lisibles\n"), std::string::npos) << r.out;
@@ -268,7 +268,7 @@ TEST(Interrupted, EveryWholeFrameIsReadAndExported)
     for (std::size_t f = 0; f < 3000; ++f)
         for (std::size_t k = 0; k < plan.micros.size(); ++k)
             bad += static_cast<std::uint32_t>(samples[f * plan.micros.size() + k]) !=
-                   dattest::sample_word(plan.micros[k], f, false);
+                   testsupport::sample_word(plan.micros[k], f, false);
     EXPECT_EQ(bad, 0u);
 }
 

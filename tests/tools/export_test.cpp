@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using dattest::RecordingPlan;
+using testsupport::RecordingPlan;
 
 int run(std::vector<std::string> args)
 {
@@ -121,7 +121,7 @@ Hdf5Content read_hdf5(const fs::path& path)
 // The format tag of the "fmt " chunk: 1 PCM, 3 float, 0xFFFE extensible.
 unsigned fmt_tag(const fs::path& path)
 {
-    const auto bytes = dattest::read_bytes(path);
+    const auto bytes = testsupport::read_bytes(path);
     const std::string head(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 256));
     const std::size_t at = head.find("fmt ");
     return at == std::string::npos ? 0u : bytes[at + 8] | bytes[at + 9] << 8;
@@ -147,7 +147,7 @@ struct ExportCase {
 
 void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
 
-using Export = dattest::InFreshFolder<ExportCase>;
+using Export = testsupport::InFreshFolder<ExportCase>;
 
 TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
 {
@@ -160,7 +160,7 @@ TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
     plan.comment = "Réseau Ω à 2 m\r\nsource µ";  // Ω has no Windows-1252 form
     // Several read blocks of 4 MiB, and a last one that is not full.
     plan.frames = static_cast<std::uint32_t>((9u << 20) / (4 * plan.nb_voies()) + 17);
-    const auto dat = dattest::write_recording(dir.path(), "essai", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "essai", plan);
     std::vector<std::string> args = {"export", dat.string(), "--wav", (dir.path() / "o.wav").string(),
                                      "--hdf5=" + (dir.path() / "o.h5").string()};
     if (!c.channels.empty())
@@ -189,7 +189,7 @@ TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
     std::size_t wav_bad = 0, h5_bad = 0;
     for (std::uint32_t f = 0; f < plan.frames; ++f)
         for (std::size_t k = 0; k < ch; ++k) {
-            const std::uint32_t want = dattest::sample_word(c.exported[k], f, c.is_float);
+            const std::uint32_t want = testsupport::sample_word(c.exported[k], f, c.is_float);
             wav_bad += wav.words[f * ch + k] != want;
             h5_bad += h5.values[f * ch + k] != as_float(want, c.is_float);
         }
@@ -207,8 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ExportFailure, UnwritableOutputIsReported)
 {
-    dattest::TempDir dir;
-    const auto dat = dattest::write_recording(dir.path(), "essai", RecordingPlan{});
+    testsupport::TempDir dir;
+    const auto dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     std::ostringstream out, err;
     const int code = sonivar_dat::run_cli(
         {"export", dat.string(), "--wav", (dir.path() / "absent" / "o.wav").string()}, out, err, nullptr);
@@ -227,7 +227,7 @@ TEST(Rf64, ChosenPastFourGibibytesOfSamples)
 
 TEST(Rf64, WrittenFileReadsBack)
 {
-    dattest::TempDir dir;
+    testsupport::TempDir dir;
     const fs::path path = dir.path() / "big.wav";
     sonivar_dat::WavSink sink;
     std::string error;

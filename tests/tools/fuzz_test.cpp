@@ -82,14 +82,14 @@ private:
 
 Files base_files(const fs::path& dir)
 {
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros = {1, 2, 9, 30};
     plan.status = true;
     plan.frames = 40;
     plan.comment = "essai";
-    const fs::path dat = dattest::write_recording(dir, "base", plan);
-    Files f{dattest::read_bytes(dat), dattest::read_bytes(fs::path(dat).replace_extension(".Zv")),
-            dattest::read_bytes(fs::path(dat).replace_extension(".log"))};
+    const fs::path dat = testsupport::write_recording(dir, "base", plan);
+    Files f{testsupport::read_bytes(dat), testsupport::read_bytes(fs::path(dat).replace_extension(".Zv")),
+            testsupport::read_bytes(fs::path(dat).replace_extension(".log"))};
     fs::remove_all(dir);
     fs::create_directories(dir);
     return f;
@@ -111,7 +111,7 @@ bool lay_out(const fs::path& dir, const Files& f, Mutator& m)
     for (std::size_t k = 0; k < 3; ++k) {
         fs::remove_all(paths[k]);
         if (k != special) {
-            dattest::write_bytes(paths[k], bytes[k]->data(), bytes[k]->size());
+            testsupport::write_bytes(paths[k], bytes[k]->data(), bytes[k]->size());
             continue;
         }
         switch (m.below(3)) {
@@ -125,7 +125,7 @@ bool lay_out(const fs::path& dir, const Files& f, Mutator& m)
 
 TEST(Fuzz, MutatedRecordingsNeverCrashHangOrLoseInputs)
 {
-    dattest::TempDir dir;
+    testsupport::TempDir dir;
     const Files base = base_files(dir.path());
     const fs::path dat = dir.path() / "r.dat", zv = dir.path() / "r.Zv", log = dir.path() / "r.log";
     const fs::path wav = dir.path() / "o.wav", h5 = dir.path() / "o.h5";
@@ -155,8 +155,8 @@ TEST(Fuzz, MutatedRecordingsNeverCrashHangOrLoseInputs)
         ASSERT_TRUE(check >= 0 && check <= 3) << "case " << i << ": check " << check;
         ASSERT_TRUE(exp >= 0 && exp <= 2) << "case " << i << ": export " << exp;
         ASSERT_TRUE(!onto_input || exp == 2) << "case " << i << ": export onto an input";
-        ASSERT_TRUE(!regular || (dattest::read_bytes(dat) == f.dat && dattest::read_bytes(zv) == f.zv &&
-                                 dattest::read_bytes(log) == f.log))
+        ASSERT_TRUE(!regular || (testsupport::read_bytes(dat) == f.dat && testsupport::read_bytes(zv) == f.zv &&
+                                 testsupport::read_bytes(log) == f.log))
             << "case " << i << ": an input changed";
         const long outputs = exp == 0 ? 1 + with_hdf5 : 0;
         ASSERT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),

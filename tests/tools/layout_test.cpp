@@ -1,7 +1,6 @@
 // Frame layout and description reading, on descriptions written by the
 // acquisition program's own writer.
-#include "description_reader.h"
-#include "frame_layout.h"
+#include "stream_reader.h"
 #include "recording_maker.h"
 
 #include "recording/description.h"
@@ -17,12 +16,12 @@ using sonivar_dat::parse_description;
 
 TEST(DescriptionReader, ReadsTheCountsTheProgramWrites)
 {
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros = {3, 19, 31};
     plan.status = true;
     plan.freq = 41666.0f;
     plan.comment = "Nb_voies = 99\r\nessai en salle";
-    const auto header = dattest::header_for(plan);
+    const auto header = testsupport::header_for(plan);
     const QByteArray text = SonivarACQ32::description_text(header, plan.nb_voies(), 3,
                                                            QStringLiteral("Nb_voies = 99\r\nessai"),
                                                            QLocale(QLocale::French))
@@ -64,10 +63,10 @@ class Layout : public testing::TestWithParam<LayoutCase> {};
 TEST_P(Layout, WordsPerFrameMustFitTheHeader)
 {
     const LayoutCase& c = GetParam();
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros = c.micros;
     plan.counter = c.counter;
-    const auto result = derive_layout(dattest::header_for(plan), c.nb_voies);
+    const auto result = derive_layout(testsupport::header_for(plan), c.nb_voies);
     ASSERT_EQ(result.layout.has_value(), c.valid) << result.error;
     if (!c.valid) {
         EXPECT_FALSE(result.error.empty());
@@ -107,9 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Layout, WordsOfChosenMicrophones)
 {
-    dattest::RecordingPlan plan;
+    testsupport::RecordingPlan plan;
     plan.micros = {2, 8, 9, 30};
-    const auto l = *derive_layout(dattest::header_for(plan), 6).layout;  // counter + 4 + status
+    const auto l = *derive_layout(testsupport::header_for(plan), 6).layout;  // counter + 4 + status
     EXPECT_EQ(sonivar_dat::words_of(l, {8, 30}), (std::vector<int>{2, 4}));
     EXPECT_EQ(sonivar_dat::words_of(l, {2, 8, 9, 30}), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_FALSE(sonivar_dat::words_of(l, {3}).has_value());
@@ -117,7 +116,6 @@ TEST(Layout, WordsOfChosenMicrophones)
 
 } // namespace
 
-#include "header_facts.h"
 
 #include <cmath>
 

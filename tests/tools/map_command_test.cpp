@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace am = SonivarACQ32::acoustic_map;
 
-using dattest::run;
-using Cli = dattest::Outcome;
+using testsupport::run;
+using Cli = testsupport::Outcome;
 
 const std::vector<am::Position>& example()
 {
@@ -34,15 +34,15 @@ const std::vector<am::Position>& example()
 
 // The stream of a recording in which a source sits at `first` for the first
 // half of the frames and at `second` for the rest.
-std::vector<std::uint32_t> source_stream(const dattest::RecordingPlan& plan, am::Position first,
+std::vector<std::uint32_t> source_stream(const testsupport::RecordingPlan& plan, am::Position first,
                                          am::Position second)
 {
     std::vector<am::Position> mics;
     for (int m : plan.micros)
         mics.push_back(example()[m]);
     const std::size_t half = plan.frames / 2;
-    auto a = test_support::point_source_frames({first, 3150.0, 1e6}, mics, plan.freq, half);
-    const auto b = test_support::point_source_frames({second, 3150.0, 1e6}, mics, plan.freq,
+    auto a = testsupport::point_source_frames({first, 3150.0, 1e6}, mics, plan.freq, half);
+    const auto b = testsupport::point_source_frames({second, 3150.0, 1e6}, mics, plan.freq,
                                                      plan.frames - half);
     a.insert(a.end(), b.begin(), b.end());
     std::vector<std::uint32_t> words;
@@ -79,12 +79,12 @@ TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
         {false, {0, 3, 4, 7, 24, 27, 28, 31}, {"--to", "0.16"}, "Maximum : x = 0,30 m, y = -0,20 m, "},
     };
     for (const Row& r : rows) {
-        dattest::TempDir dir;
-        dattest::RecordingPlan plan;
+        testsupport::TempDir dir;
+        testsupport::RecordingPlan plan;
         plan.micros = r.micros;
         plan.is_float = r.is_float;
         plan.frames = 16384;  // 0.33 s at 50 kHz
-        const auto dat = dattest::write_recording(
+        const auto dat = testsupport::write_recording(
             dir.path(), "source", plan, source_stream(plan, {0.3, -0.2, 1.0}, {-0.5, 0.4, 1.0}));
         std::vector<std::string> args = {"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
                                          "--freq", "3150"};
@@ -97,13 +97,13 @@ TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
 
 TEST(MapCommand, CsvAndPngWritten)
 {
-    dattest::TempDir dir;
-    dattest::RecordingPlan plan;
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan;
     plan.micros.resize(32);
     for (int i = 0; i < 32; ++i)
         plan.micros[i] = i;
     plan.frames = 4096;
-    const auto dat = dattest::write_recording(dir.path(), "s", plan,
+    const auto dat = testsupport::write_recording(dir.path(), "s", plan,
                                               source_stream(plan, {0.3, -0.2, 1.0}, {0.3, -0.2, 1.0}));
     const fs::path csv = dir.path() / "m.csv", png = dir.path() / "m.png";
     const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq=3150",
@@ -127,8 +127,8 @@ TEST(MapCommand, CsvAndPngWritten)
 
 TEST(MapCommand, RefusedArguments)
 {
-    dattest::TempDir dir;
-    const auto dat = dattest::write_recording(dir.path(), "s", dattest::RecordingPlan{});
+    testsupport::TempDir dir;
+    const auto dat = testsupport::write_recording(dir.path(), "s", testsupport::RecordingPlan{});
     const std::string g = SONIVAR_EXAMPLE_GEOMETRY;
     struct Row {
         std::vector<std::string> args;
@@ -178,10 +178,10 @@ std::vector<double> positions_attribute(const fs::path& path)
 
 TEST(ExportGeometry, PositionsOfTheExportedMicrophones)
 {
-    dattest::TempDir dir;
-    dattest::RecordingPlan plan;
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan;
     plan.micros = {2, 9, 17, 31};
-    const auto dat = dattest::write_recording(dir.path(), "s", plan);
+    const auto dat = testsupport::write_recording(dir.path(), "s", plan);
     const fs::path h5 = dir.path() / "o.h5";
     ASSERT_EQ(run({"export", dat.string(), "--hdf5", h5.string(), "--channels", "31,9",
                    "--geometry", SONIVAR_EXAMPLE_GEOMETRY}).code, 0);

@@ -13,7 +13,7 @@
 #include <random>
 #include <stdexcept>
 
-namespace dattest {
+namespace testsupport {
 
 std::uint32_t sample_word(int mic, std::uint64_t frame, bool is_float)
 {
@@ -123,4 +123,4 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ec);
 }
 
-} // namespace dattest
+} // namespace testsupport

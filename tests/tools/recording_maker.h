@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace dattest {
+namespace testsupport {
 
 struct RecordingPlan {
     std::vector<int> micros = {0, 1, 2, 3, 4, 5, 6, 7};  // global indices, ascending
@@ -60,4 +60,4 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace dattest
+} // namespace testsupport

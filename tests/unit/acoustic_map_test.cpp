@@ -3,7 +3,7 @@
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/map_image.h"
-#include "map/packet_samples.h"
+#include "stream/samples.h"
 
 #include "../support/point_source_signals.h"
 
@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 #include <string>
 
 namespace {
@@ -126,7 +127,15 @@ std::vector<Position> example_positions()
     return g.geometry ? g.geometry->positions : std::vector<Position>{};
 }
 
-TEST(AcousticMapBeamformer, PointSourceAtItsMaximum)
+// Every method of the map, run on the same scenes.
+class EveryMethod : public testing::TestWithParam<MethodKind> {};
+
+INSTANTIATE_TEST_SUITE_P(Methods, EveryMethod, testing::ValuesIn(all_methods()),
+                         [](const testing::TestParamInfo<MethodKind>& info) {
+                             return std::to_string(static_cast<int>(info.param));
+                         });
+
+TEST_P(EveryMethod, PointSourceAtItsMaximum)
 {
     struct Row {
         double x, y, z;
@@ -144,13 +153,14 @@ TEST(AcousticMapBeamformer, PointSourceAtItsMaximum)
     ASSERT_EQ(mics.size(), 32u);
     for (const Row& r : rows) {
         Settings s;
+        s.method = GetParam();
         s.band = r.band;
         s.remove_diagonal = r.remove_diagonal;
         s.grid.z = r.z;
         Beamformer beamformer;
         ASSERT_EQ(beamformer.configure(mics, rate, s), "");
-        const test_support::PointSource source{{r.x, r.y, r.z}, 3150.0, 1000.0};
-        const auto frames = test_support::point_source_frames(source, mics, rate, packet_frames, r.noise);
+        const testsupport::PointSource source{{r.x, r.y, r.z}, 3150.0, 1000.0};
+        const auto frames = testsupport::point_source_frames(source, mics, rate, packet_frames, r.noise);
         EXPECT_EQ(beamformer.add_frames(frames.data(), packet_frames), 14u);
         Map map;
         ASSERT_TRUE(beamformer.compute(map));
@@ -205,13 +215,14 @@ TEST(AcousticMapBeamformer, NoMapAndWhy)
 
 // With smoothing the previous packets' matrix still counts: after a source
 // moves, the map follows it only gradually.
-TEST(AcousticMapBeamformer, SmoothingOverPackets)
+TEST_P(EveryMethod, SmoothingOverPacketsAndAFreshStart)
 {
     const std::vector<Position> mics = example_positions();
-    const auto first = test_support::point_source_frames({{0.5, 0.5, 1.0}}, mics, rate, packet_frames);
-    const auto second = test_support::point_source_frames({{-0.5, -0.5, 1.0}}, mics, rate, packet_frames);
+    const auto first = testsupport::point_source_frames({{0.5, 0.5, 1.0}}, mics, rate, packet_frames);
+    const auto second = testsupport::point_source_frames({{-0.5, -0.5, 1.0}}, mics, rate, packet_frames);
     for (double smoothing : {0.0, 0.9}) {
         Settings s;
+        s.method = GetParam();
         s.smoothing = smoothing;
         Beamformer beamformer;
         ASSERT_EQ(beamformer.configure(mics, rate, s), "");
@@ -221,6 +232,12 @@ TEST(AcousticMapBeamformer, SmoothingOverPackets)
         beamformer.add_frames(second.data(), packet_frames);
         ASSERT_TRUE(beamformer.compute(map));
         EXPECT_NEAR(map.max_x, smoothing == 0.0 ? -0.5 : 0.5, 0.026) << smoothing;
+        // A new run forgets the average.
+        beamformer.reset();
+        EXPECT_FALSE(beamformer.compute(map));
+        beamformer.add_frames(second.data(), packet_frames);
+        ASSERT_TRUE(beamformer.compute(map));
+        EXPECT_NEAR(map.max_x, -0.5, 0.026) << smoothing;
     }
 }
 
@@ -228,28 +245,36 @@ TEST(AcousticMapBeamformer, SmoothingOverPackets)
 
 namespace {
 
-// The whole frames of a packet, found from its place in the stream: with 33
-// channels, packet 1 starts 100 bytes into a frame, so its first whole frame
-// is 32 bytes in.
-TEST(AcousticMapPacket, WholeFramesFromTheFirstBoundary)
+// The whole frames of a piece of the stream, found from its place in it:
+// with 33 channels, packet 1 starts 100 bytes into a frame, so its first
+// whole frame is 32 bytes in. Each microphone is read at its own word and
+// scaled by its own factor.
+TEST(StreamDecode, WholeFramesFromTheFirstBoundary)
 {
+    namespace st = SonivarACQ32::stream;
     struct Row {
         std::int32_t nb_voies;
         bool counter;
-        std::int32_t nb_micros;
+        std::vector<int> micros;
         bool is_float;
         std::uint64_t position;
         std::uint32_t len;
+        float factor_of_mic_5;
     };
+    std::vector<int> all(32), beam0(8);
+    std::iota(all.begin(), all.end(), 0);
+    std::iota(beam0.begin(), beam0.end(), 0);
     const Row rows[] = {
-        {33, true, 32, false, 0, SonivarACQ32::stream::packet_bytes},
-        {33, true, 32, false, SonivarACQ32::stream::packet_bytes, SonivarACQ32::stream::packet_bytes},
-        {33, true, 32, true, 2 * SonivarACQ32::stream::packet_bytes, 20000},
-        {9, false, 8, false, 1048576, 1048576},   // no counter: microphones from word 0
-        {34, true, 32, false, 3 * 1048576, 136},  // a status word after the microphones
-        {33, true, 32, false, 1048576, 31},       // not one whole frame
+        {33, true, all, false, 0, st::packet_bytes, 1.0f},
+        {33, true, all, false, st::packet_bytes, st::packet_bytes, 2.0f},
+        {33, true, all, true, 2 * st::packet_bytes, 20000, 0.5f},
+        {8, false, beam0, false, 1048576, 1048576, 1.0f},   // no counter: microphones from word 0
+        {34, true, all, false, 3 * 1048576, 136, 1.0f},     // a status word after the microphones
+        {33, true, all, false, 1048576, 31, 1.0f},          // not one whole frame
+        {3, true, all, false, 0, 1200, 1.0f},               // a frame too short for its microphones
     };
     for (const Row& r : rows) {
+        const st::FrameLayout layout = st::live_layout(r.nb_voies, r.counter, r.micros, r.is_float);
         const std::uint64_t frame_bytes = 4ull * r.nb_voies;
         // The stream's word w holds w, as an integer or as a float.
         std::vector<unsigned char> packet(r.len);
@@ -258,17 +283,22 @@ TEST(AcousticMapPacket, WholeFramesFromTheFirstBoundary)
             const float f = static_cast<float>(w);
             std::memcpy(packet.data() + b, r.is_float ? static_cast<const void*>(&f) : &w, 4);
         }
-        PacketSamples out;
-        copy_packet(out, packet.data(), r.len, r.position, {r.nb_voies, r.counter, r.nb_micros, r.is_float});
+        st::Calibration calibration;
+        calibration.factor[5] = r.factor_of_mic_5;
+        std::vector<float> out;
+        const std::size_t count = st::decode_frames(packet.data(), r.len, r.position, layout, calibration, out);
         const std::uint64_t first = (r.position + frame_bytes - 1) / frame_bytes;  // first whole frame
         const std::uint64_t end = (r.position + r.len) / frame_bytes;
-        ASSERT_EQ(out.count, end > first ? end - first : 0) << r.nb_voies << " at " << r.position;
-        EXPECT_EQ(out.fresh, out.count > 0);
+        const std::size_t n = r.micros.size();
+        ASSERT_EQ(count, layout.holds_micros() && end > first ? end - first : 0)
+            << r.nb_voies << " at " << r.position;
+        ASSERT_EQ(out.size(), count * n);
         std::size_t wrong = 0;
-        for (std::size_t f = 0; f < out.count; ++f)
-            for (int m = 0; m < r.nb_micros; ++m) {
+        for (std::size_t f = 0; f < count; ++f)
+            for (std::size_t m = 0; m < n; ++m) {
                 const double word = static_cast<double>((first + f) * r.nb_voies + (r.counter ? 1 : 0) + m);
-                wrong += out.frames[f * r.nb_micros + m] != static_cast<float>(word);
+                const float factor = r.micros[m] == 5 ? r.factor_of_mic_5 : 1.0f;
+                wrong += out[f * n + m] != static_cast<float>(word) * factor;
             }
         EXPECT_EQ(wrong, 0u) << r.nb_voies << " at " << r.position;
     }

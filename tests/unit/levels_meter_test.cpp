@@ -1,4 +1,5 @@
 #include "display/level_meter.h"
+#include "stream/samples.h"
 
 #include <gtest/gtest.h>
 
@@ -50,16 +51,22 @@ TEST(FrameOffset, PacketNeedsMoreThan2001WholeFrames)
 
 // A packet cut out of a stream: the word at stream position w belongs to
 // channel w mod nb_voies of frame w / nb_voies, whose value `sample` gives.
+// With float samples, a microphone's value v is written as v / 2^31.
 std::vector<unsigned char> packet_of_stream(
     std::uint32_t packet, int nb_voies,
-    const std::function<std::int32_t(int channel, std::uint64_t frame)>& sample)
+    const std::function<std::int32_t(int channel, std::uint64_t frame)>& sample,
+    const std::function<bool(int channel)>& as_float = [](int) { return false; })
 {
     std::vector<unsigned char> data(packet_bytes);
     const std::uint64_t first_word = static_cast<std::uint64_t>(packet) * packet_bytes / 4;
     for (std::uint32_t w = 0; w < packet_bytes / 4; ++w) {
         const std::uint64_t word = first_word + w;
-        const auto value = static_cast<std::uint32_t>(
-            sample(static_cast<int>(word % nb_voies), word / nb_voies));
+        const int channel = static_cast<int>(word % nb_voies);
+        const std::int32_t v = sample(channel, word / nb_voies);
+        const float f = static_cast<float>(v / SonivarACQ32::stream::int32_full_scale);
+        std::uint32_t value = static_cast<std::uint32_t>(v);
+        if (as_float(channel))
+            std::memcpy(&value, &f, 4);
         for (int b = 0; b < 4; ++b)
             data[4 * w + b] = static_cast<unsigned char>(value >> (8 * b));
     }
@@ -84,7 +91,16 @@ struct Layout {
     bool status;
     int nb_micros;
     std::uint32_t packet;
+    bool is_float = false;
 };
+
+SonivarACQ32::stream::FrameLayout layout_of(int nb_voies, bool counter, int nb_micros, bool is_float)
+{
+    std::vector<int> micros(static_cast<std::size_t>(nb_micros));
+    for (int i = 0; i < nb_micros; ++i)
+        micros[i] = i;
+    return SonivarACQ32::stream::live_layout(nb_voies, counter, micros, is_float);
+}
 
 class PacketLevels : public testing::TestWithParam<Layout> {};
 
@@ -99,10 +115,15 @@ TEST_P(PacketLevels, EachMicrophoneGetsItsOwnLevel)
         if (mic >= l.nb_micros)
             return std::int32_t{0x7F000000};  // status word
         return scene(mic, frame);
+    }, [&](int channel) {
+        // Only the microphones' words take the sample type.
+        const int mic = channel - (l.counter ? 1 : 0);
+        return l.is_float && mic >= 0 && mic < l.nb_micros;
     });
     int indices[32];
     std::fill(std::begin(indices), std::end(indices), -1);
-    ASSERT_EQ(packet_levels(data.data(), l.packet, nb_voies, l.nb_micros, l.counter, indices),
+    ASSERT_EQ(packet_levels(data.data(), l.packet, layout_of(nb_voies, l.counter, l.nb_micros, l.is_float),
+                            indices),
               l.nb_micros);
     for (int i = 0; i < l.nb_micros; ++i)
         EXPECT_EQ(indices[i], expected_index[i % 8]) << "microphone " << i;
@@ -112,7 +133,9 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PacketLevels,
                          testing::Values(Layout{true, false, 32, 1}, Layout{true, false, 32, 0},
                                          Layout{true, false, 32, 7}, Layout{true, true, 32, 3},
                                          Layout{false, false, 32, 2}, Layout{false, true, 8, 1},
-                                         Layout{true, false, 1, 5}, Layout{true, false, 3, 4097}));
+                                         Layout{true, false, 1, 5}, Layout{true, false, 3, 4097},
+                                         // float32: the same sound, the same colours
+                                         Layout{true, false, 32, 1, true}, Layout{false, true, 8, 1, true}));
 
 TEST(PacketLevelsWindow, ReadsExactly2000FramesFromTheFirstBoundary)
 {
@@ -130,7 +153,7 @@ TEST(PacketLevelsWindow, ReadsExactly2000FramesFromTheFirstBoundary)
         return 0;
     });
     int indices[2] = {-1, -1};
-    ASSERT_EQ(packet_levels(data.data(), packet, nb_voies, 2, true, indices), 2);
+    ASSERT_EQ(packet_levels(data.data(), packet, layout_of(nb_voies, true, 2, false), indices), 2);
     EXPECT_EQ(indices[0], 0);
     // (2e6)^2 / 2000 = 2e9: 93 dB, index 78.
     EXPECT_EQ(indices[1], 78);

@@ -28,7 +28,7 @@ TEST_F(AppLifecycle, StartUpEnablesOnlyInitAndTouchesNoUsb)
     EXPECT_TRUE(w.button_Init->isEnabled());
     EXPECT_FALSE(w.button_Start->isEnabled());
     EXPECT_FALSE(w.button_Reset_Micros->isEnabled());
-    EXPECT_TRUE(Principale::pane_text.isEmpty());
+    EXPECT_TRUE(Principale::own.pane_text.isEmpty());
     EXPECT_FALSE(w.initialisation_FX3);
     EXPECT_FALSE(w.initialisation);
     EXPECT_EQ(Principale::TimeOut, 2000);
@@ -56,7 +56,7 @@ TEST_F(AppLifecycle, MessageRoutineAppendsAndAlertsOnlyInMode1)
     for (std::size_t i = 0; i < 4; ++i) {
         Principale::call_verb(texts[i], modes[i]);
         expected += texts[i];
-        EXPECT_EQ(Principale::pane_text, expected) << "mode " << modes[i];
+        EXPECT_EQ(Principale::own.pane_text, expected) << "mode " << modes[i];
         EXPECT_EQ(dialogs.alerts.size(), modes[i] == 1 ? 1u : 0u) << "mode " << modes[i];
     }
     ASSERT_EQ(dialogs.alerts.size(), 1u);
@@ -97,7 +97,7 @@ TEST_P(AppShutDown, AnOpenLinkGetsB0ThenReleaseAndOneClose)
     w.button_Reset_PH_Click();  // opens the link
     Principale::test = c.advanced;
     unit.clear_requests();
-    const QString before = Principale::pane_text;
+    const QString before = Principale::own.pane_text;
 
     end_window(h.window, c.ending);
 
@@ -105,7 +105,7 @@ TEST_P(AppShutDown, AnOpenLinkGetsB0ThenReleaseAndOneClose)
     EXPECT_EQ(unit.releases(), 1);
     EXPECT_EQ(unit.opens(), 1);
     EXPECT_EQ(unit.closes(), 1);
-    EXPECT_EQ(Principale::pane_text, before + (c.advanced ? QStringLiteral("Reset B0\r\n") : QString()));
+    EXPECT_EQ(Principale::own.pane_text, before + (c.advanced ? QStringLiteral("Reset B0\r\n") : QString()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, AppShutDown,

@@ -7,7 +7,7 @@
 #include "app/switches.h"
 #include "map/carte_acoustique.h"
 #include "map/geometry.h"
-#include "map/packet_samples.h"
+#include "stream/frame_layout.h"
 #include "point_source_signals.h"
 #include "window_harness.h"
 
@@ -23,6 +23,7 @@
 #include <cmath>
 #include <fstream>
 #include <numeric>
+#include <ostream>
 
 using SonivarACQ32::CarteAcoustique;
 using SonivarACQ32::Principale;
@@ -47,48 +48,70 @@ void write_shifted_geometry(const QString& path, double dx)
     xml << "</MicArray>\n";
 }
 
+// A run of `micros` microphones without the counter, int32 samples.
+SonivarACQ32::feed::RunFacts run_of(std::uint64_t serial, const std::vector<int>& micros)
+{
+    return {serial, SonivarACQ32::stream::live_layout(static_cast<int>(micros.size()), false, micros, false),
+            rate};
+}
+
+// The frames as the unit sends them: little-endian int32 words.
+std::vector<unsigned char> stream_bytes(const std::vector<float>& frames)
+{
+    std::vector<unsigned char> bytes(frames.size() * 4);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(frames[i])));
+        for (int b = 0; b < 4; ++b)
+            bytes[4 * i + b] = static_cast<unsigned char>(w >> (8 * b));
+    }
+    return bytes;
+}
+
+void hand_piece(CarteAcoustique& carte, const std::vector<unsigned char>& bytes, std::uint64_t run)
+{
+    carte.piece({bytes.data(), bytes.size(), 0, run});
+}
+
 TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
 {
     CarteAcoustique carte;
     carte.show();
-    am::PacketSamples packet;
-    packet.count = 7943;
-    packet.micros = 32;
-    packet.frames = test_support::point_source_frames({{0.30, -0.20, 1.0}}, example_mics(), rate, packet.count);
-    std::vector<std::int32_t> micros(32);
+    std::vector<int> micros(32);
     std::iota(micros.begin(), micros.end(), 0);
-
-    carte.carte_du_paquet(packet, micros, rate);
-    EXPECT_EQ(carte.cartes, 1u);
+    carte.capture(SonivarACQ32::feed::Capture::running, run_of(1, micros));
+    const auto bytes = stream_bytes(testsupport::point_source_frames({{0.30, -0.20, 1.0}}, example_mics(), rate, 7943));
+    hand_piece(carte, bytes, 1);
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.cartes == 1; }));
     EXPECT_NEAR(carte.maximum.x(), 0.30, 0.026);
     EXPECT_NEAR(carte.maximum.y(), -0.20, 0.026);
     EXPECT_FALSE(carte.pictureBox_Carte->pixmap().isNull());
     EXPECT_TRUE(carte.label_Maximum->text().startsWith(QStringLiteral("Maximum : x = ")));
 
-    // A setting maps the kept packet again.
+    // A setting maps the kept packet again; the plane half as far sees the
+    // source elsewhere, and back at 1 m where it is.
     carte.set_distance(0.5);
-    EXPECT_EQ(carte.cartes, 2u);
+    ASSERT_TRUE(testsupport::wait_for([&] { return std::abs(carte.maximum.x() - 0.30) > 0.03; }));
     carte.set_distance(1.0);
-    EXPECT_NEAR(carte.maximum.x(), 0.30, 0.026);
+    ASSERT_TRUE(testsupport::wait_for([&] { return std::abs(carte.maximum.x() - 0.30) < 0.026; }));
 
     // An array believed 10 cm further along x sees the source there too.
     QTemporaryDir dir;
     const QString shifted = dir.filePath(QStringLiteral("shifted.xml"));
     write_shifted_geometry(shifted, 0.10);
     EXPECT_TRUE(carte.charge_geometrie(shifted));
-    EXPECT_NEAR(carte.maximum.x(), 0.40, 0.026);
+    ASSERT_TRUE(testsupport::wait_for([&] { return std::abs(carte.maximum.x() - 0.40) < 0.026; }));
     // A file that cannot be read keeps the geometry in use.
     EXPECT_FALSE(carte.charge_geometrie(dir.filePath(QStringLiteral("absent.xml"))));
     EXPECT_TRUE(carte.label_Etat->text().contains(QStringLiteral("conservée")));
-    carte.set_frequence(3100.0);
-    EXPECT_NEAR(carte.maximum.x(), 0.40, 0.026);
+    EXPECT_EQ(carte.cartes, 1u);  // settings redraw, they count no packet
 
     // One microphone: no map, and why.
-    const std::uint64_t before = carte.cartes;
-    am::PacketSamples one{std::vector<float>(7943, 1.0f), 7943, 1, true};
-    const std::int32_t single[] = {5};
-    carte.carte_du_paquet(one, single, rate);
-    EXPECT_EQ(carte.cartes, before);
+    const std::vector<int> single = {5};
+    carte.capture(SonivarACQ32::feed::Capture::running, run_of(2, single));
+    const std::vector<unsigned char> one(4 * 7943, 1);
+    hand_piece(carte, one, 2);
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.paquets_sautes == 1; }));
+    EXPECT_EQ(carte.cartes, 1u);
     EXPECT_TRUE(carte.label_Etat->text().contains(QStringLiteral("Moins de 2")));
 }
 
@@ -113,45 +136,77 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     w.button_Carte->click();
     ASSERT_NE(w.carte, nullptr);
     EXPECT_TRUE(w.carte->isVisible());
-    EXPECT_TRUE(Principale::carte_ouverte);
+    EXPECT_TRUE(Principale::own.carte_ouverte);
     CarteAcoustique* first = w.carte;
     w.carte->close();
-    EXPECT_FALSE(Principale::carte_ouverte);
+    EXPECT_FALSE(Principale::own.carte_ouverte);
     w.button_Carte->click();
     EXPECT_EQ(w.carte, first);
     EXPECT_EQ(w.carte->windowTitle(), QStringLiteral("Carte acoustique"));
 }
+
+// Every piece the feed handed the map has had its map or been counted as
+// skipped: the worker has caught up.
+bool map_caught_up(const Principale& w)
+{
+    return testsupport::wait_for([&] {
+        return w.carte->cartes + w.carte->paquets_sautes == Principale::own.feed.pieces;
+    }, 180000);
+}
+
+struct MapRunCase {
+    const char* name;
+    int band;          // 0 third-octave, 1 one bin
+    double extent, step;
+    double seconds;
+};
+
+void PrintTo(const MapRunCase& c, std::ostream* os) { *os << c.name; }
+
+class MapDuringARun : public testsupport::WindowTestWithParam<MapRunCase> {
+protected:
+    QString data_path() const { return dir.filePath(QStringLiteral("essai.dat")); }
+    QTemporaryDir dir;
+};
+
+// A light map keeps up with the packets; the finest grid cannot, and the
+// packets it has not begun are skipped: the recording is whole either way,
+// and every piece is either mapped or counted.
+TEST_P(MapDuringARun, RecordingWholeEveryPieceMappedOrCounted)
+{
+    const MapRunCase c = GetParam();
+    unit.set_paced(true);
+    w.button_Init->click();
+    w.button_Carte->click();
+    w.carte->comboBox_Bande->setCurrentIndex(c.band);
+    w.carte->numericUpDown_Etendue->setValue(c.extent);
+    w.carte->numericUpDown_Pas->setValue(c.step);
+    dialogs.answers.push_back(data_path());
+    w.numericUpDown_Duree->setValue(c.seconds);
+    w.button_Start->click();
+
+    const QByteArray data = testsupport::read_all(data_path());
+    EXPECT_EQ(data.size(), static_cast<qsizetype>(33 * 4 * 50000 * c.seconds));
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
+    const std::uint64_t packets = (static_cast<std::uint64_t>(data.size()) + SonivarACQ32::stream::packet_bytes - 1) /
+                                   SonivarACQ32::stream::packet_bytes;
+    EXPECT_EQ(Principale::own.feed.pieces, packets);
+    ASSERT_TRUE(map_caught_up(w));
+    EXPECT_GT(w.carte->cartes, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grids, MapDuringARun,
+                         testing::Values(MapRunCase{"light", 1, 0.2, 0.1, 1.0},
+                                         MapRunCase{"finest", 0, 1.0, 0.005, 1.0}),
+                         [](const testing::TestParamInfo<MapRunCase>& info) { return info.param.name; });
 
 struct CarteRun : testsupport::WindowTest {
     QString data_path() const { return dir.filePath(QStringLiteral("essai.dat")); }
     QTemporaryDir dir;
 };
 
-TEST_F(CarteRun, OneMapPerPacketWhileOpenAndTheRecordingWhole)
-{
-    unit.set_paced(true);
-    w.button_Init->click();
-    w.button_Carte->click();
-    // A light map (one bin, 5 x 5 points), so that each map stays well
-    // inside a packet's 160 ms under the sanitizers.
-    w.carte->comboBox_Bande->setCurrentIndex(1);
-    w.carte->numericUpDown_Etendue->setValue(0.2);
-    w.carte->numericUpDown_Pas->setValue(0.1);
-    dialogs.answers.push_back(data_path());
-    w.numericUpDown_Duree->setValue(1.0);
-    w.button_Start->click();
-
-    const QByteArray data = runtest::read_all(data_path());
-    EXPECT_EQ(data.size(), 33 * 4 * 50000);
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
-    const std::uint64_t packets = (static_cast<std::uint64_t>(data.size()) + SonivarACQ32::stream::packet_bytes - 1) /
-                                   SonivarACQ32::stream::packet_bytes;
-    EXPECT_EQ(Principale::carte_paquets.copies, packets);
-    EXPECT_EQ(w.carte->cartes, packets);
-}
-
 // A tone from a point in front of the array, recorded with the map open at
-// its distance: every map finds the source where the unit puts it.
+// its distance: the maps find the source where the unit puts it.
 TEST_F(CarteRun, MapFindsTheSimulatedPointSource)
 {
     unit.set_paced(true);
@@ -162,15 +217,39 @@ TEST_F(CarteRun, MapFindsTheSimulatedPointSource)
     w.carte->set_distance(1.0);
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(1.0);
-    const std::uint64_t before = w.carte->cartes;
     w.button_Start->click();
 
-    const QByteArray data = runtest::read_all(data_path());
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
-    EXPECT_EQ(w.carte->cartes - before, Principale::carte_paquets.copies);
-    EXPECT_GT(w.carte->cartes, before);
+    const QByteArray data = testsupport::read_all(data_path());
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
+    ASSERT_TRUE(map_caught_up(w));
+    EXPECT_GT(w.carte->cartes, 0u);
     EXPECT_NEAR(w.carte->maximum.x(), 0.30, 0.05);
     EXPECT_NEAR(w.carte->maximum.y(), -0.20, 0.05);
+}
+
+// With the mean over packets on, a new run starts afresh: its first map
+// (a run of one packet) shows the source where it now is.
+TEST_F(CarteRun, AverageStartsAfreshWithEachRun)
+{
+    unit.set_paced(true);
+    unit.set_point_source(0.5, 0.5, 1.0, 3150.0, 1.0e6);
+    w.button_Init->click();
+    w.button_Carte->click();
+    w.carte->checkBox_Moyenne->setChecked(true);
+    w.checkBox_Record->setChecked(false);
+    w.numericUpDown_Duree->setValue(1.6);
+    w.button_Start->click();
+    ASSERT_TRUE(map_caught_up(w));
+    EXPECT_NEAR(w.carte->maximum.x(), 0.5, 0.05);
+
+    unit.set_point_source(-0.5, -0.5, 1.0, 3150.0, 1.0e6);
+    const std::uint64_t before = w.carte->cartes;
+    w.numericUpDown_Duree->setValue(0.1);  // 5 000 frames: one packet
+    w.button_Start->click();
+    ASSERT_TRUE(map_caught_up(w));
+    EXPECT_EQ(w.carte->cartes, before + 1);
+    EXPECT_NEAR(w.carte->maximum.x(), -0.5, 0.05);
+    EXPECT_NEAR(w.carte->maximum.y(), -0.5, 0.05);
 }
 
 TEST_F(CarteRun, ClosedMapCopiesNothing)
@@ -183,7 +262,7 @@ TEST_F(CarteRun, ClosedMapCopiesNothing)
     w.numericUpDown_Duree->setValue(0.5);
     w.button_Start->click();
     EXPECT_GT(Principale::ntr, 0u);
-    EXPECT_EQ(Principale::carte_paquets.copies, 0u);
+    EXPECT_EQ(Principale::own.feed.pieces, 0u);
     EXPECT_EQ(w.carte->cartes, 0u);
 }
 

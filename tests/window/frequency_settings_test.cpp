@@ -48,7 +48,7 @@ protected:
         w.button_Reset_Micros_Click();
         ASSERT_TRUE(w.initialisation);
         unit.clear_requests();
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
     }
 
     // The operator scrolls entry `index` into the list's one line and
@@ -83,7 +83,7 @@ TEST_F(FrequencyChoice, ShownEntrySendsDivisionAndDelayReportsAndBoundsTheDurati
     for (const Entry& e : entries) {
         SCOPED_TRACE(e.index);
         unit.clear_requests();
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         // Highlight another entry: the one shown is the one chosen.
         w.listBox_Freq->setCurrentRow(e.index == 3 ? 4 : 3);
         const std::uint32_t before = SonivarACQ32::platform::tick_count();
@@ -95,7 +95,7 @@ TEST_F(FrequencyChoice, ShownEntrySendsDivisionAndDelayReportsAndBoundsTheDurati
         EXPECT_TRUE(w.listBox_Freq->selectedItems().isEmpty());
         EXPECT_EQ(w.frequence, e.frequency);
         EXPECT_EQ(SonivarACQ32::header_file.freq, e.frequency);
-        EXPECT_EQ(Principale::pane_text, report_for(e.frequency));
+        EXPECT_EQ(Principale::own.pane_text, report_for(e.frequency));
         EXPECT_TRUE(w.clock_def);
         EXPECT_FALSE(w.count_def);
 
@@ -125,14 +125,14 @@ TEST_F(FrequencyChoice, AdvancedModeDelayReplacesTheTableValue)
     w.checkBox_Test->setChecked(true);
     w.numericUpDown_Delay->setValue(16);
     EXPECT_EQ(unit.requests(), (Requests{{0xB1, {7, 16}}}));
-    EXPECT_EQ(Principale::pane_text, QStringLiteral("N_DELAY : 16  \r\n"));
+    EXPECT_EQ(Principale::own.pane_text, QStringLiteral("N_DELAY : 16  \r\n"));
 
     unit.clear_requests();
-    Principale::pane_text.clear();
+    Principale::own.pane_text.clear();
     click_shown(2);
     EXPECT_EQ(unit.requests(), (Requests{{0xB1, {1, 11}}, {0xB1, {7, 16}}}));
     // The division message has no line end: the report follows on its line.
-    EXPECT_EQ(Principale::pane_text, QStringLiteral("Clock division : 11.  ") +
+    EXPECT_EQ(Principale::own.pane_text, QStringLiteral("Clock division : 11.  ") +
                                          report_for(41666) + QStringLiteral("N_DELAY : 16  \r\n"));
 }
 

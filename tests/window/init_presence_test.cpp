@@ -91,7 +91,7 @@ TEST_F(InitTest, AnAnsweringUnitPassesAndEverythingIsEnabled)
     w.button_Init->click();
 
     EXPECT_TRUE(dialogs.alerts.empty());
-    EXPECT_EQ(Principale::pane_text,
+    EXPECT_EQ(Principale::own.pane_text,
               QStringLiteral("Liaison USB activée !\r\n") + lignes_test_reussi() + detecte);
     for (std::size_t i = 0; i < Principale::enabled.size(); ++i)
         EXPECT_TRUE(Principale::enabled[i]) << i;
@@ -138,9 +138,9 @@ TEST_P(InitFailTest, AUnitFailingThePresenceTestIsReported)
 
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text, alerte_muet);
-    EXPECT_FALSE(Principale::pane_text.contains(detecte));
+    EXPECT_FALSE(Principale::own.pane_text.contains(detecte));
     // No time-out message while the presence test runs.
-    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("TIMEOUT")));
+    EXPECT_FALSE(Principale::own.pane_text.contains(QStringLiteral("TIMEOUT")));
     for (std::size_t i = 0; i < Principale::enabled.size(); ++i)
         EXPECT_TRUE(Principale::enabled[i]) << i;
     EXPECT_FALSE(w.checkBox_Test->isChecked());
@@ -169,12 +169,12 @@ using InitReplug = testsupport::WindowTest;
 TEST_F(InitReplug, InitAfterTheCableCameBackFindsTheUnitAgain)
 {
     w.button_Init->click();
-    ASSERT_EQ(Principale::pane_text.count(detecte), 1);
+    ASSERT_EQ(Principale::own.pane_text.count(detecte), 1);
     unit.detach();
     unit.attach();
     w.button_Init->click();
 
-    EXPECT_EQ(Principale::pane_text.count(detecte), 2);
+    EXPECT_EQ(Principale::own.pane_text.count(detecte), 2);
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_TRUE(w.initialisation_FX3);
     expect_ring_freed();

@@ -2,15 +2,25 @@
 #include "window_harness.h"
 #include "acquisition/stream_format.h"
 #include "app/principale.h"
+#include "stream/samples.h"
+#include "run_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include "map/carte_acoustique.h"
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 using SonivarACQ32::Principale;
@@ -128,6 +138,79 @@ TEST_F(LevelCells, NothingIsPaintedWhenThePassHasNothingToShow)
         w.update_levels();
         expect_all_white();
     }
+}
+
+// The colours the cells of the acquired microphones take during a run.
+class LevelsDuringARun : public testsupport::WindowTest {
+protected:
+    // Cell colours once every acquired cell is painted (and `also` holds),
+    // then Stop; the bytes received by then in `received`.
+    std::vector<QRgb> colours_of_a_run(const std::function<bool()>& also = [] { return true; })
+    {
+        std::vector<QRgb> seen;
+        const auto painted = [&] {
+            for (int i = 0; i < w.nb_micros; ++i) {
+                const int m = w.num_mic_valid[i];
+                if (w.grid_n[m / 8][m % 8]->palette().color(QPalette::Window).rgb() == qRgb(255, 255, 255))
+                    return false;
+            }
+            return w.nb_micros > 0;
+        };
+        testsupport::When capture([&] { return w.run_active && painted() && also(); }, [&] {
+            received = Principale::ntr;
+            for (int i = 0; i < w.nb_micros; ++i) {
+                const int m = w.num_mic_valid[i];
+                seen.push_back(w.grid_n[m / 8][m % 8]->palette().color(QPalette::Window).rgb());
+            }
+            w.button_Stop->click();
+        });
+        w.checkBox_Record->setChecked(false);
+        w.checkBox_Definie->setChecked(false);
+        w.button_Start->click();
+        return seen;
+    }
+    std::uint64_t received = 0;
+};
+
+// The same sound in both sample types: the same colour in every cell.
+TEST_F(LevelsDuringARun, SameSoundSameColoursInInt32AndFloat32)
+{
+    unit.set_paced(true);
+    // Each microphone its own tone, in counts, then the same in float32
+    // units (counts over 2^31).
+    const auto tones = [&](double unit_of_data) {
+        for (int m = 0; m < 32; ++m)
+            unit.set_signal(m, {sim::Signal::Kind::Sine, 1.0e3 * (m + 1) * (m + 1) / unit_of_data, 1000.0});
+    };
+    w.button_Init->click();
+    tones(1.0);
+    const std::vector<QRgb> as_int = colours_of_a_run();
+    w.radioButton_Float->setChecked(true);
+    tones(SonivarACQ32::stream::int32_full_scale);
+    const std::vector<QRgb> as_float = colours_of_a_run();
+    ASSERT_EQ(as_int.size(), 32u);
+    EXPECT_EQ(as_float, as_int);
+    EXPECT_NE(as_int.front(), as_int.back());  // the cells do differ
+}
+
+// At 2 000 Hz with 2 microphones a transfer takes 43 s to fill: the cells
+// show the data filling it long before it completes.
+TEST_F(LevelsDuringARun, SlowestStreamShowsLevelsBeforeItsFirstTransferCompletes)
+{
+    unit.set_paced(true);
+    w.button_Init->click();
+    w.listBox_Freq->scrollToItem(w.listBox_Freq->item(16), QAbstractItemView::PositionAtTop);
+    emit w.listBox_Freq->itemClicked(w.listBox_Freq->item(16));
+    w.paq_T->click();  // none
+    w.grid[0][0]->click();
+    w.grid[2][3]->click();
+    w.button_Carte->click();
+    w.carte->comboBox_Bande->setCurrentIndex(1);
+    w.carte->set_frequence(500.0);
+    ASSERT_EQ(w.frequence, 2000.0f);
+    const std::vector<QRgb> colours = colours_of_a_run([&] { return w.carte->cartes > 0; });
+    EXPECT_EQ(colours.size(), 2u);
+    EXPECT_EQ(received, 0u);  // no transfer had completed when they showed
 }
 
 } // namespace

@@ -29,7 +29,7 @@
 #include <sys/resource.h>
 
 using SonivarACQ32::Principale;
-using runtest::When;
+using testsupport::When;
 namespace pane = SonivarACQ32::pane;
 
 namespace {
@@ -69,20 +69,20 @@ TEST_F(Initialised, ColourKeyShowsEveryLevelDuringARun)
 TEST_F(Initialised, PaneKeepsItsNewestCharactersThroughAnAdvancedRun)
 {
     w.checkBox_Test->setChecked(true);
-    Principale::pane_text.clear();
+    Principale::own.pane_text.clear();
     w.textBox_Info->clear();
     // The pane 200 characters short of full, in lines of 100.
     const QString oldest = QStringLiteral("premier message\r\n");
     const QString line = QString(98, QLatin1Char('x')) + QStringLiteral("\r\n");
     Principale::call_verb(oldest + line.repeated((pane::max_chars - 200) / line.size()), 0);
-    ASSERT_TRUE(Principale::pane_text.startsWith(oldest));
+    ASSERT_TRUE(Principale::own.pane_text.startsWith(oldest));
     // Each completed transfer adds its number to the pane.
     When stop([&] { return Principale::num_pkt >= 80 && !w.button_Stop->isHidden(); },
               [&] { w.button_Stop->click(); });
     w.button_Start->click();
 
     ASSERT_TRUE(stop.fired);
-    const QString& kept = Principale::pane_text;
+    const QString& kept = Principale::own.pane_text;
     EXPECT_EQ(kept.size(), pane::max_chars);
     EXPECT_FALSE(kept.contains(oldest));
     EXPECT_TRUE(kept.endsWith(QStringLiteral(" échantillons\r\n"))) << kept.right(80).toStdString();
@@ -151,10 +151,10 @@ TEST(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
     w.button_Start->click();
     setrlimit(RLIMIT_FSIZE, &old);
 
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     EXPECT_TRUE(pane.contains(SonivarACQ32::raison_erreur(EFBIG))) << pane.right(300).toStdString();
     EXPECT_FALSE(pane.contains(QStringLiteral("erreur système")));
-    EXPECT_TRUE(runtest::read_header(dir.filePath(QStringLiteral("essai.Zv"))).has_value());
-    EXPECT_FALSE(runtest::read_all(dir.filePath(QStringLiteral("essai.log"))).isEmpty());
+    EXPECT_TRUE(testsupport::read_header(dir.filePath(QStringLiteral("essai.Zv"))).has_value());
+    EXPECT_FALSE(testsupport::read_all(dir.filePath(QStringLiteral("essai.log"))).isEmpty());
     EXPECT_FALSE(w.file_open);
 }

@@ -77,7 +77,7 @@ std::vector<bool> during_a_run(Principale& w)
     std::vector<bool> seen;
     w.checkBox_Record->setChecked(false);
     w.numericUpDown_Duree->setValue(1.0);
-    runtest::When running([&w] { return w.run_active && !w.button_Stop->isHidden(); },
+    testsupport::When running([&w] { return w.run_active && !w.button_Stop->isHidden(); },
                           [&] { seen = enabled_states(w); });
     w.button_Start->click();
     EXPECT_TRUE(running.fired);

@@ -112,7 +112,7 @@ TEST_F(RecordingFiles, ChoosingAFileCreatesThreeEmptyFiles)
     choose(path(QStringLiteral("essai.dat")));
 
     EXPECT_EQ(dialogs.filters_asked, QStringList{SonivarACQ32::data_file_filter});
-    EXPECT_EQ(Principale::pane_text, QStringLiteral("Nom du fichier d'acquisition : ") +
+    EXPECT_EQ(Principale::own.pane_text, QStringLiteral("Nom du fichier d'acquisition : ") +
                                          path(QStringLiteral("essai.dat")) + QStringLiteral("\r\n"));
     EXPECT_TRUE(w.file_open);
     EXPECT_NE(Principale::Filep, nullptr);
@@ -140,7 +140,7 @@ TEST_F(RecordingFiles, CancelledDialogOpensNothingAndDropsAnEarlierChoice)
     choose(QString());
     EXPECT_FALSE(w.file_open);
     EXPECT_EQ(Principale::Filep, nullptr);
-    EXPECT_TRUE(Principale::pane_text.isEmpty());
+    EXPECT_TRUE(Principale::own.pane_text.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     choose(path(QStringLiteral("essai.dat")));
@@ -198,12 +198,12 @@ TEST_F(RecordingFiles, AFileThatCannotBeCreatedLeavesNoSetOpen)
         if (c.make_folder != nullptr) {
             ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromLatin1(c.make_folder)));
         }
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         choose(path(QString::fromLatin1(c.chosen)));
 
-        EXPECT_TRUE(Principale::pane_text.contains(QString::fromUtf8(c.message)));
-        EXPECT_TRUE(Principale::pane_text.contains(QString::fromUtf8(c.reason)));
-        EXPECT_TRUE(Principale::pane_text.endsWith(QStringLiteral("\r\n")));
+        EXPECT_TRUE(Principale::own.pane_text.contains(QString::fromUtf8(c.message)));
+        EXPECT_TRUE(Principale::own.pane_text.contains(QString::fromUtf8(c.reason)));
+        EXPECT_TRUE(Principale::own.pane_text.endsWith(QStringLiteral("\r\n")));
         EXPECT_FALSE(w.file_open);
         EXPECT_EQ(Principale::Filep, nullptr);
         EXPECT_EQ(w.Zv, nullptr);
@@ -268,7 +268,7 @@ TEST_F(RecordingFiles, AbandonLeavesHeaderAndDescriptionEmpty)
     EXPECT_EQ(w.Zv, nullptr);
     EXPECT_EQ(w.log, nullptr);
     EXPECT_EQ(sizes(QStringLiteral("essai")), (std::array<qint64, 3>{2, 0, 0}));
-    EXPECT_TRUE(Principale::pane_text.endsWith(QStringLiteral(".dat\r\n")));
+    EXPECT_TRUE(Principale::own.pane_text.endsWith(QStringLiteral(".dat\r\n")));
 }
 
 TEST_F(RecordingFiles, AFullDiskIsReportedAndBothFilesAreClosed)
@@ -288,12 +288,12 @@ TEST_F(RecordingFiles, AFullDiskIsReportedAndBothFilesAreClosed)
         choose(path(QString::fromLatin1(c.full).section(QLatin1Char('.'), 0, 0) +
                     QStringLiteral(".dat")));
         ASSERT_TRUE(w.file_open);
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         w.close_file_set(true);
 
-        EXPECT_TRUE(Principale::pane_text.contains(QString::fromUtf8(c.message)));
-        EXPECT_TRUE(Principale::pane_text.contains(QStringLiteral("disque plein")));
-        EXPECT_EQ(Principale::pane_text.count(QStringLiteral("\r\n")), 1);
+        EXPECT_TRUE(Principale::own.pane_text.contains(QString::fromUtf8(c.message)));
+        EXPECT_TRUE(Principale::own.pane_text.contains(QStringLiteral("disque plein")));
+        EXPECT_EQ(Principale::own.pane_text.count(QStringLiteral("\r\n")), 1);
         EXPECT_GT(QFileInfo(path(QString::fromLatin1(c.written))).size(), 2000);
         EXPECT_FALSE(w.file_open);
         EXPECT_EQ(w.Zv, nullptr);

@@ -94,10 +94,10 @@ protected:
         Principale::Filep = std::fopen(QFile::encodeName(data_path).constData(), "wb+");
         ASSERT_NE(Principale::Filep, nullptr);
 
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         w.start_ring(2000);
         send({0x02, 0x00});
-        while (!Principale::fini && Principale::ring.in_flight() > 0)
+        while (!Principale::fini && Principale::own.ring.in_flight() > 0)
             if (Principale::usb_wait(100) < 0)
                 break;
         w.drain_and_free_ring();
@@ -117,7 +117,7 @@ protected:
         return words;
     }
 
-    static int occurrences(const QString& text) { return Principale::pane_text.count(text); }
+    static int occurrences(const QString& text) { return Principale::own.pane_text.count(text); }
 
     QTemporaryDir dir;
     QString data_path;
@@ -273,7 +273,7 @@ TEST_F(RingTest, AFailedResubmissionIsReportedEightPacketsOn)
     EXPECT_EQ(occurrences(QStringLiteral("Erreur lancement transfert du paquet %1, retour = ")
                               .arg(fmt::N(8, 0))),
               1)
-        << Principale::pane_text.toStdString();
+        << Principale::own.pane_text.toStdString();
     expect_ring_freed();
 }
 
@@ -302,8 +302,8 @@ TEST_P(RingDropTest, ASlotDroppingOutLeavesTheAcceptedPacketsInOrder)
     s.count = 12 * 8192 + 500;
     unit.fail_transfer(GetParam().index, GetParam().failure);
     run(s);
-    EXPECT_EQ(occurrences(GetParam().message), 1) << Principale::pane_text.toStdString();
-    EXPECT_FALSE(Principale::erreur_compteur) << Principale::pane_text.toStdString();
+    EXPECT_EQ(occurrences(GetParam().message), 1) << Principale::own.pane_text.toStdString();
+    EXPECT_FALSE(Principale::erreur_compteur) << Principale::own.pane_text.toStdString();
     EXPECT_TRUE(Principale::fini);
     EXPECT_EQ(Principale::ntr, unit.bytes_sent());
     EXPECT_EQ(Principale::ntw, Principale::ntr);

@@ -25,7 +25,7 @@
 #include <sys/resource.h>
 
 using SonivarACQ32::Principale;
-using runtest::When;
+using testsupport::When;
 
 namespace {
 
@@ -63,11 +63,11 @@ TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
     w.button_Start->click();
 
     // 32 microphones and the counter, 50 000 frames.
-    const QByteArray data = runtest::read_all(data_path());
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_EQ(data.size(), 33 * 4 * 50000);
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
 
-    const auto header = runtest::read_header(companion("Zv"));
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value()) << "the header file must be 2097 bytes";
     EXPECT_EQ(header->nb_ech, 50000u);
     EXPECT_FLOAT_EQ(header->duree_acq, 1.0f);
@@ -78,9 +78,9 @@ TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
         EXPECT_EQ(header->micros_actifs[m], 1) << "microphone " << m;
     EXPECT_EQ(header->compteurs_actifs[0], 1);
     EXPECT_EQ(header->type_float, 0);
-    EXPECT_FALSE(runtest::read_all(companion("log")).isEmpty());
+    EXPECT_FALSE(testsupport::read_all(companion("log")).isEmpty());
 
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     EXPECT_TRUE(pane.contains(QRegularExpression(
         QStringLiteral("Fin du transfert : 6,3 Mo en \\d+,\\d s\\r\\n$"))))
         << pane.right(200).toStdString();
@@ -90,9 +90,9 @@ TEST_F(RunFixture, RecordedSoftRunWritesEveryFrameAndItsHeader)
 
     // The sample type goes before the start command, which carries a soft start.
     const auto requests = unit.requests();
-    const long type = runtest::find_request(requests, 0xB1, {0x09, 0x00});
+    const long type = testsupport::find_request(requests, 0xB1, {0x09, 0x00});
     ASSERT_GE(type, 0);
-    EXPECT_GE(runtest::find_request(requests, 0xB1, {0x02, 0x00}, type), 0);
+    EXPECT_GE(testsupport::find_request(requests, 0xB1, {0x02, 0x00}, type), 0);
 }
 
 TEST_F(RunFixture, ExactPacketMultipleEndsOnTheEmptyPacket)
@@ -107,13 +107,13 @@ TEST_F(RunFixture, ExactPacketMultipleEndsOnTheEmptyPacket)
     w.listBox_Freq->verticalScrollBar()->setValue(13);
     ASSERT_EQ(w.list_top_index(), 13);
     w.numericUpDown_Duree->setValue(51.2);
-    Principale::pane_text.clear();  // the presence test of Init ends on a short packet
+    Principale::own.pane_text.clear();  // the presence test of Init ends on a short packet
     w.button_Start->click();
 
     EXPECT_EQ(w.n_pkt, 25u);
     EXPECT_EQ(Principale::ntr, 25 * MiB);
     EXPECT_EQ(Principale::ntw, 0u);
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     EXPECT_FALSE(pane.contains(QStringLiteral("fin en cours"))) << pane.toStdString();
     EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
     EXPECT_FALSE(pane.contains(QStringLiteral("un paquet de")));
@@ -133,13 +133,13 @@ TEST_F(RunFixture, OpenEndedRunWithoutRecordingStopsOnStop)
 
     ASSERT_TRUE(stop.fired);
     EXPECT_EQ(w.n_pkt, 4294967295u);
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     EXPECT_TRUE(pane.contains(QStringLiteral("Stopped\r\n")));
     const QString frames = SonivarACQ32::fmt::N(static_cast<double>(Principale::ntr / (4 * 33)), 0);
     EXPECT_TRUE(pane.endsWith(QStringLiteral(" soit ") + frames + QStringLiteral(" échantillons\r\n")))
         << pane.right(120).toStdString();
     EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
-    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    EXPECT_EQ(testsupport::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
     EXPECT_TRUE(dialogs.filters_asked.isEmpty());
     EXPECT_TRUE(ends_run_normally(w));
 }
@@ -158,19 +158,19 @@ TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
         SCOPED_TRACE(usable_mib);
         SonivarACQ32::platform::free_space_seam().install(
             [&](const std::string&) { return std::optional<std::uint64_t>(reserve + usable_mib * MiB); });
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         dialogs.answers.push_back(data_path());
         w.button_Start->click();
 
         EXPECT_EQ(w.n_pkt, static_cast<std::uint32_t>(usable_mib - 1));
         // Stopped once, by the program: the unit would stream on.
-        EXPECT_EQ(Principale::pane_text.count(QStringLiteral("Stopped\r\n")), 1);
-        EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+        EXPECT_EQ(Principale::own.pane_text.count(QStringLiteral("Stopped\r\n")), 1);
+        EXPECT_EQ(testsupport::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
         unit.clear_requests();
-        const QByteArray data = runtest::read_all(data_path());
+        const QByteArray data = testsupport::read_all(data_path());
         EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
-        EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
-        const auto header = runtest::read_header(companion("Zv"));
+        EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
+        const auto header = testsupport::read_header(companion("Zv"));
         ASSERT_TRUE(header.has_value());
         EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
         EXPECT_FALSE(w.file_open);
@@ -185,16 +185,16 @@ TEST_F(RunFixture, CounterJumpStopsTheRunAndKeepsItsFiles)
     w.numericUpDown_Duree->setValue(1.0);
     w.button_Start->click();
 
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     const qsizetype error = pane.indexOf(QStringLiteral("Erreur sur le compteur paquet"));
     ASSERT_GE(error, 0);
     EXPECT_GT(pane.indexOf(QStringLiteral("Acquisition stoppée avant la fin\r\n")), error);
     EXPECT_EQ(pane.count(QStringLiteral("Erreur sur le compteur paquet")), 1);
     EXPECT_FALSE(pane.contains(QStringLiteral("Manquent")));
-    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
-    const auto header = runtest::read_header(companion("Zv"));
+    EXPECT_EQ(testsupport::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->nb_ech, runtest::read_all(data_path()).size() / 4 / 33);
+    EXPECT_EQ(header->nb_ech, testsupport::read_all(data_path()).size() / 4 / 33);
     EXPECT_TRUE(ends_run_normally(w));
 }
 
@@ -212,10 +212,10 @@ TEST_F(RunFixture, RemovedFolderIsNamedAtTheEndOfTheRun)
     w.button_Start->click();
 
     ASSERT_TRUE(remove.fired);
-    EXPECT_TRUE(Principale::pane_text.contains(
+    EXPECT_TRUE(Principale::own.pane_text.contains(
         QStringLiteral("Le dossier de l'enregistrement n'existe plus : %1\r\n")
             .arg(QDir::toNativeSeparators(folder))))
-        << Principale::pane_text.right(300).toStdString();
+        << Principale::own.pane_text.right(300).toStdString();
     EXPECT_TRUE(ends_run_normally(w));
 }
 
@@ -251,24 +251,24 @@ TEST_P(FailingUnit, EndsTheRunByItself)
     w.button_Start->click();
 
     EXPECT_FALSE(w.run_active);
-    EXPECT_EQ(Principale::ring.in_flight(), 0);
+    EXPECT_EQ(Principale::own.ring.in_flight(), 0);
     for (auto* t : Principale::transfert)
         EXPECT_EQ(t, nullptr) << "transfers are freed";
-    const QByteArray data = runtest::read_all(data_path());
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
-    const auto header = runtest::read_header(companion("Zv"));
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
     if (fault == Fault::Unplug)
-        EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
+        EXPECT_TRUE(testsupport::left_for_a_new_init(w, dialogs.alerts));
     else
         EXPECT_TRUE(ends_run_normally(w));
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     switch (fault) {
     case Fault::Unplug:
         EXPECT_GT(Principale::ntw, 0u);
         EXPECT_LE(Principale::ntw, 3 * MiB + 1000);
-        EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+        EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
         break;
     case Fault::IgnoreStop:
         // Either the program takes the transfers back or they time out.
@@ -307,7 +307,7 @@ TEST_F(RunFixture, StartOnAUnitUnpluggedWhileIdleAsksForAnInit)
     unit.detach();
     w.button_Start->click();
 
-    EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
+    EXPECT_TRUE(testsupport::left_for_a_new_init(w, dialogs.alerts));
     EXPECT_FALSE(w.file_open);
     EXPECT_EQ(Principale::Filep, nullptr);
     EXPECT_EQ(QFileInfo(data_path()).size(), 0);
@@ -319,9 +319,9 @@ TEST_F(RunFixture, StartOnAUnitUnpluggedWhileIdleAsksForAnInit)
     dialogs.answers.push_back(data_path());
     w.button_Start->click();
     EXPECT_TRUE(ends_run_normally(w));
-    const QByteArray data = runtest::read_all(data_path());
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_EQ(static_cast<std::uint64_t>(data.size()), Principale::ntw);
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
 }
 
 TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
@@ -340,15 +340,15 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
     w.button_Start->click();
     setrlimit(RLIMIT_FSIZE, &old);
 
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     const qsizetype report = pane.indexOf(QStringLiteral("Erreur d'écriture dans le fichier de données"));
     ASSERT_GE(report, 0);
     EXPECT_EQ(pane.count(QStringLiteral("Erreur d'écriture dans le fichier de données")), 1);
     EXPECT_GT(pane.indexOf(QStringLiteral("Acquisition stoppée avant la fin\r\n")), report);
-    const QByteArray data = runtest::read_all(data_path());
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_LE(static_cast<rlim_t>(data.size()), limit);
     EXPECT_LT(Principale::ntw, Principale::ntr);
-    const auto header = runtest::read_header(companion("Zv"));
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, Principale::ntw / 4 / 33);
     EXPECT_FALSE(w.file_open);
@@ -369,7 +369,7 @@ TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
     w.checkBox_Definie->setChecked(false);
     QByteArray early_log;
     When fill([&] { return Principale::ntw >= MiB && !w.button_Stop->isHidden(); }, [&] {
-        early_log = runtest::read_all(companion("log"));
+        early_log = testsupport::read_all(companion("log"));
         ASSERT_GT(static_cast<rlim_t>(early_log.size()), full.rlim_cur);
         setrlimit(RLIMIT_FSIZE, &full);
     });
@@ -377,11 +377,11 @@ TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
     setrlimit(RLIMIT_FSIZE, &old);
 
     ASSERT_TRUE(fill.fired);
-    EXPECT_TRUE(Principale::pane_text.contains(
+    EXPECT_TRUE(Principale::own.pane_text.contains(
         QStringLiteral("Erreur d'écriture du fichier de description %1 : ").arg(companion("log"))))
-        << Principale::pane_text.right(400).toStdString();
-    EXPECT_EQ(runtest::read_all(companion("log")), early_log);
-    const auto header = runtest::read_header(companion("Zv"));
+        << Principale::own.pane_text.right(400).toStdString();
+    EXPECT_EQ(testsupport::read_all(companion("log")), early_log);
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, QFileInfo(data_path()).size() / 4 / 33);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "no temporary left";
@@ -398,10 +398,10 @@ TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
 
     ASSERT_TRUE(close.fired);
     EXPECT_TRUE(w.disposed) << "the window closes once the files are written";
-    EXPECT_EQ(runtest::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
-    const QByteArray data = runtest::read_all(data_path());
+    EXPECT_EQ(testsupport::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_GT(data.size(), 0);
-    const auto header = runtest::read_header(companion("Zv"));
+    const auto header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, static_cast<std::uint64_t>(data.size()) / 4 / 33);
 }
@@ -422,8 +422,8 @@ TEST_F(RunFixture, CompanionsAreOnDiskWhileTheRunStreams)
     When look([&] { return Principale::ntw >= 2 * MiB && !w.button_Stop->isHidden(); }, [&] {
         accepted_then = Principale::ntw;
         data_then = QFileInfo(data_path()).size();
-        early = runtest::read_header(companion("Zv"));
-        early_log = runtest::read_all(companion("log"));
+        early = testsupport::read_header(companion("Zv"));
+        early_log = testsupport::read_all(companion("log"));
         w.button_Stop->click();
     });
     w.button_Start->click();
@@ -439,11 +439,11 @@ TEST_F(RunFixture, CompanionsAreOnDiskWhileTheRunStreams)
         EXPECT_EQ(early->micros_actifs[m], 1) << "microphone " << m;
     EXPECT_EQ(early_log.count("\r\n"), SonivarACQ32::lignes_description);
 
-    const auto final_header = runtest::read_header(companion("Zv"));
+    const auto final_header = testsupport::read_header(companion("Zv"));
     ASSERT_TRUE(final_header.has_value());
     EXPECT_EQ(final_header->nb_ech, Principale::ntw / 4 / 33);
     EXPECT_EQ(std::memcmp(&final_header->date, &early->date, sizeof early->date), 0);
-    EXPECT_NE(runtest::read_all(companion("log")), early_log);
+    EXPECT_NE(testsupport::read_all(companion("log")), early_log);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
@@ -457,14 +457,14 @@ TEST_F(RunFixture, RunAfterEveryTransferFailedStartsAtTheFirstFrame)
     for (std::uint32_t i = 0; i < SonivarACQ32::nb_slots; ++i)
         unit.fail_transfer(i, sim::Failure::Error);
     w.button_Start->click();
-    ASSERT_TRUE(Principale::pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
+    ASSERT_TRUE(Principale::own.pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
 
     w.checkBox_Record->setChecked(true);
     w.checkBox_Definie->setChecked(true);
     w.numericUpDown_Duree->setValue(1.0);
     dialogs.answers.push_back(data_path());
     w.button_Start->click();
-    const QByteArray data = runtest::read_all(data_path());
+    const QByteArray data = testsupport::read_all(data_path());
     EXPECT_EQ(data.size(), 33 * 4 * 50000);
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
 }

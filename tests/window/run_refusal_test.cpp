@@ -23,8 +23,8 @@ struct RefusalFixture : testsupport::WindowTest {
     // (The presence test of Init streamed 8160 bytes.)
     static void expect_nothing_started(const sim::SimulatedUnit& unit)
     {
-        EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x09, 0x00}), -1);
-        EXPECT_EQ(runtest::find_request(unit.requests(), 0xB1, {0x02, 0x00}), -1);
+        EXPECT_EQ(testsupport::find_request(unit.requests(), 0xB1, {0x09, 0x00}), -1);
+        EXPECT_EQ(testsupport::find_request(unit.requests(), 0xB1, {0x02, 0x00}), -1);
         EXPECT_EQ(unit.bytes_sent(), 8160u);
         for (std::size_t i = 0; i < SonivarACQ32::sw::count; ++i)
             EXPECT_TRUE(Principale::enabled[i]) << "switch " << i;
@@ -81,10 +81,10 @@ TEST_F(RefusalFixture, NotEnoughDiskSpace)
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].text,
               QStringLiteral("Alerte : Pas suffisamment de place sur le disque !\r\n"));
-    EXPECT_TRUE(Principale::pane_text.endsWith(
+    EXPECT_TRUE(Principale::own.pane_text.endsWith(
         QStringLiteral("Pas suffisamment de place sur le disque !\r\n"
                        "0 Go disponibles sur le disque, soit 0,2 s\r\n")))
-        << Principale::pane_text.right(120).toStdString();
+        << Principale::own.pane_text.right(120).toStdString();
     EXPECT_TRUE(w.file_open);
     expect_nothing_started(unit);
     // The next Start does not ask for a name again.

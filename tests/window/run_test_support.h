@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-namespace runtest {
+namespace testsupport {
 
 inline QByteArray read_all(const QString& path)
 {
@@ -116,4 +116,4 @@ inline bool left_for_a_new_init(const SonivarACQ32::Principale& w,
     return true;
 }
 
-} // namespace runtest
+} // namespace testsupport

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using SonivarACQ32::Principale;
-using runtest::When;
+using testsupport::When;
 
 namespace {
 
@@ -64,20 +64,20 @@ TEST_F(TriggerFixture, StartByteForEachConditionAndAbort)
         SCOPED_TRACE(int{c.byte});
         (w.*c.mode)->setChecked(true);
         unit.clear_requests();
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         When abort([&] { return waiting_with_abort(w); }, [&] { w.button_Abort->click(); });
         w.button_Start->click();
 
         ASSERT_TRUE(abort.fired);
         const auto requests = unit.requests();
-        const long start = runtest::find_request(requests, 0xB1, {0x02, c.byte});
+        const long start = testsupport::find_request(requests, 0xB1, {0x02, c.byte});
         ASSERT_GE(start, 0);
-        EXPECT_GT(runtest::find_request(requests, 0xB0, {0x00}, start), start);
-        EXPECT_TRUE(Principale::pane_text.contains(
+        EXPECT_GT(testsupport::find_request(requests, 0xB0, {0x00}, start), start);
+        EXPECT_TRUE(Principale::own.pane_text.contains(
             QStringLiteral("Le déclenchement doit intervenir avant 30 s \r\n")));
-        EXPECT_TRUE(Principale::pane_text.endsWith(
+        EXPECT_TRUE(Principale::own.pane_text.endsWith(
             QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n")));
-        EXPECT_EQ(Principale::ring.in_flight(), 0);
+        EXPECT_EQ(Principale::own.ring.in_flight(), 0);
         expect_panel_back(w);
         if (first) {
             // The abandoned set stays on disk, header and description empty.
@@ -102,15 +102,15 @@ TEST_F(TriggerFixture, RunStartsWhenTheInputRisesAndRecordsFromTheFirstFrame)
     w.button_Start->click();
 
     ASSERT_TRUE(rise.fired);
-    EXPECT_GE(runtest::find_request(unit.requests(), 0xB1, {0x02, 0x01}), 0);
-    const QByteArray data = runtest::read_all(path("dat"));
+    EXPECT_GE(testsupport::find_request(unit.requests(), 0xB1, {0x02, 0x01}), 0);
+    const QByteArray data = testsupport::read_all(path("dat"));
     EXPECT_EQ(data.size(), 33 * 4 * 50000);
-    EXPECT_EQ(runtest::first_counter_break(data, 33), -1);
-    const auto header = runtest::read_header(path("Zv"));
+    EXPECT_EQ(testsupport::first_counter_break(data, 33), -1);
+    const auto header = testsupport::read_header(path("Zv"));
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->nb_ech, 50000u);
-    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("Manquent")));
-    EXPECT_FALSE(Principale::pane_text.contains(QStringLiteral("avant le déclenchement")));
+    EXPECT_FALSE(Principale::own.pane_text.contains(QStringLiteral("Manquent")));
+    EXPECT_FALSE(Principale::own.pane_text.contains(QStringLiteral("avant le déclenchement")));
     // Back at the run's own time-out once the trigger has come.
     EXPECT_EQ(Principale::TimeOut, w.run.base_timeout);
 }
@@ -122,7 +122,7 @@ TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
     dialogs.answers.push_back(path("dat"));
     w.radioButton_Start_Trig1->setChecked(true);
     unit.clear_requests();
-    Principale::pane_text.clear();
+    Principale::own.pane_text.clear();
     h.use_fast_clock();
     std::uint32_t waited = 0;
     When watch([&] { return waiting_with_abort(w); },
@@ -131,7 +131,7 @@ TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
     waited = SonivarACQ32::platform::tick_count() - waited;
 
     EXPECT_GE(waited, 30000u);
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     const qsizetype late = pane.indexOf(QStringLiteral("Temps d'attente dépassé...    "));
     ASSERT_GE(late, 0);
     const qsizetype abandoned =
@@ -141,7 +141,7 @@ TEST_F(TriggerFixture, TriggerThatNeverComesAbortsAfterThirtySeconds)
         EXPECT_TRUE(pane.contains(QStringLiteral("Annulation du transfert %1 retour 0 \r\n").arg(i)))
             << "transfer " << i;
     EXPECT_EQ(pane.count(QStringLiteral("LIBUSB_TRANSFER_CANCELLED")), 8);
-    EXPECT_GE(runtest::find_request(unit.requests(), 0xB0, {0x00}), 0);
+    EXPECT_GE(testsupport::find_request(unit.requests(), 0xB0, {0x00}), 0);
     EXPECT_EQ(QFileInfo(path("Zv")).size(), 0);
     EXPECT_EQ(QFileInfo(path("log")).size(), 0);
     EXPECT_FALSE(w.file_open);
@@ -158,7 +158,7 @@ TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
     w.button_Init->click();
     dialogs.answers.push_back(path("dat"));
     w.radioButton_Start_Trig1->setChecked(true);
-    Principale::pane_text.clear();
+    Principale::own.pane_text.clear();
     h.use_fast_clock();
     std::uint32_t unplugged_at = 0;
     When unplug([&] { return waiting_with_abort(w); }, [&] {
@@ -169,7 +169,7 @@ TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
 
     ASSERT_TRUE(unplug.fired);
     EXPECT_LT(SonivarACQ32::platform::tick_count() - unplugged_at, 30000u);
-    const QString& pane = Principale::pane_text;
+    const QString& pane = Principale::own.pane_text;
     EXPECT_FALSE(pane.contains(QStringLiteral("Temps d'attente dépassé")));
     EXPECT_TRUE(pane.contains(QStringLiteral("Plus aucun transfert en cours : attente abandonnée\r\n")));
     EXPECT_TRUE(pane.contains(QStringLiteral("Acquisition arrêtée avant le déclenchement \r\n")));
@@ -178,5 +178,5 @@ TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
     for (auto* t : Principale::transfert)
         EXPECT_EQ(t, nullptr);
     EXPECT_TRUE(w.button_Abort->isHidden());
-    EXPECT_TRUE(runtest::left_for_a_new_init(w, dialogs.alerts));
+    EXPECT_TRUE(testsupport::left_for_a_new_init(w, dialogs.alerts));
 }

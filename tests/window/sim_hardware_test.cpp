@@ -20,7 +20,7 @@
 #include <fstream>
 
 using SonivarACQ32::Principale;
-using runtest::When;
+using testsupport::When;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -39,7 +39,7 @@ bool begun(const Principale& w) { return !w.button_Stop->isHidden() && w.button_
 
 bool all_zero_copy()
 {
-    return std::all_of(Principale::buffer_is_dev_mem.begin(), Principale::buffer_is_dev_mem.end(),
+    return std::all_of(Principale::own.buffer_is_dev_mem.begin(), Principale::own.buffer_is_dev_mem.end(),
                        [](bool b) { return b; });
 }
 
@@ -83,13 +83,13 @@ TEST_F(SimHardware, ReplugAtOnceAfterAnUnplugTenTimes)
     for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
         unit.unplug_after(SonivarACQ32::stream::packet_bytes + 4000 * static_cast<unsigned>(i));
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         w.button_Start->click();
-        EXPECT_TRUE(Principale::pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
+        EXPECT_TRUE(Principale::own.pane_text.contains(QStringLiteral("Plus aucun transfert en cours")));
         unit.attach();
-        Principale::pane_text.clear();
+        Principale::own.pane_text.clear();
         w.button_Init->click();
-        EXPECT_TRUE(Principale::pane_text.endsWith(detected)) << Principale::pane_text.toStdString();
+        EXPECT_TRUE(Principale::own.pane_text.endsWith(detected)) << Principale::own.pane_text.toStdString();
     }
     // One loss named per run.
     ASSERT_EQ(dialogs.alerts.size(), 10u);
@@ -129,9 +129,9 @@ TEST_F(SimHardware, TriggerSeenInPlaceBeginsTheRunAtOnce)
                    std::to_string(std::chrono::duration<double, std::milli>(seen - changed).count()));
     EXPECT_LT(seen - changed, std::chrono::milliseconds(100))
         << std::chrono::duration<double, std::milli>(seen - changed).count() << " ms";
-    const QByteArray data = runtest::read_all(run.dat);
+    const QByteArray data = testsupport::read_all(run.dat);
     EXPECT_EQ(data.size(), 2 * 4 * 2000);
-    EXPECT_EQ(runtest::first_counter_break(data, 2), -1);  // frame 0 of the stream first, none lost
+    EXPECT_EQ(testsupport::first_counter_break(data, 2), -1);  // frame 0 of the stream first, none lost
 }
 
 // A normal run records the same bytes whichever memory the transfers have.
@@ -152,11 +152,11 @@ TEST(SimHardwareMemoryKinds, RecordingIsTheSameInZeroCopyAndPlainMemory)
 
         EXPECT_EQ(dev_mem, zero_copy);
         EXPECT_EQ(h.unit.zero_copy_transfers() > 0, zero_copy);
-        recorded[zero_copy ? 0 : 1] = runtest::read_all(run.dat);
+        recorded[zero_copy ? 0 : 1] = testsupport::read_all(run.dat);
         EXPECT_EQ(recorded[zero_copy ? 0 : 1].size(), 33 * 4 * 25000);
     }
     EXPECT_TRUE(recorded[0] == recorded[1]);
-    EXPECT_EQ(runtest::first_counter_break(recorded[0], 33), -1);
+    EXPECT_EQ(testsupport::first_counter_break(recorded[0], 33), -1);
 }
 
 // 20 s of paced streaming at the top rate (every channel at 50 kHz): what

@@ -43,7 +43,7 @@ TEST(UsbLinkResets, ResetButtonsOpenTheLinkAndSendTheirRequestWithoutData)
             (w.*c.handler)();
 
             EXPECT_TRUE(w.initialisation_FX3);
-            EXPECT_EQ(Principale::pane_text, liaison + (advanced ? c.advanced_line : QString()));
+            EXPECT_EQ(Principale::own.pane_text, liaison + (advanced ? c.advanced_line : QString()));
             EXPECT_EQ(unit.requests(), (std::vector<sim::Request>{{c.request, {}}}));
             EXPECT_TRUE(unit.stalled().empty());
             EXPECT_EQ(unit.opens(), 1);
@@ -61,7 +61,7 @@ TEST_F(UsbLink, ResetMicrosWithTheLinkClosedDoesNothing)
 
     EXPECT_FALSE(w.initialisation_FX3);
     EXPECT_FALSE(w.initialisation);
-    EXPECT_TRUE(Principale::pane_text.isEmpty());
+    EXPECT_TRUE(Principale::own.pane_text.isEmpty());
     EXPECT_EQ(unit.opens(), 0);
     EXPECT_TRUE(unit.requests().empty());
 }
@@ -76,13 +76,13 @@ TEST(UsbLinkResets, ResetMicrosSendsB0AndInAdvancedModeSaysSoTwice)
         w.button_Reset_FX3_Click();  // opens the link
         w.checkBox_Test->setChecked(advanced);
         unit.clear_requests();
-        const QString before = Principale::pane_text;
+        const QString before = Principale::own.pane_text;
         w.clock_def = w.count_def = true;
 
         w.button_Reset_Micros_Click();
 
         EXPECT_EQ(unit.requests(), (std::vector<sim::Request>{{0xB0, {0x00}}}));
-        EXPECT_EQ(Principale::pane_text,
+        EXPECT_EQ(Principale::own.pane_text,
                   before + (advanced ? QStringLiteral("Reset B0\r\nReset B0\r\n") : QString()));
         EXPECT_TRUE(w.initialisation);
         EXPECT_FALSE(w.clock_def);
@@ -140,7 +140,7 @@ TEST_F(UsbLinkWithoutUnit, AnAbsentUnitGivesOneAlertAndLeavesTheLinkClosed)
     EXPECT_EQ(dialogs.alerts[0].title, QStringLiteral("Erreur"));
     EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("Alerte : Pas de détection de Sonivar !\r\n"));
     EXPECT_EQ(dialogs.alerts[0].pane, QStringLiteral("Pas de détection de Sonivar !\r\n"));
-    EXPECT_EQ(Principale::pane_text, QStringLiteral("Pas de détection de Sonivar !\r\n"));
+    EXPECT_EQ(Principale::own.pane_text, QStringLiteral("Pas de détection de Sonivar !\r\n"));
     EXPECT_FALSE(w.initialisation_FX3);
     EXPECT_EQ(w.handle, nullptr);
 }
@@ -150,7 +150,7 @@ TEST_F(UsbLink, ReopeningReleasesAndClosesTheOldHandleFirst)
     EXPECT_EQ(w.init_USB(), 0);
     EXPECT_EQ(w.init_USB(), 0);
 
-    EXPECT_EQ(Principale::pane_text, liaison + liaison);
+    EXPECT_EQ(Principale::own.pane_text, liaison + liaison);
     EXPECT_EQ(unit.opens(), 2);
     EXPECT_EQ(unit.closes(), 1);
     EXPECT_EQ(unit.claims(), 2);

@@ -1,6 +1,6 @@
 #include "check.h"
 
-#include "dat_reader.h"
+#include "stream_reader.h"
 #include "progress.h"
 
 #include <algorithm>

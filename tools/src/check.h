@@ -2,7 +2,7 @@
 // Verification of a recording's raw data: the counter of every frame, and
 // the file length against the header's sample count.
 #include "counter_scan.h"
-#include "recording.h"
+#include "stream_reader.h"
 
 #include <cstdint>
 #include <optional>

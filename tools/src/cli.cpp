@@ -2,11 +2,10 @@
 
 #include "check.h"
 #include "export.h"
-#include "header_facts.h"
 #include "map_command.h"
 #include "options.h"
 #include "progress.h"
-#include "recording.h"
+#include "stream_reader.h"
 
 #include <cmath>
 #include <cstdio>

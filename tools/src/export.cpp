@@ -1,8 +1,6 @@
 #include "export.h"
 
-#include "dat_reader.h"
-#include "gather.h"
-#include "header_facts.h"
+#include "stream_reader.h"
 #include "output_file.h"
 #include "progress.h"
 #include "sinks.h"

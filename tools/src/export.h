@@ -1,7 +1,7 @@
 #pragma once
 // Export of a recording's microphone channels to sound and analysis files.
 // The counter and status words are left out.
-#include "recording.h"
+#include "stream_reader.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // The files an export writes. Each is written under a temporary name in
 // its destination folder and renamed over the final name once complete, so
 // that a failed export leaves no half file under that name.
-#include "input_file.h"
+#include "stream_reader.h"
 
 #include <string>
 #include <vector>

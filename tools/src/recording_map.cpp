@@ -1,7 +1,6 @@
 #include "recording_map.h"
 
-#include "dat_reader.h"
-#include "gather.h"
+#include "stream_reader.h"
 #include "progress.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 // The acoustic map of a recording's frames from..to: the cross-spectral
 // matrices averaged over every block of the range.
-#include "recording.h"
+#include "stream_reader.h"
 
 #include "map/beamformer.h"
 #include "map/geometry.h"

@@ -1,6 +1,6 @@
 #include "sinks.h"
 
-#include "input_file.h"
+#include "stream_reader.h"
 
 #include <hdf5.h>
 #include <sndfile.h>

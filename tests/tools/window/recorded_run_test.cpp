@@ -27,12 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using dattest::Outcome;
+using testsupport::Outcome;
 
 // sonivar-dat in-process; a failing command's reason is on its error stream.
 Outcome dat(const std::vector<std::string>& args)
 {
-    Outcome r = dattest::run(args);
+    Outcome r = testsupport::run(args);
     r.out += r.err;
     return r;
 }
@@ -147,7 +147,7 @@ TEST(RecordedRun, CheckedWhileItStreamsAsAnInterruptedRecording)
     h.dialogs.answers.push_back(QString::fromStdString(path.string()));
     Outcome r{};
     std::uint64_t accepted = 0;
-    runtest::When look([&] { return P::ntw >= 2 * SonivarACQ32::stream::packet_bytes; }, [&] {
+    testsupport::When look([&] { return P::ntw >= 2 * SonivarACQ32::stream::packet_bytes; }, [&] {
         accepted = P::ntw;
         r = dat({"check", path.string()});
         w.button_Stop->click();

@@ -1,4 +1,4 @@
-#include "header_facts.h"
+#include "stream/header_facts.h"
 
 #include "acquisition/timing.h"
 #include "selection/channel_map.h"
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 namespace {
 
 using SonivarACQ32::timing::base_rate_hz;
@@ -94,4 +94,4 @@ std::string start_time_iso(const SonivarACQ32::type_header_file& header)
     return text;
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

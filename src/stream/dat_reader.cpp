@@ -1,9 +1,9 @@
-#include "dat_reader.h"
+#include "stream/dat_reader.h"
 
 #include <algorithm>
 #include <fcntl.h>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 bool DatReader::open(const std::string& path, std::uint64_t limit, std::string& error)
 {
@@ -23,4 +23,4 @@ long long DatReader::read(void* out, std::size_t n)
     return got;
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -1,13 +1,13 @@
 #pragma once
 // Sequential reading of a raw data file in blocks, so that memory stays the
 // same whatever the file's size.
-#include "input_file.h"
+#include "stream/input_file.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 class DatReader {
 public:
@@ -28,4 +28,4 @@ private:
 // that a block read stays in the processor's cache while it is worked on.
 constexpr std::size_t read_block_bytes = 256u << 10;
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

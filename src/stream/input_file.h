@@ -7,7 +7,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 // Which file a path names, symbolic links followed: two spellings of one
 // file (links, "./", hard links) give the same identity.
@@ -52,4 +52,4 @@ private:
     FileIdentity identity_;
 };
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -1,8 +1,8 @@
-#include "description_reader.h"
+#include "stream/description_reader.h"
 
 #include <charconv>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 namespace {
 
 std::string_view trim(std::string_view s)
@@ -65,4 +65,4 @@ Description parse_description(std::string_view text)
     return d;
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

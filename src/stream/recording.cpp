@@ -1,6 +1,6 @@
-#include "recording.h"
+#include "stream/recording.h"
 
-#include "header_facts.h"
+#include "stream/header_facts.h"
 #include "platform/ansi.h"
 #include "recording/companion_names.h"
 
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 namespace {
 
 void append_utf8(std::string& out, char32_t c)
@@ -181,4 +181,4 @@ LoadResult load_recording(const std::string& dat_path)
     return {std::move(r), {}};
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

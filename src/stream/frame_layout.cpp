@@ -1,8 +1,8 @@
-#include "frame_layout.h"
+#include "stream/frame_layout.h"
 
 #include <algorithm>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 std::vector<int> active_micros(const SonivarACQ32::type_header_file& header)
 {
@@ -30,7 +30,19 @@ LayoutResult derive_layout(const SonivarACQ32::type_header_file& header, long lo
                                   " voies avec le status)"};
     layout.nb_voies = static_cast<int>(nb_voies);
     layout.status = nb_voies == needed + 1;
+    layout.is_float = header.type_float != 0;
     return {layout, {}};
+}
+
+FrameLayout live_layout(int nb_voies, bool counter, const std::vector<int>& micros, bool is_float)
+{
+    FrameLayout layout;
+    layout.nb_voies = nb_voies;
+    layout.counter = counter;
+    layout.micros = micros;
+    layout.is_float = is_float;
+    layout.status = has_status_word(nb_voies, micros.size(), counter);
+    return layout;
 }
 
 std::optional<std::vector<int>> words_of(const FrameLayout& layout, const std::vector<int>& wanted)
@@ -46,4 +58,4 @@ std::optional<std::vector<int>> words_of(const FrameLayout& layout, const std::v
     return words;
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -10,18 +10,36 @@
 #include <string>
 #include <vector>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 struct FrameLayout {
     int nb_voies = 0;
     bool counter = false;
     bool status = false;
     std::vector<int> micros;  // global indices (8 x beam + microphone), ascending
+    bool is_float = false;    // float32 samples, else int32
 
-    std::size_t frame_bytes() const { return 4u * static_cast<std::size_t>(nb_voies); }
+    std::size_t frame_bytes() const { return nb_voies > 0 ? 4u * static_cast<std::size_t>(nb_voies) : 0; }
     int micro_word(std::size_t i) const { return (counter ? 1 : 0) + static_cast<int>(i); }
     int status_word() const { return status ? nb_voies - 1 : -1; }
+    // The frame has a word for the counter (when on) and every microphone.
+    bool holds_micros() const
+    {
+        return nb_voies >= static_cast<int>(micros.size()) + (counter ? 1 : 0);
+    }
 };
+
+// A frame one word longer than the counter and the microphones need ends
+// with the status word.
+inline bool has_status_word(int nb_voies, std::size_t micros, bool counter)
+{
+    return nb_voies == static_cast<int>(micros) + (counter ? 1 : 0) + 1;
+}
+
+// The layout of a live run: `nb_voies` words, the counter first when it is
+// on, the acquired microphones (global indices, ascending) after it, the
+// status word last when the frame has room for it.
+FrameLayout live_layout(int nb_voies, bool counter, const std::vector<int>& micros, bool is_float);
 
 // The active microphones of the record's map (128 beams of 8), ascending.
 std::vector<int> active_micros(const SonivarACQ32::type_header_file& header);
@@ -40,4 +58,4 @@ LayoutResult derive_layout(const SonivarACQ32::type_header_file& header, long lo
 // `wanted`; nullopt when one of them was not recorded.
 std::optional<std::vector<int>> words_of(const FrameLayout& layout, const std::vector<int>& wanted);
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 // Why the record cannot describe a recording (French, naming the field and
 // its value); empty when every field a reader uses is sound.
@@ -28,4 +28,4 @@ const char* sample_type_name(const SonivarACQ32::type_header_file& header);
 // The start of the acquisition in ISO 8601, local time: 2024-03-14T10:22:05.250.
 std::string start_time_iso(const SonivarACQ32::type_header_file& header);
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -1,4 +1,4 @@
-#include "input_file.h"
+#include "stream/input_file.h"
 
 #include "recording/system_errors.h"
 
@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 namespace {
 
 std::string not_regular(const std::string& what, const std::string& path, mode_t mode)
@@ -119,4 +119,4 @@ long long InputFile::read(void* out, std::size_t n)
     return static_cast<long long>(got);
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

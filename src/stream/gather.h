@@ -1,13 +1,15 @@
 #pragma once
 // Picks the words of chosen channels out of whole frames, channel after
 // channel within each output frame (interleaved, as sound files hold them).
+#include "stream/samples.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 #include <vector>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 inline bool consecutive(const std::vector<int>& words)
 {
@@ -38,22 +40,19 @@ void gather_words(const std::uint32_t* frames, std::size_t count, std::size_t nb
     }
 }
 
-// The chosen channels as float values: int32 samples converted, float32
-// samples kept.
+// The chosen channels as float values in the units of the data (see
+// sample_value), each multiplied by its factor when `factors` is given.
 inline void gather_as_float(const std::uint32_t* frames, std::size_t count, std::size_t nb_voies,
-                            const std::vector<int>& words, bool samples_are_float, float* out)
+                            const std::vector<int>& words, bool samples_are_float, float* out,
+                            const float* factors = nullptr)
 {
-    if (samples_are_float) {
-        gather_words(frames, count, nb_voies, words, out);
-        return;
-    }
     const std::size_t channels = words.size();
     for (std::size_t f = 0; f < count; ++f) {
         const std::uint32_t* frame = frames + f * nb_voies;
         float* row = out + f * channels;
         for (std::size_t c = 0; c < channels; ++c)
-            row[c] = static_cast<float>(static_cast<std::int32_t>(frame[words[c]]));
+            row[c] = sample_value(frame[words[c]], samples_are_float) * (factors ? factors[c] : 1.0f);
     }
 }
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 struct Description {
     // Keys of the sections before [OPTIONNAL], first occurrence kept.
@@ -21,4 +21,4 @@ struct Description {
 
 Description parse_description(std::string_view text);
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

@@ -1,9 +1,9 @@
 #pragma once
 // A recording as the acquisition program leaves it: the raw ".dat", the
 // ".Zv" header record and the ".log" description beside it, same base name.
-#include "description_reader.h"
-#include "frame_layout.h"
-#include "input_file.h"
+#include "stream/description_reader.h"
+#include "stream/frame_layout.h"
+#include "stream/input_file.h"
 #include "recording/header_record.h"
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::stream {
 
 struct Recording {
     std::string dat_path;
@@ -60,4 +60,4 @@ std::string header_comment(const SonivarACQ32::type_header_file& header);
 // Windows-1252 text as UTF-8.
 std::string windows1252_to_utf8(std::string_view text);
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::stream

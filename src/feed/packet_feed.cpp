@@ -1,0 +1,79 @@
+#include "feed/packet_feed.h"
+
+#include <algorithm>
+
+namespace SonivarACQ32::feed {
+
+void PacketFeed::subscribe(Subscriber* s)
+{
+    if (s == nullptr || std::find(subscribers_.begin(), subscribers_.end(), s) != subscribers_.end())
+        return;
+    subscribers_.push_back(s);
+    s->capture(state_, run_);
+}
+
+void PacketFeed::unsubscribe(Subscriber* s)
+{
+    subscribers_.erase(std::remove(subscribers_.begin(), subscribers_.end(), s), subscribers_.end());
+}
+
+void PacketFeed::run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate)
+{
+    run_.serial += 1;
+    run_.layout = layout;
+    run_.sample_rate = sample_rate;
+    offered_end_ = 0;
+    set_state(state);
+}
+
+void PacketFeed::set_state(Capture state)
+{
+    state_ = state;
+    for (Subscriber* s : subscribers_)
+        s->capture(state_, run_);
+}
+
+void PacketFeed::publish(const unsigned char* data, std::size_t len, std::uint64_t stream_position)
+{
+    if (state_ == Capture::stopped || data == nullptr)
+        return;
+    const std::uint64_t end = stream_position + len;
+    if (end <= offered_end_)
+        return;
+    const std::uint64_t from = std::max(stream_position, offered_end_);
+    offered_end_ = end;
+    if (subscribers_.empty())
+        return;
+    const Piece piece{data + (from - stream_position), static_cast<std::size_t>(end - from), from,
+                      run_.serial};
+    ++pieces;
+    for (Subscriber* s : subscribers_)
+        s->piece(piece);
+}
+
+std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, unsigned char fill,
+                         std::size_t known)
+{
+    constexpr std::size_t word = 4;
+    const auto is_fill = [&](std::size_t at) {
+        return std::all_of(buffer + at, buffer + at + word, [fill](unsigned char b) { return b == fill; });
+    };
+    std::size_t at = known - known % word;
+    for (; at + 2 * word <= size; at += word)
+        if (is_fill(at) && is_fill(at + word))
+            return at;
+    return at + word <= size && is_fill(at) ? at : size;
+}
+
+std::size_t whole_frames_length(std::size_t len, std::uint64_t stream_position,
+                                const stream::FrameLayout& layout)
+{
+    const std::uint64_t frame = layout.frame_bytes();
+    if (frame == 0)
+        return 0;
+    const std::uint64_t end = stream_position + len;
+    const std::uint64_t last_boundary = end - end % frame;
+    return last_boundary <= stream_position ? 0 : static_cast<std::size_t>(last_boundary - stream_position);
+}
+
+} // namespace SonivarACQ32::feed

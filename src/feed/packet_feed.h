@@ -1,0 +1,84 @@
+#pragma once
+// The one feed of the run's data to the windows that show it live: each
+// accepted packet is handed once to every subscriber, and so is the filled
+// part of a transfer still in flight, so that a slow stream is seen before
+// its transfer completes. Each piece is passed on at most once: a packet
+// whose beginning was already offered passes on only the rest. The capture
+// state (stopped, awaiting a trigger, running) is signalled when a run
+// begins and ends; every run has a serial of its own, so that a subscriber
+// starts its averages afresh.
+//
+// Everything here runs on the acquisition's thread; a subscriber copies
+// what it keeps, since the bytes go back to the unit after the call.
+#include "stream/frame_layout.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace SonivarACQ32::feed {
+
+enum class Capture { stopped, awaiting_trigger, running };
+
+struct RunFacts {
+    std::uint64_t serial = 0;  // 0 before the first run
+    stream::FrameLayout layout;
+    double sample_rate = 0.0;  // Hz
+};
+
+// A piece of the run's stream: `len` bytes from byte `stream_position`.
+struct Piece {
+    const unsigned char* data = nullptr;
+    std::size_t len = 0;
+    std::uint64_t stream_position = 0;
+    std::uint64_t run = 0;  // the serial of its run
+};
+
+class Subscriber {
+public:
+    virtual ~Subscriber() = default;
+    virtual void capture(Capture state, const RunFacts& run) = 0;
+    virtual void piece(const Piece& piece) = 0;
+};
+
+class PacketFeed {
+public:
+    // A new subscriber learns the state at once.
+    void subscribe(Subscriber* s);
+    void unsubscribe(Subscriber* s);
+    bool has_subscribers() const { return !subscribers_.empty(); }
+
+    // A run is being started (a new serial), has begun, or has ended.
+    void run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate);
+    void set_state(Capture state);
+    Capture state() const { return state_; }
+    const RunFacts& run() const { return run_; }
+
+    // The bytes of the stream from `stream_position` that are now in hand:
+    // what was not offered yet is passed on. Nothing while stopped.
+    void publish(const unsigned char* data, std::size_t len, std::uint64_t stream_position);
+    // How far the stream has been passed on.
+    std::uint64_t offered_end() const { return offered_end_; }
+    std::uint64_t pieces = 0;  // handed on since the program started
+
+private:
+    std::vector<Subscriber*> subscribers_;
+    Capture state_ = Capture::stopped;
+    RunFacts run_;
+    std::uint64_t offered_end_ = 0;
+};
+
+// The filled part of a zero-copy transfer in flight, whose buffer was
+// filled with `fill` bytes before it went to the unit: the bytes up to
+// the first two whole words that still hold the fill (a single word equal
+// to it may be data), searched from `known` on.
+std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, unsigned char fill,
+                         std::size_t known);
+
+// The end of the last whole frame of a piece of `len` bytes at byte
+// `stream_position`, as a length from the piece's start (pieces passed on
+// before a transfer completes end on a frame, so the next starts on one).
+std::size_t whole_frames_length(std::size_t len, std::uint64_t stream_position,
+                                const stream::FrameLayout& layout);
+
+} // namespace SonivarACQ32::feed

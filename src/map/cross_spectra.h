@@ -1,0 +1,62 @@
+#pragma once
+// Cross-spectral matrices of the array's signals: Hann blocks of 1024
+// frames with 50 % overlap, one FFT plan for every microphone, the matrix
+// C_ij = x_i conj(x_j) of each bin of a band averaged over the blocks of a
+// packet and, optionally, exponentially over packets. Its diagonal, the
+// auto-spectrum of each microphone, is kept for every bin from 0 to Nyquist.
+//
+// Powers are one-sided: a sine of amplitude A gives A^2 / 2, summed over
+// the bins it leaks into.
+#include "map/band.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::acoustic_map {
+
+class CrossSpectra {
+public:
+    CrossSpectra();
+    ~CrossSpectra();
+    CrossSpectra(const CrossSpectra&) = delete;
+    CrossSpectra& operator=(const CrossSpectra&) = delete;
+
+    // `microphones` interleaved channels; matrices for the bins of `band`.
+    // Forgets every average. Returns why it cannot work (French), empty
+    // when ready.
+    std::string configure(int microphones, Bins band);
+    bool ready() const;
+
+    // Adds the whole blocks of `count` interleaved frames, one float per
+    // microphone each; returns the blocks added. Frames after the last
+    // whole block are not kept.
+    std::size_t add_frames(const float* frames, std::size_t count);
+    // Blocks added since the last fold.
+    std::size_t pending_blocks() const;
+    // Folds the blocks added since the last fold into the average, the
+    // previous average weighing `smoothing` (0 to below 1; 0: the packet
+    // alone). False when there has never been a block.
+    bool fold(double smoothing);
+    // Forgets the average and the blocks not yet folded.
+    void reset();
+    bool has_average() const;
+
+    int microphones() const;
+    const Bins& bins() const;
+    // The averaged matrix of bin bins().first + k, column after column:
+    // C_ij at [j * n + i], real and imaginary parts apart.
+    const float* re(int k) const;
+    const float* im(int k) const;
+    // Averaged auto-spectrum of microphone m at bin k (0 to nb_bins - 1),
+    // at [m * nb_bins + k].
+    const std::vector<double>& auto_spectra() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace SonivarACQ32::acoustic_map

@@ -1,0 +1,25 @@
+#include "map/delay_and_sum.h"
+
+#include "map/quadratic_forms.h"
+
+#include <algorithm>
+
+namespace SonivarACQ32::acoustic_map {
+
+std::string DelayAndSum::powers(const MethodInput& in, std::span<float> out)
+{
+    std::fill(out.begin(), out.end(), 0.0f);
+    const CrossSpectra& c = in.spectra;
+    band_forms(
+        in.steering, [&](int k) { return c.re(k); }, [&](int k) { return c.im(k); },
+        !in.remove_diagonal, [&](int, std::size_t first, std::size_t count, const float* q) {
+            for (std::size_t p = 0; p < count; ++p)
+                out[first + p] += q[p];
+        });
+    if (in.remove_diagonal)
+        for (std::size_t p = 0; p < out.size(); ++p)
+            out[p] /= in.steering.diagonal_norm(p);
+    return {};
+}
+
+} // namespace SonivarACQ32::acoustic_map

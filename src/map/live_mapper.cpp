@@ -1,0 +1,103 @@
+#include "map/live_mapper.h"
+
+#include <algorithm>
+
+namespace SonivarACQ32::acoustic_map {
+
+void LiveMapper::set_job(const MapJob& job)
+{
+    job_ = job;
+    configured_ = false;
+}
+
+bool LiveMapper::configure()
+{
+    if (configured_)
+        return problem_.empty();
+    configured_ = true;
+    std::vector<Position> placed;
+    for (int m : job_.layout.micros)
+        if (m >= 0 && static_cast<std::size_t>(m) < job_.geometry.positions.size())
+            placed.push_back(job_.geometry.positions[m]);
+    problem_ = beamformer_.configure(placed, job_.sample_rate, job_.settings);
+    carry_.clear();
+    return problem_.empty();
+}
+
+// The piece joined to the frames kept from the one before when it follows
+// it in the same run, decoded and added block by block; what the last
+// block has not used is kept for the next piece.
+std::size_t LiveMapper::add_piece(const StreamPiece& piece)
+{
+    if (piece.run != run_) {
+        run_ = piece.run;
+        beamformer_.reset();
+        carry_.clear();
+    }
+    const bool follows = !carry_.empty() && carry_position_ + carry_.size() == piece.stream_position;
+    joined_.clear();
+    std::uint64_t position = piece.stream_position;
+    if (follows) {
+        joined_.insert(joined_.end(), carry_.begin(), carry_.end());
+        position = carry_position_;
+    }
+    joined_.insert(joined_.end(), piece.bytes.begin(), piece.bytes.end());
+    const stream::FrameLayout& layout = job_.layout;
+    const std::size_t count = stream::decode_frames(joined_.data(), joined_.size(), position, layout,
+                                                    job_.calibration, frames_);
+    const std::size_t blocks = beamformer_.add_frames(frames_.data(), count);
+    const std::size_t used_frames = blocks * hop_frames;
+    const std::uint64_t keep_from =
+        stream::first_frame_offset(position, layout) + used_frames * layout.frame_bytes();
+    carry_.clear();
+    if (count > 0 && keep_from < joined_.size()) {
+        carry_.assign(joined_.begin() + static_cast<std::ptrdiff_t>(keep_from), joined_.end());
+        carry_position_ = position + keep_from;
+    }
+    return blocks;
+}
+
+MapOutcome LiveMapper::map(std::vector<StreamPiece>& pieces)
+{
+    if (pieces.empty())
+        return {};
+    const std::uint64_t skipped = pieces.size() - 1;
+    if (!configure())
+        return {false, {}, problem_, 0, pieces.size()};
+    // Without the mean over packets each map is its own piece's: the older
+    // ones are not read at all.
+    const bool fold = job_.settings.smoothing > 0.0;
+    for (std::size_t i = fold ? 0 : pieces.size() - 1; i < pieces.size(); ++i)
+        add_piece(pieces[i]);
+    std::swap(last_, pieces.back());
+    return outcome(1, skipped);
+}
+
+MapOutcome LiveMapper::remap()
+{
+    if (last_.bytes.empty())
+        return {};
+    if (!configure())
+        return {false, {}, problem_, 0, 0};
+    beamformer_.reset();
+    carry_.clear();
+    run_ = last_.run;
+    add_piece(last_);
+    return outcome(0, 0);
+}
+
+MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
+{
+    MapOutcome out;
+    out.skipped = skipped;
+    out.valid = beamformer_.compute(out.map);
+    if (out.valid)
+        out.mapped = mapped;
+    else {
+        out.status = "Paquet trop court pour une carte";
+        out.skipped += mapped;
+    }
+    return out;
+}
+
+} // namespace SonivarACQ32::acoustic_map

@@ -1,0 +1,73 @@
+#pragma once
+// The live map's computation, apart from any thread or window: pieces of
+// the run's stream come in, maps go out. Contiguous pieces are read as one
+// stream (a frame cut between two transfers is not lost); a piece of a new
+// run starts every average afresh. When pieces wait, only the newest is
+// mapped: with the mean over packets on, the others are folded into the
+// average first; either way they count as skipped.
+#include "map/beamformer.h"
+#include "map/geometry.h"
+#include "stream/frame_layout.h"
+#include "stream/samples.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::acoustic_map {
+
+// A piece of the stream as the mapper keeps it (its own copy of the bytes).
+struct StreamPiece {
+    std::vector<unsigned char> bytes;
+    std::uint64_t stream_position = 0;
+    std::uint64_t run = 0;
+};
+
+// Everything a map depends on but the data.
+struct MapJob {
+    Settings settings;
+    Geometry geometry;
+    stream::FrameLayout layout;
+    double sample_rate = 0.0;
+    stream::Calibration calibration;
+};
+
+struct MapOutcome {
+    bool valid = false;
+    Map map;
+    std::string status;        // why there is no map (French), empty otherwise
+    std::uint64_t mapped = 0;  // pieces that got a map of their own
+    std::uint64_t skipped = 0; // pieces that did not
+};
+
+class LiveMapper {
+public:
+    // The settings, geometry or run changed: the next map is made with them.
+    void set_job(const MapJob& job);
+    // Maps the newest of `pieces` (oldest first) and counts the others as
+    // skipped; the pieces' bytes may be reused by the caller afterwards.
+    MapOutcome map(std::vector<StreamPiece>& pieces);
+    // The last piece mapped again, with the job in force (a setting
+    // changed while no data comes).
+    MapOutcome remap();
+
+private:
+    bool configure();
+    std::size_t add_piece(const StreamPiece& piece);
+    MapOutcome outcome(std::uint64_t mapped, std::uint64_t skipped);
+
+    MapJob job_;
+    bool configured_ = false;
+    std::string problem_;
+    Beamformer beamformer_;
+    std::uint64_t run_ = 0;
+    // The frames not yet used by a whole block, as raw bytes, and where
+    // they stand in the stream.
+    std::vector<unsigned char> carry_;
+    std::uint64_t carry_position_ = 0;
+    std::vector<unsigned char> joined_;
+    std::vector<float> frames_;
+    StreamPiece last_;
+};
+
+} // namespace SonivarACQ32::acoustic_map

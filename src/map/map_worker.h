@@ -1,0 +1,52 @@
+#pragma once
+// The thread that makes the live maps: the acquisition's thread hands it
+// pieces of the stream and the settings, and gets maps back through
+// `deliver`, which the worker calls on its own thread (the caller posts the
+// result to its window). It reads nothing of the window's.
+//
+// Waiting pieces are bounded: when the maps fall behind, the oldest piece
+// not begun is dropped (counted as skipped) so that memory stays flat.
+#include "map/live_mapper.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace SonivarACQ32::acoustic_map {
+
+class MapWorker {
+public:
+    using Deliver = std::function<void(MapOutcome)>;
+    static constexpr std::size_t max_waiting = 16;  // pieces, about 16 MiB
+
+    explicit MapWorker(Deliver deliver);
+    ~MapWorker();  // waits for the map in progress
+    MapWorker(const MapWorker&) = delete;
+    MapWorker& operator=(const MapWorker&) = delete;
+
+    // A copy of the piece joins the waiting ones.
+    void push(const unsigned char* data, std::size_t len, std::uint64_t stream_position,
+              std::uint64_t run);
+    // New settings: the last piece is mapped again with them when no piece
+    // waits.
+    void set_job(const MapJob& job);
+
+private:
+    void loop(std::stop_token stop);
+
+    Deliver deliver_;
+    std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::vector<StreamPiece> waiting_;
+    std::vector<StreamPiece> spare_;  // pieces whose buffers are reused
+    std::uint64_t dropped_ = 0;
+    MapJob job_;
+    bool job_changed_ = false;
+    LiveMapper mapper_;  // the worker's alone
+    std::jthread thread_;
+};
+
+} // namespace SonivarACQ32::acoustic_map

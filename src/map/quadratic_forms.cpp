@@ -1,0 +1,62 @@
+#include "map/quadratic_forms.h"
+
+#include <algorithm>
+
+namespace SonivarACQ32::acoustic_map {
+
+namespace {
+
+// M is Hermitian: each pair above the diagonal counts twice,
+// 2 Re(conj(h_i) M_ij h_j), gathered column after column as
+// w = (strict upper part of M) h. A full batch has a size known to the
+// compiler, so that its loops vectorise without remainders.
+template <std::size_t Count>
+void forms(const float* m_re, const float* m_im, int n, const float* h_re, const float* h_im,
+           std::size_t count, bool with_diagonal, float* q)
+{
+    const std::size_t c = Count != 0 ? Count : count;
+    float w_re[max_microphones * point_batch];
+    float w_im[max_microphones * point_batch];
+    std::fill(w_re, w_re + n * c, 0.0f);
+    std::fill(w_im, w_im + n * c, 0.0f);
+    for (int j = 1; j < n; ++j) {
+        const float* hjr = h_re + j * c;
+        const float* hji = h_im + j * c;
+        for (int i = 0; i < j; ++i) {
+            const float cr = m_re[j * n + i], ci = m_im[j * n + i];
+            float* wr = w_re + i * c;
+            float* wi = w_im + i * c;
+            for (std::size_t p = 0; p < c; ++p) {
+                wr[p] += cr * hjr[p] - ci * hji[p];
+                wi[p] += cr * hji[p] + ci * hjr[p];
+            }
+        }
+    }
+    float pairs[point_batch] = {};
+    float own[point_batch] = {};
+    for (int m = 0; m < n; ++m) {
+        const float* hr = h_re + m * c;
+        const float* hi = h_im + m * c;
+        const float d = with_diagonal ? m_re[m * n + m] : 0.0f;
+        for (std::size_t p = 0; p < c; ++p) {
+            pairs[p] += hr[p] * w_re[m * c + p] + hi[p] * w_im[m * c + p];
+            own[p] += d * (hr[p] * hr[p] + hi[p] * hi[p]);
+        }
+    }
+    for (std::size_t p = 0; p < c; ++p)
+        q[p] = own[p] + 2.0f * pairs[p];
+}
+
+} // namespace
+
+void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,
+                     const float* h_im, std::size_t count, bool with_diagonal, float* q)
+{
+    n = std::clamp(n, 0, max_microphones);
+    if (count == point_batch)
+        forms<point_batch>(m_re, m_im, n, h_re, h_im, count, with_diagonal, q);
+    else
+        forms<0>(m_re, m_im, n, h_re, h_im, std::min(count, point_batch), with_diagonal, q);
+}
+
+} // namespace SonivarACQ32::acoustic_map

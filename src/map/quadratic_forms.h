@@ -1,0 +1,48 @@
+#pragma once
+// h^H M h for every grid point and every bin of a band, M a Hermitian
+// matrix per bin (the cross-spectral matrix, or what a method makes of it):
+// the one kernel every method's map goes through.
+#include "map/steering.h"
+
+#include <array>
+#include <cstddef>
+
+namespace SonivarACQ32::acoustic_map {
+
+// Points worked on together: their steering vectors and partial sums stay
+// in the processor's first-level cache, and the inner loops run across
+// points, which the compiler vectorises.
+constexpr std::size_t point_batch = 16;
+constexpr int max_microphones = 64;  // microphones one map can take
+
+// q[p] = h_p^H M h_p for `count` points (at most point_batch) whose vectors
+// are laid microphone after microphone (h_m(p) at [m * count + p]); M is
+// n x n, column after column. Without the diagonal, the terms M_mm |h_m|^2
+// are left out.
+void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,
+                     const float* h_im, std::size_t count, bool with_diagonal, float* q);
+
+// Calls visit(k, first, count, q) for every bin k of the steering's band
+// (0 = its first bin) and every batch of points, q[p] the form of point
+// first + p with the matrix matrix_re(k), matrix_im(k).
+template <typename MatrixRe, typename MatrixIm, typename Visit>
+void band_forms(const Steering& steering, MatrixRe matrix_re, MatrixIm matrix_im, bool with_diagonal,
+                Visit visit)
+{
+    const int n = steering.microphones();
+    std::array<float, max_microphones * point_batch> h_re, h_im;
+    std::array<float, point_batch> q;
+    for (std::size_t first = 0; first < steering.points(); first += point_batch) {
+        const std::size_t count = std::min(point_batch, steering.points() - first);
+        steering.first_bin(first, count, h_re.data(), h_im.data());
+        for (int k = 0; k < steering.bins().count(); ++k) {
+            if (k > 0)
+                steering.next_bin(first, count, h_re.data(), h_im.data());
+            quadratic_forms(matrix_re(k), matrix_im(k), n, h_re.data(), h_im.data(), count,
+                            with_diagonal, q.data());
+            visit(k, first, count, q.data());
+        }
+    }
+}
+
+} // namespace SonivarACQ32::acoustic_map
