@@ -245,7 +245,7 @@ struct FirstShow {
     }
     void poll()
     {
-        if (!this->w.run_active || !this->w.button_Stop->isVisible())
+        if (!this->w.run_active || this->w.button_Stop->isHidden())
             return;
         const double t = now_s();
         if (start == 0)
@@ -330,12 +330,13 @@ int main(int argc, char** argv)
 {
     const char* preload = std::getenv("LD_PRELOAD");
     if (preload == nullptr || std::strstr(preload, "umockdev") == nullptr) {
-        setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
+        setenv("LD_PRELOAD", SONIVAR_ZERO_COPY_PRELOAD ":libumockdev-preload.so.0", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         execv("/proc/self/exe", argv);
         std::perror("execv");
         return 1;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
     const bool soak_only = argc > 2 && std::strcmp(argv[1], "--soak") == 0;
     const int reps = argc > 1 && !soak_only ? std::max(1, std::atoi(argv[1])) : 3;
     QApplication app(argc, argv);

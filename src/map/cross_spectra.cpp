@@ -130,10 +130,15 @@ std::size_t CrossSpectra::add_frames(const float* frames, std::size_t count)
 
 void CrossSpectra::Impl::add_block(const float* frames)
 {
+    // Microphone after microphone, so the writes run along each signal (the
+    // other way round, every write lands one page further on).
     float* data = in.get();
-    for (int t = 0; t < block_frames; ++t)
-        for (int m = 0; m < n; ++m)
-            data[m * block_frames + t] = frames[static_cast<std::size_t>(t) * n + m] * window[t];
+    for (int m = 0; m < n; ++m) {
+        float* signal = data + static_cast<std::size_t>(m) * block_frames;
+        const float* sample = frames + m;
+        for (int t = 0; t < block_frames; ++t)
+            signal[t] = sample[static_cast<std::size_t>(t) * n] * window[t];
+    }
     fftwf_execute(plan.get());
     for (int m = 0; m < n; ++m) {
         const fftwf_complex* spectrum = out.get() + static_cast<std::size_t>(m) * nb_bins;
