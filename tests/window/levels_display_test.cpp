@@ -3,6 +3,7 @@
 #include "acquisition/stream_format.h"
 #include "app/principale.h"
 #include "stream/samples.h"
+#include "display/level_meter.h"
 #include "run_test_support.h"
 
 #include <gtest/gtest.h>
@@ -211,6 +212,27 @@ TEST_F(LevelsDuringARun, SlowestStreamShowsLevelsBeforeItsFirstTransferCompletes
     const std::vector<QRgb> colours = colours_of_a_run([&] { return w.carte->cartes > 0; });
     EXPECT_EQ(colours.size(), 2u);
     EXPECT_EQ(received, 0u);  // no transfer had completed when they showed
+}
+
+// Without the counter (advanced mode) the microphones start at word 0:
+// each cell shows its own microphone, loud and quiet ones alternating.
+TEST_F(LevelsDuringARun, WithoutTheCounterEachCellShowsItsOwnMicrophone)
+{
+    unit.set_paced(true);
+    w.button_Init->click();
+    const auto amplitude = [](int m) { return m % 2 == 0 ? 1.0e3 : 1.0e6; };
+    for (int m = 0; m < 32; ++m)
+        unit.set_signal(m, {sim::Signal::Kind::Sine, amplitude(m), 1000.0});
+    w.checkBox_Test->setChecked(true);
+    w.checkBox_Compteur->setChecked(false);
+    const std::vector<QRgb> colours = colours_of_a_run();
+    ASSERT_EQ(colours.size(), 32u);
+    ASSERT_FALSE(Principale::compteur);
+    for (int m = 0; m < 32; ++m) {
+        // A sine's mean power over whole periods: A^2 / 2.
+        const int index = SonivarACQ32::levels::level_index(amplitude(m) * amplitude(m) / 2.0);
+        EXPECT_EQ(colours[m], qRgb(w.R_jet[index], w.V_jet[index], w.B_jet[index])) << m;
+    }
 }
 
 } // namespace
