@@ -7,6 +7,7 @@
 #include "app/principale.h"
 #include "platform/clock.h"
 #include "platform/local_time.h"
+#include "recording/data_write.h"
 #include "recording/header_record.h"
 #include "recording/system_errors.h"
 
@@ -165,6 +166,25 @@ void Principale::report_totals(std::uint32_t end_tick)
                  .arg(fmt::G(run.requested_bytes - ntr)));
 }
 
+// A stream cut without the unit's end (the unit unplugged, every transfer
+// lost) may end inside a frame: the data file keeps whole frames only, so
+// that it agrees with the header's count.
+void Principale::drop_torn_frame()
+{
+    const std::uint64_t frame = stream::frame_bytes(nb_voies);
+    const std::uint64_t torn = frame == 0 ? 0 : ntw % frame;
+    if (own.ring.end_of_stream || !record || Filep == nullptr || torn == 0)
+        return;
+    if (const int err = truncate_file(fileno(Filep), ntw - torn); err != 0) {
+        info(QStringLiteral("Trame incomplète en fin de fichier de données non retirée : %1\r\n")
+                 .arg(raison_erreur(err)));
+        return;
+    }
+    ntw -= torn;
+    info(QStringLiteral("Flux interrompu dans une trame : %1 octets de trame incomplète retirés du "
+                        "fichier de données\r\n").arg(fmt::N(static_cast<double>(torn), 0)));
+}
+
 void Principale::end_of_run()
 {
     const std::uint32_t end_tick = platform::tick_count();
@@ -174,6 +194,7 @@ void Principale::end_of_run()
     header_file.duree_acq = run_sizing::recorded_duration(header_file.nb_ech, frequence);
     drain_and_free_ring();
     feed_capture(feed::Capture::stopped);
+    drop_torn_frame();
     take_back_stream();
     report_totals(end_tick);
     stopped = false;

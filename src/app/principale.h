@@ -293,6 +293,7 @@ public:
     void end_of_run();
     void report_totals(std::uint32_t end_tick);
     void follow_slow_stream();
+    void drop_torn_frame();
 
     std::uint32_t n_pkt = 0;
     std::int32_t retour = 0;

@@ -2,24 +2,59 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace SonivarACQ32::acoustic_map {
 
+namespace {
+
+// A number as the operator reads it: French decimals, thousands apart.
+std::string french(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::string s = text;
+    const std::size_t point = s.find('.');
+    if (point != std::string::npos)
+        s[point] = ',';
+    const std::size_t digits_end = point != std::string::npos ? point : s.size();
+    const std::size_t digits_begin = s[0] == '-' ? 1 : 0;
+    for (std::size_t at = digits_end; at > digits_begin + 3; at -= 3)
+        s.insert(at - 3, " ");
+    return s;
+}
+
+} // namespace
+
+std::string grid_problem(const Grid& grid)
+{
+    if (grid.side() == 0) {
+        std::string why = "Grille invalide : étendue et pas positifs, au plus " +
+                          std::to_string(max_grid_side) + " points par côté";
+        if (grid.extent > 0.0 && std::isfinite(grid.extent))
+            why += " (pour ± " + french(grid.extent, 2) + " m, un pas d'au moins " +
+                   french(std::ceil(2.0 * grid.extent / (max_grid_side - 1) * 1000.0) / 1000.0, 3) +
+                   " m)";
+        return why;
+    }
+    if (!(grid.z > 0.0) || !std::isfinite(grid.z))
+        return "Distance du plan invalide : elle doit être positive";
+    return {};
+}
+
 std::string settings_problem(const Settings& s, double sample_rate)
 {
-    if (s.grid.side() == 0)
-        return "Grille invalide : étendue et pas positifs, au plus " +
-               std::to_string(max_grid_side) + " points par côté";
-    if (!(s.grid.z > 0.0) || !std::isfinite(s.grid.z))
-        return "Distance du plan invalide : elle doit être positive";
+    if (std::string problem = grid_problem(s.grid); !problem.empty())
+        return problem;
     if (!(s.smoothing >= 0.0 && s.smoothing < 1.0))
         return "Lissage invalide";
     if (!(s.speed_of_sound > 0.0) || !std::isfinite(s.speed_of_sound))
         return "Vitesse du son invalide";
     if (band_bins(s.frequency, sample_rate, s.band).empty())
-        return "Fréquence hors de la bande analysable (0 à la moitié de la fréquence "
-               "d'échantillonnage)";
+        return "Fréquence hors de la bande analysable (au-delà de " +
+               french(bin_frequency(nb_bins - 1, sample_rate), 0) + " Hz à " +
+               french(sample_rate, 0) + " Hz d'échantillonnage)";
     return {};
 }
 

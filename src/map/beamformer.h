@@ -39,6 +39,9 @@ struct Map {
     float min_db = 0.0f;
 };
 
+// Why this grid makes no map (French, with the finest step its extent
+// allows); empty when it does.
+std::string grid_problem(const Grid& grid);
 // Why these settings make no map at this sampling rate (French); empty when
 // they do.
 std::string settings_problem(const Settings& settings, double sample_rate);

@@ -24,14 +24,27 @@ std::optional<double> coordinate(const QXmlStreamAttributes& attributes, const c
 
 GeometryResult failure(std::string why) { return {std::nullopt, std::move(why)}; }
 
+// The parser's reason in French, its own words after it.
+std::string unreadable(const QXmlStreamReader& reader)
+{
+    std::string why;
+    switch (reader.error()) {
+    case QXmlStreamReader::PrematureEndOfDocumentError: why = "document incomplet"; break;
+    case QXmlStreamReader::UnexpectedElementError: why = "élément inattendu"; break;
+    case QXmlStreamReader::NotWellFormedError: why = "document mal formé"; break;
+    default: why = "erreur de lecture"; break;
+    }
+    return "XML illisible (ligne " + std::to_string(reader.lineNumber()) + ") : " + why + " (" +
+           reader.errorString().toStdString() + ")";
+}
+
 } // namespace
 
 GeometryResult parse_geometry(std::string_view xml)
 {
     QXmlStreamReader reader(QByteArray(xml.data(), static_cast<qsizetype>(xml.size())));
     if (!reader.readNextStartElement())
-        return failure(reader.hasError() ? "XML illisible : " + reader.errorString().toStdString()
-                                         : "aucun élément MicArray");
+        return failure(reader.hasError() ? unreadable(reader) : "aucun élément MicArray");
     if (reader.name() != QLatin1String("MicArray"))
         return failure("l'élément racine n'est pas MicArray");
     Geometry geometry;
@@ -48,8 +61,7 @@ GeometryResult parse_geometry(std::string_view xml)
         reader.skipCurrentElement();
     }
     if (reader.hasError())
-        return failure("XML illisible (ligne " + std::to_string(reader.lineNumber()) + ") : " +
-                       reader.errorString().toStdString());
+        return failure(unreadable(reader));
     if (geometry.positions.size() < array_microphones)
         return failure(std::to_string(geometry.positions.size()) + " position(s) au lieu de " +
                        std::to_string(array_microphones));

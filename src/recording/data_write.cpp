@@ -23,4 +23,13 @@ WriteOutcome write_packet(int fd, const unsigned char* data, std::size_t len)
     return out;
 }
 
+int truncate_file(int fd, std::uint64_t length)
+{
+    while (::ftruncate(fd, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
 } // namespace SonivarACQ32

@@ -142,7 +142,10 @@ std::string companion_of(const std::string& dat_path, const char* extension)
 
 bool is_interrupted(const Recording& r)
 {
-    return r.header.nb_ech == 0 && r.dat_bytes > 0;
+    const std::uint64_t frame = r.layout.frame_bytes();
+    const bool torn_after_its_frames =
+        frame != 0 && r.dat_bytes % frame != 0 && r.dat_bytes / frame == r.header.nb_ech;
+    return (r.header.nb_ech == 0 && r.dat_bytes > 0) || torn_after_its_frames;
 }
 
 std::string recording_comment(const Recording& r)

@@ -40,6 +40,8 @@ LoadResult load_recording(const std::string& dat_path);
 
 // A run cut short (the program killed, the power lost) leaves the header it
 // wrote at the start: no sample counted, while the data file holds frames.
+// A stream cut inside a frame (the unit unplugged) leaves the header's
+// frames followed by part of one.
 bool is_interrupted(const Recording& recording);
 
 // The operator's comment as UTF-8: the description's, which holds every

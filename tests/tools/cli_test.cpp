@@ -142,7 +142,20 @@ const Damage damages[] = {
      {"Trames dans le fichier : 19 999 (en-tête : 0)\n",
       "Enregistrement interrompu : 19 999 trames lisibles\n",
       "Dernière trame tronquée : 120 octet(s) sur 132\n",
-      "Résultat : enregistrement endommagé (0 écart(s), 0 trame(s) perdue(s), interrompu)\n"}},
+      "Résultat : enregistrement interrompu, 19 999 trames lisibles\n"}},
+    // The unit unplugged inside a frame: the header counts the whole frames.
+    {"cut_inside_a_frame",
+     [](const fs::path& dat, const RecordingPlan& s) {
+         RecordingPlan cut = s;
+         cut.frames = s.frames - 1;
+         auto w = testsupport::stream_words(s);
+         w.resize(w.size() - 3);
+         testsupport::write_recording(dat.parent_path(), dat.stem().string(), cut, w);
+     },
+     1,
+     {"Trames dans le fichier : 19 999 (en-tête : 19 999)\n",
+      "Enregistrement interrompu : 19 999 trames lisibles\n",
+      "Résultat : enregistrement interrompu, 19 999 trames lisibles\n"}},
     {"interrupted_before_a_frame",
      [](const fs::path& dat, const RecordingPlan& s) {
          RecordingPlan cut = s;

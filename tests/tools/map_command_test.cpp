@@ -133,6 +133,7 @@ TEST(MapCommand, RefusedArguments)
     struct Row {
         std::vector<std::string> args;
         int code;
+        const char* says = "";
     };
     const Row rows[] = {
         {{"--freq", "3150"}, 2},                                   // no geometry
@@ -141,7 +142,9 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150", "--band", "octave"}, 2},
         {{"--geometry", g, "--freq", "3150", "--from", "0.5", "--to", "0.1"}, 2},
         {{"--geometry", (dir.path() / "none.xml").string(), "--freq", "3150"}, 2},
-        {{"--geometry", g, "--freq", "30000"}, 1},                 // beyond Nyquist
+        {{"--geometry", g, "--freq", "30000"}, 2, "au-delà de 25 000 Hz à 50 000 Hz"},
+        {{"--geometry", g, "--freq", "3150", "--extent", "20", "--step", "0.001"}, 2,
+         "un pas d'au moins 0,100 m"},
         {{"--geometry", g, "--freq", "3150"}, 1},                  // 1000 frames: less than a block
     };
     for (const Row& r : rows) {
@@ -150,6 +153,7 @@ TEST(MapCommand, RefusedArguments)
         const Cli c = run(args);
         EXPECT_EQ(c.code, r.code) << r.args.back() << ": " << c.err;
         EXPECT_FALSE(c.err.empty());
+        EXPECT_NE(c.err.find(r.says), std::string::npos) << c.err;
     }
 }
 

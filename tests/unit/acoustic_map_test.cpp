@@ -85,6 +85,10 @@ TEST(AcousticMapGeometry, GoodAndBadFiles)
         EXPECT_EQ(g.geometry.has_value(), r.ok) << r.name;
         EXPECT_EQ(g.error.empty(), r.ok) << r.name << ": " << g.error;
     }
+    // The parser's reason in French first.
+    EXPECT_NE(parse_geometry(geometry_xml(32).substr(0, 200)).error.find("XML illisible (ligne "),
+              std::string::npos);
+    EXPECT_NE(parse_geometry("<MicArray><pos").error.find("document incomplet"), std::string::npos);
     const GeometryResult g = parse_geometry(geometry_xml(32));
     ASSERT_TRUE(g.geometry);
     EXPECT_EQ(g.geometry->name, "t");

@@ -214,6 +214,10 @@ int cmd_check(const Recording& r, std::ostream& out, std::ostream& err, std::FIL
         out << "Résultat : enregistrement complet\n";
         return exit_ok;
     }
+    if (c.interrupted && c.gap_count == 0) {
+        out << "Résultat : enregistrement interrompu, " << grouped(c.frames) << " trames lisibles\n";
+        return exit_damaged;
+    }
     out << "Résultat : enregistrement endommagé (" << grouped(c.gap_count) << " écart(s), "
         << grouped(c.frames_lost) << " trame(s) perdue(s)"
         << (c.interrupted ? ", interrompu" : c.length_ok() ? "" : ", longueur incorrecte") << ")\n";

@@ -100,6 +100,8 @@ MapArgs parse_map(const std::vector<std::string>& args)
         a.error = "--freq attendu";
     else if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
         a.error = "--to doit suivre --from";
+    if (a.error.empty())
+        a.error = am::grid_problem(a.request.settings.grid);
     return a;
 }
 
@@ -168,7 +170,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (!result.error.empty()) {
         err << "sonivar-dat : " << result.error << "\n";
-        return exit_damaged;
+        return result.bad_request ? exit_usage : exit_damaged;
     }
     out << "Carte : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
         << r.layout.micros.size() << " micros, grille " << result.map.side << " x "

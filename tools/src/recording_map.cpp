@@ -74,6 +74,7 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     const auto words = words_of(r.layout, r.layout.micros);
     am::Beamformer beamformer;
     result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, request.settings);
+    result.bad_request = !result.error.empty();
     if (!result.error.empty() || !words)
         return result;
     const Range range = frames_of(r, request);

@@ -23,6 +23,7 @@ struct MapResult {
     SonivarACQ32::acoustic_map::Map map;
     std::uint64_t frames = 0;  // frames of the range
     std::string error;         // French; empty on success
+    bool bad_request = false;  // the settings make no map at the recording's rate
 };
 
 // The microphones of the recording placed by `geometry`, in their channel order.
