@@ -318,7 +318,11 @@ void SimulatedUnit::Impl::remove_leftovers()
         return;
     while (const dirent* entry = ::readdir(dir))
         if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
-            ::shm_unlink(("/" + std::string(entry->d_name)).c_str());
+        {
+            std::string name = "/";
+            name += entry->d_name;
+            ::shm_unlink(name.c_str());
+        }
     ::closedir(dir);
 }
 

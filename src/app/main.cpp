@@ -11,6 +11,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(SONIVAR_APP_ID));
     // Qt's own texts (the save dialog's buttons and questions) in the
     // operator's language when a translation is installed.
     QTranslator qt_texts;

@@ -74,6 +74,7 @@ Principale::Principale()
     std::memset(header_file.micros_actifs, 0, sizeof header_file.micros_actifs);
 
     init_colorbar();
+    set_tab_order();
 
     enable_only(sw::init);
 }

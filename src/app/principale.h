@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QCloseEvent;
@@ -70,6 +71,9 @@ public:
     void radioButton_Start_Soft_CheckedChanged();
     void numericUpDown_Duree_ValueChanged();
     void resizeEvent(QResizeEvent* event) override;  // the pane follows the width
+    // The keyboard's order through the controls (src/app/tab_order.cpp).
+    std::vector<QWidget*> tab_order() const;
+    void set_tab_order();
 
     static const std::array<std::int32_t, 17> FREQ;
     static const std::array<std::int32_t, 17> DELAY;
@@ -362,6 +366,7 @@ public:
     // run's data from the feed.
     void creation_carte();
     void button_Carte_Click();
+    void place_beside(QWidget* window) const;
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards

@@ -21,7 +21,7 @@ std::string french(double value, int decimals)
     const std::size_t digits_end = point != std::string::npos ? point : s.size();
     const std::size_t digits_begin = s[0] == '-' ? 1 : 0;
     for (std::size_t at = digits_end; at > digits_begin + 3; at -= 3)
-        s.insert(at - 3, " ");
+        s.insert(at - 3, 1, ' ');
     return s;
 }
 

@@ -6,6 +6,9 @@
 #include "map/carte_acoustique.h"
 
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace SonivarACQ32 {
 
@@ -28,10 +31,28 @@ void Principale::button_Carte_Click()
         // The program ends with its main window, whether the map is open or not.
         carte->setAttribute(Qt::WA_QuitOnClose, false);
         connect(carte, &CarteAcoustique::visibilite, this, [](bool visible) { own.carte_ouverte = visible; });
+        place_beside(carte);
     }
     carte->show();
     carte->raise();
     carte->activateWindow();
+}
+
+// A window of our own opens beside the acquisition window, never over its
+// controls: to its right when the screen has room, else to its left, else
+// as far right as the screen allows. Afterwards it stays where the operator
+// puts it.
+void Principale::place_beside(QWidget* window) const
+{
+    window->adjustSize();
+    const QRect main = frameGeometry();
+    const QScreen* screen = this->screen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(main.topLeft(), QSize(4096, 4096));
+    const int width = window->frameGeometry().width();
+    int x = main.right() + 1;
+    if (x + width > room.right() + 1)
+        x = main.left() - width >= room.left() ? main.left() - width : room.right() + 1 - width;
+    window->move(std::max(x, room.left()), std::max(main.top(), room.top()));
 }
 
 } // namespace SonivarACQ32

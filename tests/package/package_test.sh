@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# package_test.sh BUILD_DIR PACKAGE VERSION CPACK: makes the Debian package
+# package_test.sh BUILD_DIR PACKAGE VERSION CPACK APPID: makes the Debian package
 # from the build it runs in and checks its files and control fields. The
 # files and the dependencies do not depend on the build type, so the test
 # build serves; scripts/package.sh makes the Release package that ships.
 set -euo pipefail
-build="$1" package="$2" version="$3" cpack="$4"
+build="$1" package="$2" version="$3" cpack="$4" appid="$5"
 
 for tool in dpkg-deb dpkg-shlibdeps; do
   if ! command -v "$tool" >/dev/null; then
@@ -30,13 +30,13 @@ expected="$(sort <<LIST
 ./usr/bin/sonivar-acq32
 ./usr/bin/sonivar-dat
 ./usr/lib/udev/rules.d/60-sonivar32.rules
-./usr/share/applications/$package.desktop
-./usr/share/metainfo/$package.metainfo.xml
-./usr/share/icons/hicolor/16x16/apps/$package.png
-./usr/share/icons/hicolor/24x24/apps/$package.png
-./usr/share/icons/hicolor/32x32/apps/$package.png
-./usr/share/icons/hicolor/48x48/apps/$package.png
-./usr/share/icons/hicolor/64x64/apps/$package.png
+./usr/share/applications/$appid.desktop
+./usr/share/metainfo/$appid.metainfo.xml
+./usr/share/icons/hicolor/16x16/apps/$appid.png
+./usr/share/icons/hicolor/24x24/apps/$appid.png
+./usr/share/icons/hicolor/32x32/apps/$appid.png
+./usr/share/icons/hicolor/48x48/apps/$appid.png
+./usr/share/icons/hicolor/64x64/apps/$appid.png
 ./usr/share/man/man1/sonivar-acq32.1.gz
 ./usr/share/man/man1/sonivar-dat.1.gz
 ./usr/share/doc/$package/copyright
@@ -75,6 +75,19 @@ scripts="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)"
 for script in postinst postrm; do
   grep -qx "\./$script" <<<"$scripts" || fail "script $script absent"
 done
+
+# The desktop application is known by its reverse-DNS id everywhere.
+grep -Eq '^[a-z]+\.[a-z0-9]+\.[A-Za-z0-9]+$' <<<"$appid" || fail "id non inversé DNS : $appid"
+unpacked="$out/files"
+mkdir -p "$unpacked" && dpkg-deb -x "$deb" "$unpacked"
+metainfo="$unpacked/usr/share/metainfo/$appid.metainfo.xml"
+grep -q "<id>$appid</id>" "$metainfo" || fail "id du metainfo"
+grep -q "<launchable type=\"desktop-id\">$appid.desktop</launchable>" "$metainfo" || fail "launchable du metainfo"
+grep -qx "Icon=$appid" "$unpacked/usr/share/applications/$appid.desktop" || fail "icône de l'entrée de bureau"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$metainfo" >"$out/appstream.log" 2>&1 \
+    || { cat "$out/appstream.log"; fail "appstreamcli validate"; }
+fi
 
 [ "$failures" -eq 0 ] || exit 1
 echo "paquet conforme : $deb"

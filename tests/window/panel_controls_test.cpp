@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -13,8 +14,12 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <vector>
 
 using SonivarACQ32::Principale;
 
@@ -175,6 +180,27 @@ TEST_F(PanelControls, OnlyTheInformationPaneFollowsTheWindowWidth)
     EXPECT_EQ(w.textBox_Info->geometry(), pane.adjusted(0, 0, 200, 0));
     EXPECT_EQ(w.groupBox_Micros->geometry(), micros);
     EXPECT_EQ(w.button_Comment->geometry(), comment);
+}
+
+// Tab goes through the panel as an operator works: Init, frequency,
+// duration, trigger, Start, file and comment, then the grid, then the map.
+TEST_F(PanelControls, TabFollowsTheOperatorsWork)
+{
+    std::vector<QWidget*> chain;
+    QWidget* at = w.button_Init;
+    do {
+        chain.push_back(at);
+        at = at->nextInFocusChain();
+    } while (at != w.button_Init && chain.size() < 500);
+    const auto place = [&](QWidget* control) {
+        return std::find(chain.begin(), chain.end(), control) - chain.begin();
+    };
+    const std::vector<QWidget*> expected = {
+        w.button_Init, w.listBox_Freq, w.numericUpDown_Duree, w.radioButton_Start_Soft, w.button_Start,
+        w.button_Fichier, w.button_Comment, w.grid[0][0], w.grid[3][7], w.button_Carte};
+    for (std::size_t i = 1; i < expected.size(); ++i)
+        EXPECT_LT(place(expected[i - 1]), place(expected[i])) << expected[i]->objectName().toStdString();
+    EXPECT_LT(place(w.button_Carte), static_cast<std::ptrdiff_t>(chain.size()));
 }
 
 } // namespace
