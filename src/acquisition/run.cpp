@@ -34,7 +34,7 @@ void Principale::button_Start_Click()
     // The window was closed during the run: its files are written now.
     if (close_requested) {
         close_requested = false;
-        close();
+        window()->close();  // its frame, which closes it
     }
 }
 

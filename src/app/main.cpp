@@ -1,5 +1,6 @@
 // Program entry: one window and Qt's event loop. On Windows this is the
 // program's wWinMain; no argument is used and it always returns 0.
+#include "app/cadre_principal.h"
 #include "app/principale.h"
 
 #include <QApplication>
@@ -21,7 +22,8 @@ int main(int argc, char* argv[])
     // The panel's face is Century Gothic; on systems without it, URW Gothic
     // is the closest free design.
     QFont::insertSubstitution(QStringLiteral("Century Gothic"), QStringLiteral("URW Gothic"));
-    auto* window = new SonivarACQ32::Principale;
+    auto* panel = new SonivarACQ32::Principale;
+    auto* window = new SonivarACQ32::CadrePrincipal(panel);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     app.exec();

@@ -45,7 +45,7 @@ void Principale::button_Carte_Click()
 void Principale::place_beside(QWidget* window) const
 {
     window->adjustSize();
-    const QRect main = frameGeometry();
+    const QRect main = this->window()->frameGeometry();
     const QScreen* screen = this->screen();
     const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(main.topLeft(), QSize(4096, 4096));
     const int width = window->frameGeometry().width();

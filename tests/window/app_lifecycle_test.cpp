@@ -2,6 +2,7 @@
 // touches USB until asked; closing resets, releases and closes an open link
 // exactly once and leaves a closed one alone.
 #include "window_harness.h"
+#include "app/cadre_principal.h"
 #include "app/principale.h"
 #include "recording/header_record.h"
 
@@ -10,6 +11,8 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 
 #include <memory>
 #include <string>
@@ -121,6 +124,27 @@ TEST_F(AppLifecycle, ClosingWithTheLinkNeverOpenedMakesNoUsbCall)
     h.window.reset();
     EXPECT_EQ(unit.opens(), 0);
     EXPECT_TRUE(unit.requests().empty());
+}
+
+// On a screen narrower than the panel (the offscreen one is 800 pixels wide)
+// the frame shows part of it and scrolls; closing the frame closes the panel.
+TEST_F(AppLifecycle, FrameScrollsOnASmallScreenAndClosesThePanel)
+{
+    Principale* panel = h.window.release();
+    auto frame = std::make_unique<SonivarACQ32::CadrePrincipal>(panel);
+    const QSize room = frame->screen()->availableGeometry().size();
+    ASSERT_LT(room.width(), panel->minimumWidth());
+    EXPECT_LE(frame->sizeHint().width(), room.width());
+    EXPECT_LE(frame->sizeHint().height(), room.height());
+    EXPECT_EQ(frame->widget(), panel);
+    frame->show();
+    // The far corner of the pane can be brought into view.
+    frame->horizontalScrollBar()->setValue(frame->horizontalScrollBar()->maximum());
+    frame->verticalScrollBar()->setValue(frame->verticalScrollBar()->maximum());
+    const QPoint corner = panel->textBox_Info->geometry().bottomRight();
+    EXPECT_TRUE(frame->viewport()->rect().contains(panel->mapTo(frame->viewport(), corner)));
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(panel->disposed);
 }
 
 } // namespace
