@@ -367,6 +367,7 @@ public:
     void creation_carte();
     void button_Carte_Click();
     void place_beside(QWidget* window) const;
+    void place_where_it_was(QWidget* window, const char* key) const;
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards

@@ -5,12 +5,22 @@
 #include "app/panel_layout.h"
 #include "map/carte_acoustique.h"
 
+#include "platform/settings.h"
+
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QSettings>
 #include <QScreen>
 
 #include <algorithm>
 
 namespace SonivarACQ32 {
+
+namespace {
+
+constexpr const char* carte_place_key = "carte/position";
+
+} // namespace
 
 // In the free space beside "Mode avancé", under "Fichier"; no enablement
 // switch governs it, so it works before, during and after a run.
@@ -30,12 +40,27 @@ void Principale::button_Carte_Click()
         carte = new CarteAcoustique(this, &own.feed);
         // The program ends with its main window, whether the map is open or not.
         carte->setAttribute(Qt::WA_QuitOnClose, false);
-        connect(carte, &CarteAcoustique::visibilite, this, [](bool visible) { own.carte_ouverte = visible; });
-        place_beside(carte);
+        connect(carte, &CarteAcoustique::visibilite, this, [this](bool visible) {
+            own.carte_ouverte = visible;
+            if (!visible)
+                platform::settings()->setValue(carte_place_key, carte->pos());
+        });
+        place_where_it_was(carte, carte_place_key);
     }
     carte->show();
     carte->raise();
     carte->activateWindow();
+}
+
+// Where the operator last left a window of our own, when a screen still
+// shows that place; beside this one otherwise.
+void Principale::place_where_it_was(QWidget* window, const char* key) const
+{
+    const QVariant kept = platform::settings()->value(QLatin1String(key));
+    if (kept.canConvert<QPoint>() && kept.isValid() && QGuiApplication::screenAt(kept.toPoint()) != nullptr)
+        window->move(kept.toPoint());
+    else
+        place_beside(window);
 }
 
 // A window of our own opens beside the acquisition window, never over its

@@ -5,10 +5,13 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/free_space.h"
+#include "platform/settings.h"
 #include "recording/header_record.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace testsupport {
 
@@ -60,6 +63,12 @@ void reset_window_state()
     SonivarACQ32::platform::clock_seam().restore();
     SonivarACQ32::platform::dialogs_seam().restore();
     SonivarACQ32::platform::free_space_seam().restore();
+    // The operator's own configuration is never touched: each test starts
+    // from an empty file of its process.
+    static QTemporaryDir settings_dir;
+    const QString settings_file = settings_dir.filePath(QStringLiteral("settings.ini"));
+    QFile::remove(settings_file);
+    SonivarACQ32::platform::settings_file_seam().install(settings_file);
     SonivarACQ32::fmt::locale_seam().restore();
 }
 

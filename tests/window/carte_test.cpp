@@ -143,6 +143,14 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     w.button_Carte->click();
     EXPECT_EQ(w.carte, first);
     EXPECT_EQ(w.carte->windowTitle(), QStringLiteral("Carte acoustique"));
+
+    // Where the operator leaves it, it opens again, in a later session too.
+    w.carte->move(123, 45);
+    w.carte->close();
+    delete w.carte;
+    w.carte = nullptr;
+    w.button_Carte->click();
+    EXPECT_EQ(w.carte->pos(), QPoint(123, 45));
 }
 
 // Every piece the feed handed the map has had its map or been counted as
