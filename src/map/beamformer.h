@@ -1,9 +1,9 @@
 #pragma once
 // The acoustic map of the array's signals on a plane grid parallel to the
-// array: cross-spectral matrices (cross_spectra.h), the grid's steering
+// array: cross-spectral matrices (csm.h), the grid's steering
 // (steering.h) and a method (method.h) put together, and the map in dB.
 #include "map/band.h"
-#include "map/cross_spectra.h"
+#include "map/csm.h"
 #include "map/geometry.h"
 #include "map/grid.h"
 #include "map/method.h"

@@ -1,4 +1,4 @@
-#include "map/cross_spectra.h"
+#include "map/csm.h"
 
 #include <fftw3.h>
 
