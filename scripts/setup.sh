@@ -8,7 +8,7 @@ SONIVAR_PACKAGES=(
   qt6-base-dev qt6-translations-l10n libusb-1.0-0-dev
   libumockdev-dev umockdev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libhdf5-dev libfftw3-dev
+  libsndfile1-dev libhdf5-dev libfftw3-dev libeigen3-dev
   fonts-urw-base35 xvfb xauth
   usbutils
 )

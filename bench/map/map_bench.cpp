@@ -14,7 +14,7 @@ using namespace SonivarACQ32::acoustic_map;
 constexpr double rate = 50000.0;
 constexpr std::size_t packet_frames = 7943;
 
-void one_map(benchmark::State& state, bool remove_diagonal)
+void one_map(benchmark::State& state, bool remove_diagonal, MethodKind method = MethodKind::delay_and_sum)
 {
     const GeometryResult g = read_geometry(SONIVAR_EXAMPLE_GEOMETRY);
     if (!g.geometry) {
@@ -24,6 +24,7 @@ void one_map(benchmark::State& state, bool remove_diagonal)
     const auto& mics = g.geometry->positions;
     Settings settings;  // 3 150 Hz third-octave, +-1 m by 0.05 m at 1 m
     settings.remove_diagonal = remove_diagonal;
+    settings.method = method;
     Beamformer beamformer;
     if (const std::string why = beamformer.configure(mics, rate, settings); !why.empty()) {
         state.SkipWithError(why.c_str());
@@ -43,6 +44,10 @@ void one_map(benchmark::State& state, bool remove_diagonal)
 
 void BM_MapOfOnePacket(benchmark::State& state) { one_map(state, false); }
 void BM_MapOfOnePacketDiagonalRemoved(benchmark::State& state) { one_map(state, true); }
+void BM_FunctionalMapOfOnePacket(benchmark::State& state)
+{
+    one_map(state, false, MethodKind::functional);
+}
 
 // The cost of a settings change: the steering of every grid point.
 void BM_ConfigureGrid(benchmark::State& state)
@@ -61,4 +66,5 @@ void BM_ConfigureGrid(benchmark::State& state)
 
 BENCHMARK(BM_MapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MapOfOnePacketDiagonalRemoved)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FunctionalMapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConfigureGrid)->Unit(benchmark::kMillisecond);

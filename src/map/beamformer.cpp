@@ -117,7 +117,7 @@ bool Beamformer::compute(Map& out)
 {
     if (!ready_ || !spectra_.fold(settings_.smoothing))
         return false;
-    const MethodInput input{spectra_, steering_, settings_.remove_diagonal};
+    const MethodInput input{spectra_, steering_, settings_.remove_diagonal, settings_.parameters};
     if (!method_->powers(input, power_).empty())
         return false;
     levels_of(power_, settings_.grid, out);

@@ -27,6 +27,7 @@ struct Settings {
     // 0 to below 1; 0: each map from its own packet alone.
     double smoothing = 0.0;
     double speed_of_sound = default_speed_of_sound;  // m/s
+    MethodParameters parameters;
 };
 
 struct Map {

@@ -1,6 +1,7 @@
 #include "map/method.h"
 
 #include "map/delay_and_sum.h"
+#include "map/matrix_methods.h"
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -8,13 +9,14 @@ std::unique_ptr<Method> make_method(MethodKind kind)
 {
     switch (kind) {
     case MethodKind::delay_and_sum: return std::make_unique<DelayAndSum>();
+    case MethodKind::functional: return std::make_unique<Functional>();
     }
     return std::make_unique<DelayAndSum>();
 }
 
 const std::vector<MethodKind>& all_methods()
 {
-    static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum};
+    static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum, MethodKind::functional};
     return methods;
 }
 
@@ -22,6 +24,7 @@ std::string method_name(MethodKind kind)
 {
     switch (kind) {
     case MethodKind::delay_and_sum: return "Formation de voies";
+    case MethodKind::functional: return "Fonctionnelle";
     }
     return {};
 }

@@ -13,12 +13,18 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-enum class MethodKind { delay_and_sum };
+enum class MethodKind { delay_and_sum, functional };
+
+// The parameters of the methods that have one.
+struct MethodParameters {
+    double exponent = 16.0;  // functional beamforming's nu, 1 to 200
+};
 
 struct MethodInput {
     const CrossSpectra& spectra;  // averaged, for the steering's band
     const Steering& steering;
-    bool remove_diagonal = false;
+    bool remove_diagonal = false;  // delay-and-sum only
+    MethodParameters parameters;
 };
 
 class Method {

@@ -131,6 +131,16 @@ std::vector<Position> example_positions()
     return g.geometry ? g.geometry->positions : std::vector<Position>{};
 }
 
+// The same 1 kHz sine on every microphone.
+std::vector<float> same_signal_everywhere(std::size_t microphones)
+{
+    std::vector<float> frames(microphones * packet_frames);
+    for (std::size_t t = 0; t < packet_frames; ++t)
+        for (std::size_t m = 0; m < microphones; ++m)
+            frames[t * microphones + m] = static_cast<float>(1000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * t / rate));
+    return frames;
+}
+
 // Every method of the map, run on the same scenes.
 class EveryMethod : public testing::TestWithParam<MethodKind> {};
 
@@ -219,6 +229,27 @@ TEST(AcousticMapBeamformer, NoMapAndWhy)
 
 // With smoothing the previous packets' matrix still counts: after a source
 // moves, the map follows it only gradually.
+// Silence, or every microphone the same signal (a singular matrix): a map
+// without NaN or infinity, or no map and why.
+TEST_P(EveryMethod, DegenerateMatricesGiveNoNaN)
+{
+    const std::vector<Position> mics = example_positions();
+    const auto tone = same_signal_everywhere(mics.size());
+    const std::vector<float> silence(mics.size() * packet_frames, 0.0f);
+    for (const std::vector<float>* frames : {&silence, &tone}) {
+        Settings s;
+        s.method = GetParam();
+        Beamformer beamformer;
+        ASSERT_EQ(beamformer.configure(mics, rate, s), "");
+        beamformer.add_frames(frames->data(), packet_frames);
+        Map map;
+        if (!beamformer.compute(map))
+            continue;
+        for (float level : map.level_db)
+            ASSERT_TRUE(std::isfinite(level));
+    }
+}
+
 TEST_P(EveryMethod, SmoothingOverPacketsAndAFreshStart)
 {
     const std::vector<Position> mics = example_positions();
