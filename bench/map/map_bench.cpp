@@ -48,6 +48,7 @@ void BM_FunctionalMapOfOnePacket(benchmark::State& state)
 {
     one_map(state, false, MethodKind::functional);
 }
+void BM_CaponMapOfOnePacket(benchmark::State& state) { one_map(state, false, MethodKind::capon); }
 
 // The cost of a settings change: the steering of every grid point.
 void BM_ConfigureGrid(benchmark::State& state)
@@ -67,4 +68,5 @@ void BM_ConfigureGrid(benchmark::State& state)
 BENCHMARK(BM_MapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MapOfOnePacketDiagonalRemoved)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FunctionalMapOfOnePacket)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaponMapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConfigureGrid)->Unit(benchmark::kMillisecond);

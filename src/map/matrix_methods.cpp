@@ -5,6 +5,7 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -28,21 +29,36 @@ Matrix matrix_of(const CrossSpectra& c, int k)
     return m;
 }
 
-// Each bin's transformed matrix, in the layout the kernel reads.
-struct BandMatrices {
-    std::vector<std::vector<float>> re, im;
-    void put(int k, const Matrix& m)
-    {
-        const auto n = static_cast<std::size_t>(m.rows());
-        re[k].resize(n * n);
-        im[k].resize(n * n);
-        for (std::size_t j = 0; j < n; ++j)
-            for (std::size_t i = 0; i < n; ++i) {
-                re[k][j * n + i] = static_cast<float>(m(i, j).real());
-                im[k][j * n + i] = static_cast<float>(m(i, j).imag());
-            }
-    }
+// Each bin's eigenvectors (column after column) and the weight the method
+// gives each eigenvalue, in the layout the kernel reads.
+struct Eigenbasis {
+    std::vector<float> v_re, v_im, weight;
 };
+
+// The bin's Hermitian eigendecomposition, each eigenvalue (negative ones,
+// rounding noise, taken as zero) turned into a weight; false when the
+// matrix cannot be decomposed.
+template <typename Weight>
+bool decompose(const CrossSpectra& c, int k, Weight weight_of, Eigenbasis& out)
+{
+    const Matrix m = matrix_of(c, k);
+    const Eigen::SelfAdjointEigenSolver<Matrix> eigen(m);
+    if (eigen.info() != Eigen::Success || !eigen.eigenvalues().allFinite())
+        return false;
+    const auto n = static_cast<std::size_t>(m.rows());
+    const double trace = std::max(m.trace().real(), 0.0);
+    out.v_re.resize(n * n);
+    out.v_im.resize(n * n);
+    out.weight.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out.weight[j] = static_cast<float>(weight_of(std::max(eigen.eigenvalues()(j), 0.0), trace));
+        for (std::size_t i = 0; i < n; ++i) {
+            out.v_re[j * n + i] = static_cast<float>(eigen.eigenvectors()(i, j).real());
+            out.v_im[j * n + i] = static_cast<float>(eigen.eigenvectors()(i, j).imag());
+        }
+    }
+    return std::all_of(out.weight.begin(), out.weight.end(), [](float w) { return std::isfinite(w); });
+}
 
 // |h|^2 of every point: the same at every bin.
 std::vector<double> steering_gains(const Steering& s)
@@ -54,44 +70,62 @@ std::vector<double> steering_gains(const Steering& s)
     return gain;
 }
 
-// Runs the kernel over the transformed matrices and turns each form, q =
-// h^H M h, into a power with `power_of(q / |h|^2, |h|^2)`, summed over the band.
-template <typename PowerOf>
-void band_powers(const MethodInput& in, const BandMatrices& band, std::span<float> out, PowerOf power_of)
+std::string degenerate() { return "Matrice interspectrale dégénérée : pas de carte"; }
+
+// The power of every point summed over the band: q = h^H M h for each bin's
+// M = V diag(weights) V^H, turned into a power by power_of(q / |h|^2, |h|^2).
+template <typename Weight, typename PowerOf>
+std::string band_powers(const MethodInput& in, Weight weight_of, PowerOf power_of, std::span<float> out)
 {
-    const std::vector<double> gain = steering_gains(in.steering);
+    const CrossSpectra& c = in.spectra;
+    std::vector<Eigenbasis> bins(static_cast<std::size_t>(c.bins().count()));
+    for (int k = 0; k < c.bins().count(); ++k)
+        if (!decompose(c, k, weight_of, bins[k]))
+            return degenerate();
+    const Steering& s = in.steering;
+    const std::vector<double> gain = steering_gains(s);
+    const int n = s.microphones();
+    std::array<float, max_microphones * point_batch> h_re, h_im;
+    std::array<float, point_batch> q;
     std::fill(out.begin(), out.end(), 0.0f);
-    band_forms(
-        in.steering, [&](int k) { return band.re[k].data(); }, [&](int k) { return band.im[k].data(); },
-        true, [&](int, std::size_t first, std::size_t count, const float* q) {
+    for (std::size_t first = 0; first < s.points(); first += point_batch) {
+        const std::size_t count = std::min(point_batch, s.points() - first);
+        s.first_bin(first, count, h_re.data(), h_im.data());
+        for (int k = 0; k < c.bins().count(); ++k) {
+            if (k > 0)
+                s.next_bin(first, count, h_re.data(), h_im.data());
+            const Eigenbasis& b = bins[k];
+            weighted_projections(b.v_re.data(), b.v_im.data(), b.weight.data(), n, h_re.data(),
+                                 h_im.data(), count, q.data());
             for (std::size_t p = 0; p < count; ++p) {
                 const double g = gain[first + p];
                 const double unit = std::max(static_cast<double>(q[p]) / g, std::numeric_limits<double>::min());
                 out[first + p] += static_cast<float>(power_of(unit, g));
             }
-        });
+        }
+    }
+    return {};
 }
-
-std::string degenerate() { return "Matrice interspectrale dégénérée : pas de carte"; }
 
 } // namespace
 
 std::string Functional::powers(const MethodInput& in, std::span<float> out)
 {
-    const CrossSpectra& c = in.spectra;
     const double nu = std::clamp(in.parameters.exponent, 1.0, 200.0);
-    BandMatrices band{std::vector<std::vector<float>>(c.bins().count()),
-                      std::vector<std::vector<float>>(c.bins().count())};
-    for (int k = 0; k < c.bins().count(); ++k) {
-        const Eigen::SelfAdjointEigenSolver<Matrix> eigen(matrix_of(c, k));
-        if (eigen.info() != Eigen::Success || !eigen.eigenvalues().allFinite())
-            return degenerate();
-        const Eigen::VectorXd roots =
-            eigen.eigenvalues().cwiseMax(0.0).unaryExpr([nu](double v) { return std::pow(v, 1.0 / nu); });
-        band.put(k, eigen.eigenvectors() * roots.asDiagonal() * eigen.eigenvectors().adjoint());
-    }
-    band_powers(in, band, out, [nu](double unit, double gain) { return std::pow(unit, nu) * gain; });
-    return {};
+    return band_powers(
+        in, [nu](double lambda, double) { return std::pow(lambda, 1.0 / nu); },
+        [nu](double unit, double gain) { return std::pow(unit, nu) * gain; }, out);
+}
+
+std::string Capon::powers(const MethodInput& in, std::span<float> out)
+{
+    const double loading = std::max(in.parameters.loading, 1e-12);
+    return band_powers(
+        in,
+        [loading](double lambda, double trace) {
+            return 1.0 / (lambda + loading * std::max(trace, std::numeric_limits<double>::min()));
+        },
+        [](double unit, double gain) { return gain / unit; }, out);
 }
 
 } // namespace SonivarACQ32::acoustic_map

@@ -10,13 +10,15 @@ std::unique_ptr<Method> make_method(MethodKind kind)
     switch (kind) {
     case MethodKind::delay_and_sum: return std::make_unique<DelayAndSum>();
     case MethodKind::functional: return std::make_unique<Functional>();
+    case MethodKind::capon: return std::make_unique<Capon>();
     }
     return std::make_unique<DelayAndSum>();
 }
 
 const std::vector<MethodKind>& all_methods()
 {
-    static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum, MethodKind::functional};
+    static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum, MethodKind::functional,
+                                                    MethodKind::capon};
     return methods;
 }
 
@@ -25,6 +27,7 @@ std::string method_name(MethodKind kind)
     switch (kind) {
     case MethodKind::delay_and_sum: return "Formation de voies";
     case MethodKind::functional: return "Fonctionnelle";
+    case MethodKind::capon: return "Capon";
     }
     return {};
 }

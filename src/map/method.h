@@ -13,11 +13,12 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-enum class MethodKind { delay_and_sum, functional };
+enum class MethodKind { delay_and_sum, functional, capon };
 
 // The parameters of the methods that have one.
 struct MethodParameters {
     double exponent = 16.0;  // functional beamforming's nu, 1 to 200
+    double loading = 1e-3;   // Capon's diagonal loading, a fraction of the matrix's trace
 };
 
 struct MethodInput {

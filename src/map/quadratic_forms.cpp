@@ -58,7 +58,52 @@ void full_batch(const float* m_re, const float* m_im, int n, const float* h_re, 
     forms<point_batch>(m_re, m_im, n, h_re, h_im, point_batch, with_diagonal, q);
 }
 
+template <std::size_t Count>
+[[gnu::always_inline]] inline void projections(const float* v_re, const float* v_im, const float* weight,
+                                               int n, const float* h_re, const float* h_im,
+                                               std::size_t count, float* q)
+{
+    const std::size_t c = Count != 0 ? Count : count;
+    float sum[point_batch] = {};
+    for (int k = 0; k < n; ++k) {
+        float a_re[point_batch] = {}, a_im[point_batch] = {};
+        const float* vr = v_re + static_cast<std::size_t>(k) * n;
+        const float* vi = v_im + static_cast<std::size_t>(k) * n;
+        for (int m = 0; m < n; ++m) {
+            const float* hr = h_re + m * c;
+            const float* hi = h_im + m * c;
+            for (std::size_t p = 0; p < c; ++p) {  // conj(v_mk) h_m
+                a_re[p] += vr[m] * hr[p] + vi[m] * hi[p];
+                a_im[p] += vr[m] * hi[p] - vi[m] * hr[p];
+            }
+        }
+        for (std::size_t p = 0; p < c; ++p)
+            sum[p] += weight[k] * (a_re[p] * a_re[p] + a_im[p] * a_im[p]);
+    }
+    for (std::size_t p = 0; p < c; ++p)
+        q[p] = sum[p];
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=haswell", "default")))
+#endif
+void full_batch_projections(const float* v_re, const float* v_im, const float* weight, int n,
+                            const float* h_re, const float* h_im, float* q)
+{
+    projections<point_batch>(v_re, v_im, weight, n, h_re, h_im, point_batch, q);
+}
+
 } // namespace
+
+void weighted_projections(const float* v_re, const float* v_im, const float* weight, int n,
+                          const float* h_re, const float* h_im, std::size_t count, float* q)
+{
+    n = std::clamp(n, 0, max_microphones);
+    if (count == point_batch)
+        full_batch_projections(v_re, v_im, weight, n, h_re, h_im, q);
+    else
+        projections<0>(v_re, v_im, weight, n, h_re, h_im, std::min(count, point_batch), q);
+}
 
 void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,
                      const float* h_im, std::size_t count, bool with_diagonal, float* q)

@@ -22,6 +22,13 @@ constexpr int max_microphones = 64;  // microphones one map can take
 void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,
                      const float* h_im, std::size_t count, bool with_diagonal, float* q);
 
+// q[p] = sum over k of weight[k] |v_k^H h_p|^2, v_k column k of the n x n
+// matrix v (column after column): h^H M h for M = V diag(weight) V^H, as a
+// sum of positive terms, which keeps its precision in float where M is
+// badly conditioned (an inverse).
+void weighted_projections(const float* v_re, const float* v_im, const float* weight, int n,
+                          const float* h_re, const float* h_im, std::size_t count, float* q);
+
 // Calls visit(k, first, count, q) for every bin k of the steering's band
 // (0 = its first bin) and every batch of points, q[p] the form of point
 // first + p with the matrix matrix_re(k), matrix_im(k).
