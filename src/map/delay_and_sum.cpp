@@ -10,9 +10,13 @@ std::string DelayAndSum::powers(const MethodInput& in, std::span<float> out)
 {
     std::fill(out.begin(), out.end(), 0.0f);
     const CrossSpectra& c = in.spectra;
+    const int n = in.steering.microphones();
     band_forms(
-        in.steering, [&](int k) { return c.re(k); }, [&](int k) { return c.im(k); },
-        !in.remove_diagonal, [&](int, std::size_t first, std::size_t count, const float* q) {
+        in.steering,
+        [&](int k, const float* h_re, const float* h_im, std::size_t count, float* q) {
+            quadratic_forms(c.re(k), c.im(k), n, h_re, h_im, count, !in.remove_diagonal, q);
+        },
+        [&](int, std::size_t first, std::size_t count, const float* q) {
             for (std::size_t p = 0; p < count; ++p)
                 out[first + p] += q[p];
         });

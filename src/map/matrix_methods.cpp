@@ -5,7 +5,6 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -82,28 +81,22 @@ std::string band_powers(const MethodInput& in, Weight weight_of, PowerOf power_o
     for (int k = 0; k < c.bins().count(); ++k)
         if (!decompose(c, k, weight_of, bins[k]))
             return degenerate();
-    const Steering& s = in.steering;
-    const std::vector<double> gain = steering_gains(s);
-    const int n = s.microphones();
-    std::array<float, max_microphones * point_batch> h_re, h_im;
-    std::array<float, point_batch> q;
+    const std::vector<double> gain = steering_gains(in.steering);
+    const int n = in.steering.microphones();
     std::fill(out.begin(), out.end(), 0.0f);
-    for (std::size_t first = 0; first < s.points(); first += point_batch) {
-        const std::size_t count = std::min(point_batch, s.points() - first);
-        s.first_bin(first, count, h_re.data(), h_im.data());
-        for (int k = 0; k < c.bins().count(); ++k) {
-            if (k > 0)
-                s.next_bin(first, count, h_re.data(), h_im.data());
+    band_forms(
+        in.steering,
+        [&](int k, const float* h_re, const float* h_im, std::size_t count, float* q) {
             const Eigenbasis& b = bins[k];
-            weighted_projections(b.v_re.data(), b.v_im.data(), b.weight.data(), n, h_re.data(),
-                                 h_im.data(), count, q.data());
+            weighted_projections(b.v_re.data(), b.v_im.data(), b.weight.data(), n, h_re, h_im, count, q);
+        },
+        [&](int, std::size_t first, std::size_t count, const float* q) {
             for (std::size_t p = 0; p < count; ++p) {
                 const double g = gain[first + p];
                 const double unit = std::max(static_cast<double>(q[p]) / g, std::numeric_limits<double>::min());
                 out[first + p] += static_cast<float>(power_of(unit, g));
             }
-        }
-    }
+        });
     return {};
 }
 

@@ -29,14 +29,13 @@ void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h
 void weighted_projections(const float* v_re, const float* v_im, const float* weight, int n,
                           const float* h_re, const float* h_im, std::size_t count, float* q);
 
-// Calls visit(k, first, count, q) for every bin k of the steering's band
-// (0 = its first bin) and every batch of points, q[p] the form of point
-// first + p with the matrix matrix_re(k), matrix_im(k).
-template <typename MatrixRe, typename MatrixIm, typename Visit>
-void band_forms(const Steering& steering, MatrixRe matrix_re, MatrixIm matrix_im, bool with_diagonal,
-                Visit visit)
+// Runs over every bin k of the steering's band (0 = its first bin) and
+// every batch of points: form(k, h_re, h_im, count, q) fills q with the form
+// of each point of the batch (one of the kernels above), then
+// visit(k, first, count, q) takes them, q[p] that of point first + p.
+template <typename Form, typename Visit>
+void band_forms(const Steering& steering, Form form, Visit visit)
 {
-    const int n = steering.microphones();
     std::array<float, max_microphones * point_batch> h_re, h_im;
     std::array<float, point_batch> q;
     for (std::size_t first = 0; first < steering.points(); first += point_batch) {
@@ -45,8 +44,7 @@ void band_forms(const Steering& steering, MatrixRe matrix_re, MatrixIm matrix_im
         for (int k = 0; k < steering.bins().count(); ++k) {
             if (k > 0)
                 steering.next_bin(first, count, h_re.data(), h_im.data());
-            quadratic_forms(matrix_re(k), matrix_im(k), n, h_re.data(), h_im.data(), count,
-                            with_diagonal, q.data());
+            form(k, h_re.data(), h_im.data(), count, q.data());
             visit(k, first, count, q.data());
         }
     }
