@@ -49,6 +49,11 @@ void BM_FunctionalMapOfOnePacket(benchmark::State& state)
     one_map(state, false, MethodKind::functional);
 }
 void BM_CaponMapOfOnePacket(benchmark::State& state) { one_map(state, false, MethodKind::capon); }
+void BM_CleanScMapOfOnePacket(benchmark::State& state) { one_map(state, false, MethodKind::clean_sc); }
+void BM_CleanScMapOfOnePacketDiagonalRemoved(benchmark::State& state)
+{
+    one_map(state, true, MethodKind::clean_sc);
+}
 
 // The cost of a settings change: the steering of every grid point.
 void BM_ConfigureGrid(benchmark::State& state)
@@ -69,4 +74,6 @@ BENCHMARK(BM_MapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MapOfOnePacketDiagonalRemoved)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FunctionalMapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaponMapOfOnePacket)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CleanScMapOfOnePacket)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CleanScMapOfOnePacketDiagonalRemoved)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConfigureGrid)->Unit(benchmark::kMillisecond);

@@ -170,6 +170,21 @@ void CrossSpectra::Impl::add_pairs(int k)
     }
 }
 
+void CrossSpectra::set_average(int k, const std::vector<cplx>& matrix)
+{
+    Impl& d = *d_;
+    const std::size_t size = static_cast<std::size_t>(d.n) * d.n;
+    if (k < 0 || k >= d.bins.count() || matrix.size() != size)
+        return;
+    const std::size_t at = static_cast<std::size_t>(k) * size;
+    for (std::size_t e = 0; e < size; ++e) {
+        d.average[at + e] = matrix[e];
+        d.c_re[at + e] = static_cast<float>(matrix[e].real());
+        d.c_im[at + e] = static_cast<float>(matrix[e].imag());
+    }
+    d.has_average = true;
+}
+
 bool CrossSpectra::fold(double smoothing)
 {
     Impl& d = *d_;

@@ -10,6 +10,7 @@
 #include "map/band.h"
 
 #include <cstddef>
+#include <complex>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,6 +43,10 @@ public:
     bool fold(double smoothing);
     // Forgets the average and the blocks not yet folded.
     void reset();
+    // Makes `matrix` (n x n, column after column) the averaged matrix of
+    // bin bins().first + k: a scene known in advance, or matrices kept from
+    // elsewhere. The auto-spectra are left as they are.
+    void set_average(int k, const std::vector<std::complex<double>>& matrix);
     bool has_average() const;
 
     int microphones() const;

@@ -17,8 +17,10 @@ std::string DelayAndSum::powers(const MethodInput& in, std::span<float> out)
             quadratic_forms(c.re(k), c.im(k), n, h_re, h_im, count, !in.remove_diagonal, q);
         },
         [&](int, std::size_t first, std::size_t count, const float* q) {
+            // Without the diagonal a bin's power can come out negative, which
+            // no source gives: each bin counts for at least nothing.
             for (std::size_t p = 0; p < count; ++p)
-                out[first + p] += q[p];
+                out[first + p] += in.remove_diagonal ? std::max(q[p], 0.0f) : q[p];
         });
     if (in.remove_diagonal)
         for (std::size_t p = 0; p < out.size(); ++p)

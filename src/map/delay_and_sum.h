@@ -1,7 +1,8 @@
 #pragma once
 // Conventional delay-and-sum: h^H C h summed over the band. Without the
-// diagonal, the microphones' own noise leaves the map and a point source's
-// power is restored by the steering's diagonal norm.
+// diagonal, the microphones' own noise leaves the map, each bin counts for
+// at least nothing, and a point source's power is restored by the
+// steering's diagonal norm.
 #include "map/method.h"
 
 namespace SonivarACQ32::acoustic_map {

@@ -88,7 +88,7 @@ std::string band_powers(const MethodInput& in, Weight weight_of, PowerOf power_o
         in.steering,
         [&](int k, const float* h_re, const float* h_im, std::size_t count, float* q) {
             const Eigenbasis& b = bins[k];
-            weighted_projections(b.v_re.data(), b.v_im.data(), b.weight.data(), n, h_re, h_im, count, q);
+            weighted_projections(b.v_re.data(), b.v_im.data(), b.weight.data(), n, n, h_re, h_im, count, q);
         },
         [&](int, std::size_t first, std::size_t count, const float* q) {
             for (std::size_t p = 0; p < count; ++p) {
@@ -104,7 +104,8 @@ std::string band_powers(const MethodInput& in, Weight weight_of, PowerOf power_o
 
 std::string Functional::powers(const MethodInput& in, std::span<float> out)
 {
-    const double nu = std::clamp(in.parameters.exponent, 1.0, 200.0);
+    const ParameterRange& range = *method_parameter(MethodKind::functional);
+    const double nu = std::clamp(in.parameters.exponent, range.low, range.high);
     return band_powers(
         in, [nu](double lambda, double) { return std::pow(lambda, 1.0 / nu); },
         [nu](double unit, double gain) { return std::pow(unit, nu) * gain; }, out);
@@ -112,7 +113,8 @@ std::string Functional::powers(const MethodInput& in, std::span<float> out)
 
 std::string Capon::powers(const MethodInput& in, std::span<float> out)
 {
-    const double loading = std::max(in.parameters.loading, 1e-12);
+    const ParameterRange& range = *method_parameter(MethodKind::capon);
+    const double loading = std::clamp(in.parameters.loading, range.low, range.high);
     return band_powers(
         in,
         [loading](double lambda, double trace) {

@@ -1,5 +1,6 @@
 #include "map/method.h"
 
+#include "map/clean_sc.h"
 #include "map/delay_and_sum.h"
 #include "map/matrix_methods.h"
 
@@ -10,6 +11,7 @@ std::unique_ptr<Method> make_method(MethodKind kind)
     switch (kind) {
     case MethodKind::delay_and_sum: return std::make_unique<DelayAndSum>();
     case MethodKind::functional: return std::make_unique<Functional>();
+    case MethodKind::clean_sc: return std::make_unique<CleanSc>();
     case MethodKind::capon: return std::make_unique<Capon>();
     }
     return std::make_unique<DelayAndSum>();
@@ -18,7 +20,7 @@ std::unique_ptr<Method> make_method(MethodKind kind)
 const std::vector<MethodKind>& all_methods()
 {
     static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum, MethodKind::functional,
-                                                    MethodKind::capon};
+                                                    MethodKind::clean_sc, MethodKind::capon};
     return methods;
 }
 
@@ -27,9 +29,24 @@ std::string method_name(MethodKind kind)
     switch (kind) {
     case MethodKind::delay_and_sum: return "Formation de voies";
     case MethodKind::functional: return "Fonctionnelle";
+    case MethodKind::clean_sc: return "CLEAN-SC";
     case MethodKind::capon: return "Capon";
     }
     return {};
+}
+
+const ParameterRange* method_parameter(MethodKind kind)
+{
+    static const ParameterRange exponent{"Exposant ν", 1.0, 200.0, 0, &MethodParameters::exponent};
+    static const ParameterRange loop_gain{"Gain de boucle", 0.01, 1.0, 2, &MethodParameters::loop_gain};
+    static const ParameterRange loading{"Charge diagonale", 1e-6, 1.0, 6, &MethodParameters::loading};
+    switch (kind) {
+    case MethodKind::functional: return &exponent;
+    case MethodKind::clean_sc: return &loop_gain;
+    case MethodKind::capon: return &loading;
+    case MethodKind::delay_and_sum: break;
+    }
+    return nullptr;
 }
 
 } // namespace SonivarACQ32::acoustic_map

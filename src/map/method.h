@@ -13,18 +13,34 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-enum class MethodKind { delay_and_sum, functional, capon };
+// In the order the operator is offered them.
+enum class MethodKind { delay_and_sum, functional, clean_sc, capon };
+
+constexpr int max_iterations = 1000;  // CLEAN-SC's, per bin
 
 // The parameters of the methods that have one.
 struct MethodParameters {
     double exponent = 16.0;  // functional beamforming's nu, 1 to 200
     double loading = 1e-3;   // Capon's diagonal loading, a fraction of the matrix's trace
+    double loop_gain = 0.6;  // CLEAN-SC's share of a source taken out at each iteration
+    int iterations = 100;    // CLEAN-SC's iterations at most, per bin
 };
+
+// The parameter the operator sets for a method: its name (French), its
+// range and where it is kept.
+struct ParameterRange {
+    const char* name;
+    double low, high;
+    int decimals;
+    double MethodParameters::*field;
+};
+// Nothing for a method without a parameter (delay-and-sum).
+const ParameterRange* method_parameter(MethodKind kind);
 
 struct MethodInput {
     const CrossSpectra& spectra;  // averaged, for the steering's band
     const Steering& steering;
-    bool remove_diagonal = false;  // delay-and-sum only
+    bool remove_diagonal = false;  // delay-and-sum and CLEAN-SC
     MethodParameters parameters;
 };
 

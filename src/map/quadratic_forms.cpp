@@ -60,12 +60,12 @@ void full_batch(const float* m_re, const float* m_im, int n, const float* h_re, 
 
 template <std::size_t Count>
 [[gnu::always_inline]] inline void projections(const float* v_re, const float* v_im, const float* weight,
-                                               int n, const float* h_re, const float* h_im,
+                                               int vectors, int n, const float* h_re, const float* h_im,
                                                std::size_t count, float* q)
 {
     const std::size_t c = Count != 0 ? Count : count;
     float sum[point_batch] = {};
-    for (int k = 0; k < n; ++k) {
+    for (int k = 0; k < vectors; ++k) {
         float a_re[point_batch] = {}, a_im[point_batch] = {};
         const float* vr = v_re + static_cast<std::size_t>(k) * n;
         const float* vi = v_im + static_cast<std::size_t>(k) * n;
@@ -87,22 +87,22 @@ template <std::size_t Count>
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("arch=haswell", "default")))
 #endif
-void full_batch_projections(const float* v_re, const float* v_im, const float* weight, int n,
-                            const float* h_re, const float* h_im, float* q)
+void full_batch_projections(const float* v_re, const float* v_im, const float* weight, int vectors,
+                            int n, const float* h_re, const float* h_im, float* q)
 {
-    projections<point_batch>(v_re, v_im, weight, n, h_re, h_im, point_batch, q);
+    projections<point_batch>(v_re, v_im, weight, vectors, n, h_re, h_im, point_batch, q);
 }
 
 } // namespace
 
-void weighted_projections(const float* v_re, const float* v_im, const float* weight, int n,
-                          const float* h_re, const float* h_im, std::size_t count, float* q)
+void weighted_projections(const float* v_re, const float* v_im, const float* weight, int vectors,
+                          int n, const float* h_re, const float* h_im, std::size_t count, float* q)
 {
     n = std::clamp(n, 0, max_microphones);
     if (count == point_batch)
-        full_batch_projections(v_re, v_im, weight, n, h_re, h_im, q);
+        full_batch_projections(v_re, v_im, weight, vectors, n, h_re, h_im, q);
     else
-        projections<0>(v_re, v_im, weight, n, h_re, h_im, std::min(count, point_batch), q);
+        projections<0>(v_re, v_im, weight, vectors, n, h_re, h_im, std::min(count, point_batch), q);
 }
 
 void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,

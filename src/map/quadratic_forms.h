@@ -22,12 +22,12 @@ constexpr int max_microphones = 64;  // microphones one map can take
 void quadratic_forms(const float* m_re, const float* m_im, int n, const float* h_re,
                      const float* h_im, std::size_t count, bool with_diagonal, float* q);
 
-// q[p] = sum over k of weight[k] |v_k^H h_p|^2, v_k column k of the n x n
-// matrix v (column after column): h^H M h for M = V diag(weight) V^H, as a
-// sum of positive terms, which keeps its precision in float where M is
-// badly conditioned (an inverse).
-void weighted_projections(const float* v_re, const float* v_im, const float* weight, int n,
-                          const float* h_re, const float* h_im, std::size_t count, float* q);
+// q[p] = sum over k of weight[k] |v_k^H h_p|^2, v_k column k of the
+// n x vectors matrix v (column after column): h^H M h for
+// M = V diag(weight) V^H, as a sum of positive terms, which keeps its
+// precision in float where M is badly conditioned (an inverse).
+void weighted_projections(const float* v_re, const float* v_im, const float* weight, int vectors,
+                          int n, const float* h_re, const float* h_im, std::size_t count, float* q);
 
 // Runs over every bin k of the steering's band (0 = its first bin) and
 // every batch of points: form(k, h_re, h_im, count, q) fills q with the form
