@@ -115,10 +115,14 @@ void Beamformer::reset() { spectra_.reset(); }
 
 bool Beamformer::compute(Map& out)
 {
-    if (!ready_ || !spectra_.fold(settings_.smoothing))
+    why_no_map_.clear();
+    if (!ready_ || !spectra_.fold(settings_.smoothing)) {
+        why_no_map_ = "Pas encore un bloc entier de " + std::to_string(block_frames) + " trames";
         return false;
+    }
     const MethodInput input{spectra_, steering_, settings_.remove_diagonal, settings_.parameters};
-    if (!method_->powers(input, power_).empty())
+    why_no_map_ = method_->powers(input, power_);
+    if (!why_no_map_.empty())
         return false;
     levels_of(power_, settings_.grid, out);
     return true;

@@ -71,8 +71,9 @@ public:
     std::size_t add_frames(const float* frames, std::size_t count);
 
     // Folds the blocks added since the last map into the average and
-    // computes the map; false when there is no block at all yet.
+    // computes the map; false when there is none, and why_no_map() says why.
     bool compute(Map& out);
+    const std::string& why_no_map() const { return why_no_map_; }
     // Forgets every average: the next map comes from new blocks alone.
     void reset();
 
@@ -85,6 +86,7 @@ private:
     Steering steering_;
     std::unique_ptr<Method> method_;
     std::vector<float> power_;
+    std::string why_no_map_;
     bool ready_ = false;
 };
 

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -38,11 +39,26 @@ std::string unreadable(const QXmlStreamReader& reader)
            reader.errorString().toStdString() + ")";
 }
 
+// Files written by the field's Python tools declare XML 1.1, which Qt's
+// reader refuses. A geometry uses nothing that 1.1 reads differently, so
+// its declaration is read as 1.0.
+QByteArray declared_as_1_0(QByteArray xml)
+{
+    static const QRegularExpression declaration(
+        QStringLiteral("^(\\s*<\\?xml[^>]*?\\bversion\\s*=\\s*[\"'])1\\.1([\"'])"));
+    const qsizetype head_length = std::min<qsizetype>(xml.size(), 256);
+    const QString head = QString::fromLatin1(xml.constData(), head_length);
+    const QRegularExpressionMatch match = declaration.match(head);
+    if (match.hasMatch())
+        xml[match.capturedEnd(1) + 2] = '0';  // "1.1" -> "1.0"
+    return xml;
+}
+
 } // namespace
 
 GeometryResult parse_geometry(std::string_view xml)
 {
-    QXmlStreamReader reader(QByteArray(xml.data(), static_cast<qsizetype>(xml.size())));
+    QXmlStreamReader reader(declared_as_1_0(QByteArray(xml.data(), static_cast<qsizetype>(xml.size()))));
     if (!reader.readNextStartElement())
         return failure(reader.hasError() ? unreadable(reader) : "aucun élément MicArray");
     if (reader.name() != QLatin1String("MicArray"))
@@ -62,7 +78,9 @@ GeometryResult parse_geometry(std::string_view xml)
     }
     if (reader.hasError())
         return failure(unreadable(reader));
-    if (geometry.positions.size() < array_microphones)
+    // More positions than microphones is another array: using the first 32
+    // would put the microphones in the wrong places.
+    if (geometry.positions.size() != array_microphones)
         return failure(std::to_string(geometry.positions.size()) + " position(s) au lieu de " +
                        std::to_string(array_microphones));
     return {std::move(geometry), {}};

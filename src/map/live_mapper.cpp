@@ -94,7 +94,7 @@ MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
     if (out.valid)
         out.mapped = mapped;
     else {
-        out.status = "Paquet trop court pour une carte";
+        out.status = beamformer_.spectra().has_average() ? beamformer_.why_no_map() : "Paquet trop court pour une carte";
         out.skipped += mapped;
     }
     return out;

@@ -4,6 +4,10 @@
 #include "map/delay_and_sum.h"
 #include "map/matrix_methods.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
 namespace SonivarACQ32::acoustic_map {
 
 std::unique_ptr<Method> make_method(MethodKind kind)
@@ -33,6 +37,39 @@ std::string method_name(MethodKind kind)
     case MethodKind::capon: return "Capon";
     }
     return {};
+}
+
+std::string method_key(MethodKind kind)
+{
+    switch (kind) {
+    case MethodKind::delay_and_sum: return "das";
+    case MethodKind::functional: return "functional";
+    case MethodKind::clean_sc: return "clean-sc";
+    case MethodKind::capon: return "capon";
+    }
+    return {};
+}
+
+std::optional<MethodKind> method_of_key(std::string_view key)
+{
+    for (MethodKind kind : all_methods())
+        if (method_key(kind) == key)
+            return kind;
+    return std::nullopt;
+}
+
+std::string method_caption(MethodKind kind, const MethodParameters& parameters)
+{
+    const ParameterRange* range = method_parameter(kind);
+    if (range == nullptr)
+        return method_name(kind);
+    char value[32];
+    std::snprintf(value, sizeof value, "%.*f", range->decimals, parameters.*(range->field));
+    std::string text = value;
+    std::replace(text.begin(), text.end(), '.', ',');
+    std::string name = range->name;
+    name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    return method_name(kind) + ", " + name + " " + text;
 }
 
 const ParameterRange* method_parameter(MethodKind kind)

@@ -7,8 +7,10 @@
 #include "map/steering.h"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace SonivarACQ32::acoustic_map {
@@ -59,5 +61,12 @@ std::unique_ptr<Method> make_method(MethodKind kind);
 const std::vector<MethodKind>& all_methods();
 // The method's name for the operator (French).
 std::string method_name(MethodKind kind);
+// The method's name in command lines and settings files: das, functional,
+// clean-sc, capon.
+std::string method_key(MethodKind kind);
+std::optional<MethodKind> method_of_key(std::string_view key);
+// The method and its parameter as a map's caption shows them:
+// "CLEAN-SC, gain de boucle 0,60".
+std::string method_caption(MethodKind kind, const MethodParameters& parameters);
 
 } // namespace SonivarACQ32::acoustic_map

@@ -52,9 +52,10 @@ TEST(AcousticMapBand, ThirdOctaveEdgesAndBins)
     }
 }
 
-std::string geometry_xml(int positions, const std::string& last_pos = {})
+std::string geometry_xml(int positions, const std::string& last_pos = {},
+                         const std::string& declaration = "<?xml version=\"1.0\"?>")
 {
-    std::string xml = "<?xml version=\"1.0\"?>\n<MicArray name=\"t\">\n";
+    std::string xml = declaration + "\n<MicArray name=\"t\">\n";
     for (int m = 0; m < positions; ++m)
         xml += "  <pos Name=\"Point " + std::to_string(m + 1) + "\" x=\"" + std::to_string(0.01 * m) +
                "\" y=\"-0.5\" z=\"0.25\"/>\n";
@@ -70,7 +71,10 @@ TEST(AcousticMapGeometry, GoodAndBadFiles)
     };
     const Row rows[] = {
         {"32 positions", geometry_xml(32), true},
-        {"33 positions", geometry_xml(33), true},
+        {"XML 1.1", geometry_xml(32, {}, "<?xml version='1.1' encoding=\"utf-8\"?>"), true},
+        {"33 positions", geometry_xml(33), false},
+        {"56 positions", geometry_xml(56), false},
+        {"XML 2.0", geometry_xml(32, {}, "<?xml version=\"2.0\"?>"), false},
         {"other elements between", geometry_xml(32, "<note>x</note>\n"), true},
         {"31 positions", geometry_xml(31), false},
         {"not a number", geometry_xml(31, "<pos x=\"a\" y=\"0\" z=\"0\"/>"), false},
@@ -90,6 +94,7 @@ TEST(AcousticMapGeometry, GoodAndBadFiles)
     EXPECT_NE(parse_geometry(geometry_xml(32).substr(0, 200)).error.find("XML illisible (ligne "),
               std::string::npos);
     EXPECT_NE(parse_geometry("<MicArray><pos").error.find("document incomplet"), std::string::npos);
+    EXPECT_EQ(parse_geometry(geometry_xml(56)).error, "56 position(s) au lieu de 32");
     const GeometryResult g = parse_geometry(geometry_xml(32));
     ASSERT_TRUE(g.geometry);
     EXPECT_EQ(g.geometry->name, "t");

@@ -7,6 +7,7 @@
 
 #include "map/map_image.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -21,6 +22,8 @@ const char* const map_usage =
     "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
+    "                        [--method das|functional|clean-sc|capon] [--remove-diagonal]\n"
+    "                        [--exponent NU] [--loop-gain G] [--iterations N] [--loading F]\n"
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
     "sur un plan parallèle à l'antenne à la distance z.\n"
     "  --geometry FICHIER  positions des micros (XML MicGeom, ordre des index globaux)\n"
@@ -32,6 +35,15 @@ const char* const map_usage =
     "  --from S, --to S    intervalle de temps en secondes (défaut : tout)\n"
     "  --png FICHIER       image de la carte (dynamique 30 dB)\n"
     "  --csv FICHIER       table x,y,level_db\n"
+    "  --method M          formation de voies (das, défaut), fonctionnelle,\n"
+    "                      CLEAN-SC ou Capon\n"
+    "  --remove-diagonal   sans la diagonale de la matrice interspectrale (das,\n"
+    "                      clean-sc)\n"
+    "  --exponent NU       exposant de la fonctionnelle, 1 à 200 (défaut 16)\n"
+    "  --loop-gain G       gain de boucle de CLEAN-SC, 0,01 à 1 (défaut 0,6)\n"
+    "  --iterations N      itérations de CLEAN-SC au plus, 1 à 1000 (défaut 100)\n"
+    "  --loading F         charge diagonale de Capon, fraction de la trace,\n"
+    "                      1e-6 à 1 (défaut 1e-3)\n"
     "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
     "erronés ou des fichiers illisibles.\n";
 
@@ -44,8 +56,19 @@ struct MapArgs {
     MapRequest request;
     std::string geometry, png, csv;
     bool has_freq = false;
+    std::vector<std::string> method_options;  // given, to check against the method
     std::string error;
 };
+
+// The options that set one method's parameter.
+struct MethodOption {
+    const char* name;
+    am::MethodKind method;
+};
+constexpr MethodOption method_options[] = {{"--exponent", am::MethodKind::functional},
+                                           {"--loop-gain", am::MethodKind::clean_sc},
+                                           {"--iterations", am::MethodKind::clean_sc},
+                                           {"--loading", am::MethodKind::capon}};
 
 std::optional<double> number(std::string text)
 {
@@ -59,9 +82,39 @@ std::optional<double> number(std::string text)
     return v;
 }
 
+bool invalid(MapArgs& a, const std::string& name, const std::string& value, const std::string& range = {})
+{
+    a.error = "valeur invalide pour " + name + " : " + value + range;
+    return false;
+}
+
+// A method's parameter, checked against its range.
+bool take_method_option(MapArgs& a, const MethodOption& option, const std::string& value)
+{
+    am::MethodParameters& p = a.request.settings.parameters;
+    a.method_options.push_back(option.name);
+    const auto v = number(value);
+    if (option.name == std::string("--iterations")) {
+        const std::string range = " (entier de 1 à " + std::to_string(am::max_iterations) + ")";
+        if (!v || *v != std::floor(*v) || *v < 1.0 || *v > am::max_iterations)
+            return invalid(a, option.name, value, range);
+        p.iterations = static_cast<int>(*v);
+        return true;
+    }
+    const am::ParameterRange& range = *am::method_parameter(option.method);
+    if (!v || *v < range.low || *v > range.high)
+        return invalid(a, option.name, value, " (de " + decimal(range.low, range.decimals) + " à " +
+                                                  decimal(range.high, range.decimals) + ")");
+    p.*(range.field) = *v;
+    return true;
+}
+
 // One option and its value into `a`; false with a.error set when it is wrong.
 bool take(MapArgs& a, const std::string& name, const std::string& value)
 {
+    for (const MethodOption& option : method_options)
+        if (name == option.name)
+            return take_method_option(a, option, value);
     am::Settings& s = a.request.settings;
     const std::map<std::string, double*> numbers = {
         {"--freq", &s.frequency}, {"--z", &s.grid.z},          {"--extent", &s.grid.extent},
@@ -76,6 +129,11 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
         s.band = value == "third" ? am::BandKind::third_octave : am::BandKind::single_bin;
     } else if (name == "--band") {
         return (a.error = "--band attend third ou bin"), false;
+    } else if (name == "--method") {
+        const auto method = am::method_of_key(value);
+        if (!method)
+            return (a.error = "--method attend das, functional, clean-sc ou capon"), false;
+        s.method = *method;
     } else if (name == "--geometry" || name == "--png" || name == "--csv") {
         (name == "--geometry" ? a.geometry : name == "--png" ? a.png : a.csv) = value;
     } else {
@@ -84,10 +142,27 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     return true;
 }
 
+// The method's options go with the method chosen.
+std::string method_mismatch(const MapArgs& a)
+{
+    const am::Settings& s = a.request.settings;
+    for (const MethodOption& option : method_options)
+        if (option.method != s.method &&
+            std::find(a.method_options.begin(), a.method_options.end(), option.name) != a.method_options.end())
+            return std::string(option.name) + " ne vaut que pour --method " + am::method_key(option.method);
+    if (s.remove_diagonal && s.method != am::MethodKind::delay_and_sum && s.method != am::MethodKind::clean_sc)
+        return "--remove-diagonal ne vaut que pour --method das ou clean-sc";
+    return {};
+}
+
 MapArgs parse_map(const std::vector<std::string>& args)
 {
     MapArgs a;
     for (std::size_t i = 2; i < args.size() && a.error.empty(); ++i) {
+        if (args[i] == "--remove-diagonal") {  // a switch: no value follows
+            a.request.settings.remove_diagonal = true;
+            continue;
+        }
         const auto [name, value] = next_option(args, i);
         if (!value || value->empty())
             a.error = "valeur manquante après " + name;
@@ -100,6 +175,8 @@ MapArgs parse_map(const std::vector<std::string>& args)
         a.error = "--freq attendu";
     else if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
         a.error = "--to doit suivre --from";
+    if (a.error.empty())
+        a.error = method_mismatch(a);
     if (a.error.empty())
         a.error = am::grid_problem(a.request.settings.grid);
     return a;
@@ -175,6 +252,8 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Carte : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
         << r.layout.micros.size() << " micros, grille " << result.map.side << " x "
         << result.map.side << "\n";
+    out << "Méthode : " << am::method_caption(a.request.settings.method, a.request.settings.parameters)
+        << (a.request.settings.remove_diagonal ? ", sans la diagonale" : "") << "\n";
     out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
         << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " dB\n";
     return write_outputs(a, result.map, out, err);

@@ -84,8 +84,9 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
         return result;
     result.error = feed(reader, beamformer, r, *words, range, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
-        result.error = "moins de " + std::to_string(am::block_frames) +
-                       " trames dans l'intervalle : pas de carte";
+        result.error = beamformer.spectra().has_average()
+                           ? beamformer.why_no_map()
+                           : "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle : pas de carte";
     return result;
 }
 
