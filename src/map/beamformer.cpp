@@ -1,5 +1,7 @@
 #include "map/beamformer.h"
 
+#include "stream/french_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,25 +9,7 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-namespace {
-
-// A number as the operator reads it: French decimals, thousands apart.
-std::string french(double value, int decimals)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string s = text;
-    const std::size_t point = s.find('.');
-    if (point != std::string::npos)
-        s[point] = ',';
-    const std::size_t digits_end = point != std::string::npos ? point : s.size();
-    const std::size_t digits_begin = s[0] == '-' ? 1 : 0;
-    for (std::size_t at = digits_end; at > digits_begin + 3; at -= 3)
-        s.insert(at - 3, 1, ' ');
-    return s;
-}
-
-} // namespace
+using stream::french_grouped;
 
 std::string grid_problem(const Grid& grid)
 {
@@ -33,8 +17,8 @@ std::string grid_problem(const Grid& grid)
         std::string why = "Grille invalide : étendue et pas positifs, au plus " +
                           std::to_string(max_grid_side) + " points par côté";
         if (grid.extent > 0.0 && std::isfinite(grid.extent))
-            why += " (pour ± " + french(grid.extent, 2) + " m, un pas d'au moins " +
-                   french(std::ceil(2.0 * grid.extent / (max_grid_side - 1) * 1000.0) / 1000.0, 3) +
+            why += " (pour ± " + french_grouped(grid.extent, 2) + " m, un pas d'au moins " +
+                   french_grouped(std::ceil(2.0 * grid.extent / (max_grid_side - 1) * 1000.0) / 1000.0, 3) +
                    " m)";
         return why;
     }
@@ -53,8 +37,8 @@ std::string settings_problem(const Settings& s, double sample_rate)
         return "Vitesse du son invalide";
     if (band_bins(s.frequency, sample_rate, s.band).empty())
         return "Fréquence hors de la bande analysable (au-delà de " +
-               french(bin_frequency(nb_bins - 1, sample_rate), 0) + " Hz à " +
-               french(sample_rate, 0) + " Hz d'échantillonnage)";
+               french_grouped(bin_frequency(nb_bins - 1, sample_rate), 0) + " Hz à " +
+               french_grouped(sample_rate, 0) + " Hz d'échantillonnage)";
     return {};
 }
 

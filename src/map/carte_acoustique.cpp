@@ -14,6 +14,10 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
 
 namespace SonivarACQ32 {
 
@@ -55,7 +59,7 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
         label_Geometrie->setText(QString::fromStdString(geometrie.name));
     }
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
-    reglages_changes();
+    methode_changee();
     dessine_echelle();
 }
 
@@ -95,6 +99,7 @@ void CarteAcoustique::build_controls()
     label_Echelle_Bas = new QLabel;
 
     auto* form = new QFormLayout;
+    form->addRow(build_method_controls());
     form->addRow(QStringLiteral("Fréquence (Hz)"), numericUpDown_Frequence);
     form->addRow(QStringLiteral("Bande"), comboBox_Bande);
     form->addRow(QStringLiteral("Distance z (m)"), numericUpDown_Distance);
@@ -127,15 +132,69 @@ void CarteAcoustique::build_controls()
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
 }
 
+QLayout* CarteAcoustique::build_method_controls()
+{
+    comboBox_Methode = new QComboBox;
+    for (am::MethodKind kind : am::all_methods())
+        comboBox_Methode->addItem(QString::fromStdString(am::method_name(kind)));
+    label_Parametre = new QLabel;
+    numericUpDown_Parametre = spin_box(0.0, 1.0, 0.1, 2, 0.0);
+    auto* form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(QStringLiteral("Méthode"), comboBox_Methode);
+    form->addRow(label_Parametre, numericUpDown_Parametre);
+    formulaire_methode = form;
+    connect(comboBox_Methode, &QComboBox::currentIndexChanged, this, [this] { methode_changee(); });
+    connect(numericUpDown_Parametre, &QDoubleSpinBox::valueChanged, this,
+            [this](double value) { parametre_change(value); });
+    return form;
+}
+
+// The parameter box shows the chosen method's own parameter, as the
+// operator last left it; the diagonal goes only with the methods that take
+// it out.
+void CarteAcoustique::methode_changee()
+{
+    const am::MethodKind kind = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
+    const am::ParameterRange* range = am::method_parameter(kind);
+    {
+        const QSignalBlocker quiet(numericUpDown_Parametre);
+        if (range != nullptr) {
+            numericUpDown_Parametre->setDecimals(range->decimals);
+            numericUpDown_Parametre->setRange(range->low, range->high);
+            numericUpDown_Parametre->setSingleStep(std::pow(10.0, std::min(0, 1 - range->decimals)));
+            numericUpDown_Parametre->setValue(parametres.*(range->field));
+        }
+    }
+    numericUpDown_Parametre->setEnabled(range != nullptr);
+    formulaire_methode->setRowVisible(numericUpDown_Parametre, range != nullptr);
+    label_Parametre->setText(range != nullptr ? QString::fromUtf8(range->name) : QString());
+    checkBox_Diagonale->setEnabled(kind == am::MethodKind::delay_and_sum || kind == am::MethodKind::clean_sc);
+    reglages_changes();
+}
+
+void CarteAcoustique::parametre_change(double value)
+{
+    const am::MethodKind kind = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
+    if (const am::ParameterRange* range = am::method_parameter(kind)) {
+        parametres.*(range->field) = value;
+        reglages_changes();
+    }
+}
+
+void CarteAcoustique::set_methode(int index) { comboBox_Methode->setCurrentIndex(index); }
+
 am::Settings CarteAcoustique::reglages() const
 {
     am::Settings s;
+    s.method = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
+    s.parameters = parametres;
     s.frequency = numericUpDown_Frequence->value();
     s.band = comboBox_Bande->currentIndex() == 0 ? am::BandKind::third_octave : am::BandKind::single_bin;
     s.grid.z = numericUpDown_Distance->value();
     s.grid.extent = numericUpDown_Etendue->value();
     s.grid.step = numericUpDown_Pas->value();
-    s.remove_diagonal = checkBox_Diagonale->isChecked();
+    s.remove_diagonal = checkBox_Diagonale->isChecked() && checkBox_Diagonale->isEnabled();
     s.smoothing = checkBox_Moyenne->isChecked() ? smoothing_over_packets : 0.0;
     return s;
 }

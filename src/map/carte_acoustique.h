@@ -21,6 +21,8 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QFormLayout;
+class QLayout;
 class QLabel;
 class QPushButton;
 
@@ -47,6 +49,8 @@ public:
     bool charge_geometrie(const QString& path);
     void set_frequence(double hz);
     void set_distance(double z_m);
+    // The method, in the order of comboBox_Methode.
+    void set_methode(int index);
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.
@@ -56,6 +60,9 @@ public:
     // Controls.
     QDoubleSpinBox* numericUpDown_Frequence = nullptr;
     QComboBox* comboBox_Bande = nullptr;
+    QComboBox* comboBox_Methode = nullptr;
+    QLabel* label_Parametre = nullptr;
+    QDoubleSpinBox* numericUpDown_Parametre = nullptr;  // the chosen method's parameter
     QDoubleSpinBox* numericUpDown_Distance = nullptr;
     QDoubleSpinBox* numericUpDown_Etendue = nullptr;
     QDoubleSpinBox* numericUpDown_Pas = nullptr;
@@ -82,6 +89,9 @@ protected:
 
 private:
     void build_controls();
+    QLayout* build_method_controls();
+    void methode_changee();
+    void parametre_change(double value);
     void button_Geometrie_Click();
     void reglages_changes();
     acoustic_map::Settings reglages() const;
@@ -92,6 +102,9 @@ private:
     feed::PacketFeed* feed_ = nullptr;
     acoustic_map::Geometry geometrie;
     acoustic_map::Map derniere_carte;
+    acoustic_map::Settings reglages_carte;  // those the last map was made with
+    acoustic_map::MethodParameters parametres;  // each method keeps its own
+    QFormLayout* formulaire_methode = nullptr;
     bool carte_valide = false;
     feed::RunFacts run_;                    // the run the pieces come from
     std::unique_ptr<acoustic_map::MapWorker> worker_;

@@ -32,6 +32,37 @@ QPointF pixel_of(double x, double y, const am::Grid& grid, int side, int cell)
             size - ((y + grid.extent) / grid.step * cell + cell / 2.0)};
 }
 
+std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
+
+QString method_text(const am::Settings& s)
+{
+    return QString::fromStdString(am::method_caption(s.method, s.parameters, local_number));
+}
+
+// What the map shows: the method and its parameter, the band.
+QString caption_of(const am::Settings& s)
+{
+    const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
+                                                              : QStringLiteral("raie unique");
+    QString text = method_text(s);
+    if (s.remove_diagonal)
+        text += QStringLiteral(", sans la diagonale");
+    return text + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
+}
+
+// In the map's top left corner, on a dark band that keeps it readable over
+// any colour.
+void draw_caption(QPainter& painter, const QString& text)
+{
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QRect area = painter.fontMetrics().boundingRect(QRect(0, 0, 400, 100), Qt::AlignLeft, text);
+    painter.fillRect(area.adjusted(0, 0, 8, 4), QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(area.translated(4, 2), Qt::AlignLeft, text);
+}
+
 } // namespace
 
 namespace {
@@ -70,6 +101,7 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
     paquets_sautes += outcome.skipped;
     if (outcome.valid) {
         derniere_carte = outcome.map;
+        reglages_carte = outcome.settings;
         maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
         carte_valide = true;
     } else if (!outcome.status.empty()) {
@@ -91,7 +123,7 @@ void CarteAcoustique::dessine()
         return;
     }
     const am::Map& map = derniere_carte;
-    const am::Grid grid = reglages().grid;
+    const am::Grid grid = reglages_carte.grid;
     const int range = comboBox_Dynamique->currentData().toInt();
     const int cell = std::max(1, map_pixels / map.side);
     QImage image = am::map_image(map, range, cell);
@@ -106,13 +138,17 @@ void CarteAcoustique::dessine()
     const QPointF top = pixel_of(map.max_x, map.max_y, grid, map.side, cell);
     painter.setPen(QPen(Qt::white, 2));
     painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(top, 8.0, 8.0);
-    painter.drawLine(top - QPointF(12, 0), top + QPointF(12, 0));
-    painter.drawLine(top - QPointF(0, 12), top + QPointF(0, 12));
+    // A ring with ticks outside it: the maximum's own cell stays visible,
+    // which matters for CLEAN-SC, whose sources are single cells.
+    painter.drawEllipse(top, 11.0, 11.0);
+    for (const QPointF tick : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)})
+        painter.drawLine(top + 11.0 * tick, top + 18.0 * tick);
+    draw_caption(painter, caption_of(reglages_carte));
     painter.end();
     pictureBox_Carte->setPixmap(QPixmap::fromImage(image));
-    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 dB")
-                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1)));
+    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 dB (%4)")
+                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1),
+                                    method_text(reglages_carte)));
     label_Echelle_Haut->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db, 1)));
     label_Echelle_Bas->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db - range, 1)));
 }

@@ -63,7 +63,7 @@ MapOutcome LiveMapper::map(std::vector<StreamPiece>& pieces)
         return {};
     const std::uint64_t skipped = pieces.size() - 1;
     if (!configure())
-        return {false, {}, problem_, 0, pieces.size()};
+        return {false, {}, job_.settings, problem_, 0, pieces.size()};
     // Without the mean over packets each map is its own piece's: the older
     // ones are not read at all.
     const bool fold = job_.settings.smoothing > 0.0;
@@ -78,7 +78,7 @@ MapOutcome LiveMapper::remap()
     if (last_.bytes.empty())
         return {};
     if (!configure())
-        return {false, {}, problem_, 0, 0};
+        return {false, {}, job_.settings, problem_, 0, 0};
     beamformer_.reset();
     carry_.clear();
     run_ = last_.run;
@@ -90,6 +90,7 @@ MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
 {
     MapOutcome out;
     out.skipped = skipped;
+    out.settings = job_.settings;
     out.valid = beamformer_.compute(out.map);
     if (out.valid)
         out.mapped = mapped;

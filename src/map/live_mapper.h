@@ -35,6 +35,7 @@ struct MapJob {
 struct MapOutcome {
     bool valid = false;
     Map map;
+    Settings settings;         // those the map was made with
     std::string status;        // why there is no map (French), empty otherwise
     std::uint64_t mapped = 0;  // pieces that got a map of their own
     std::uint64_t skipped = 0; // pieces that did not

@@ -3,10 +3,10 @@
 #include "map/clean_sc.h"
 #include "map/delay_and_sum.h"
 #include "map/matrix_methods.h"
+#include "stream/french_text.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -58,25 +58,23 @@ std::optional<MethodKind> method_of_key(std::string_view key)
     return std::nullopt;
 }
 
-std::string method_caption(MethodKind kind, const MethodParameters& parameters)
+std::string french_number(double value, int decimals) { return stream::french_decimal(value, decimals); }
+
+std::string method_caption(MethodKind kind, const MethodParameters& parameters, NumberText number)
 {
     const ParameterRange* range = method_parameter(kind);
     if (range == nullptr)
         return method_name(kind);
-    char value[32];
-    std::snprintf(value, sizeof value, "%.*f", range->decimals, parameters.*(range->field));
-    std::string text = value;
-    std::replace(text.begin(), text.end(), '.', ',');
     std::string name = range->name;
     name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-    return method_name(kind) + ", " + name + " " + text;
+    return method_name(kind) + ", " + name + " " + number(parameters.*(range->field), range->decimals);
 }
 
 const ParameterRange* method_parameter(MethodKind kind)
 {
     static const ParameterRange exponent{"Exposant ν", 1.0, 200.0, 0, &MethodParameters::exponent};
     static const ParameterRange loop_gain{"Gain de boucle", 0.01, 1.0, 2, &MethodParameters::loop_gain};
-    static const ParameterRange loading{"Charge diagonale", 1e-6, 1.0, 6, &MethodParameters::loading};
+    static const ParameterRange loading{"Charge diagonale", 1e-5, 1.0, 5, &MethodParameters::loading};
     switch (kind) {
     case MethodKind::functional: return &exponent;
     case MethodKind::clean_sc: return &loop_gain;

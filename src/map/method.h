@@ -65,8 +65,12 @@ std::string method_name(MethodKind kind);
 // clean-sc, capon.
 std::string method_key(MethodKind kind);
 std::optional<MethodKind> method_of_key(std::string_view key);
+// A number as the reader expects it, `decimals` after the separator.
+using NumberText = std::string (*)(double value, int decimals);
+std::string french_number(double value, int decimals);  // "0,60"
 // The method and its parameter as a map's caption shows them:
 // "CLEAN-SC, gain de boucle 0,60".
-std::string method_caption(MethodKind kind, const MethodParameters& parameters);
+std::string method_caption(MethodKind kind, const MethodParameters& parameters,
+                           NumberText number = french_number);
 
 } // namespace SonivarACQ32::acoustic_map

@@ -84,7 +84,7 @@ TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
          "Maximum : x = -0,50 m, y = 0,40 m, ", "Méthode : CLEAN-SC, gain de boucle 0,50, sans la diagonale\n"},
         {false, all, {"--remove-diagonal", "--to", "0.16", "--method", "capon"}, nullptr},
         {false, all, {"--to", "0.16", "--method", "capon", "--loading", "0.01"},
-         "Maximum : x = 0,30 m, y = -0,20 m, ", "Méthode : Capon, charge diagonale 0,010000\n"},
+         "Maximum : x = 0,30 m, y = -0,20 m, ", "Méthode : Capon, charge diagonale 0,01000\n"},
     };
     for (const Row& r : rows) {
         testsupport::TempDir dir;

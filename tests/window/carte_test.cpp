@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numeric>
@@ -86,6 +87,26 @@ TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
     EXPECT_NEAR(carte.maximum.y(), -0.20, 0.026);
     EXPECT_FALSE(carte.pictureBox_Carte->pixmap().isNull());
     EXPECT_TRUE(carte.label_Maximum->text().startsWith(QStringLiteral("Maximum : x = ")));
+
+    // The methods in the order offered; each keeps the parameter the
+    // operator gave it, and the diagonal goes only with those that take it out.
+    QStringList names;
+    for (int i = 0; i < carte.comboBox_Methode->count(); ++i)
+        names << carte.comboBox_Methode->itemText(i);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Formation de voies"), QStringLiteral("Fonctionnelle"),
+                                  QStringLiteral("CLEAN-SC"), QStringLiteral("Capon")}));
+    EXPECT_FALSE(carte.numericUpDown_Parametre->isEnabled());
+    carte.set_methode(2);
+    EXPECT_DOUBLE_EQ(carte.numericUpDown_Parametre->value(), am::MethodParameters{}.loop_gain);
+    carte.numericUpDown_Parametre->setValue(0.3);
+    carte.set_methode(3);
+    EXPECT_FALSE(carte.checkBox_Diagonale->isEnabled());
+    EXPECT_DOUBLE_EQ(carte.numericUpDown_Parametre->value(), am::MethodParameters{}.loading);
+    carte.set_methode(2);
+    EXPECT_DOUBLE_EQ(carte.numericUpDown_Parametre->value(), 0.3);
+    EXPECT_TRUE(carte.checkBox_Diagonale->isEnabled());
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.label_Maximum->text().contains(QStringLiteral("CLEAN-SC")); }));
+    carte.set_methode(0);
 
     // A setting maps the kept packet again; the plane half as far sees the
     // source elsewhere, and back at 1 m where it is.
@@ -213,14 +234,22 @@ struct CarteRun : testsupport::WindowTest {
     QTemporaryDir dir;
 };
 
+class MapFindsTheSource : public testsupport::WindowTestWithParam<am::MethodKind> {
+protected:
+    QString data_path() const { return dir.filePath(QStringLiteral("essai.dat")); }
+    QTemporaryDir dir;
+};
+
 // A tone from a point in front of the array, recorded with the map open at
-// its distance: the maps find the source where the unit puts it.
-TEST_F(CarteRun, MapFindsTheSimulatedPointSource)
+// its distance: each method's maps find the source where the unit puts it.
+TEST_P(MapFindsTheSource, DuringAPacedRun)
 {
     unit.set_paced(true);
     unit.set_point_source(0.30, -0.20, 1.00, 3150.0, 1.0e6);
     w.button_Init->click();
     w.button_Carte->click();
+    const auto& methods = am::all_methods();
+    w.carte->set_methode(static_cast<int>(std::find(methods.begin(), methods.end(), GetParam()) - methods.begin()));
     w.carte->set_frequence(3150.0);
     w.carte->set_distance(1.0);
     dialogs.answers.push_back(data_path());
@@ -233,7 +262,15 @@ TEST_F(CarteRun, MapFindsTheSimulatedPointSource)
     EXPECT_GT(w.carte->cartes, 0u);
     EXPECT_NEAR(w.carte->maximum.x(), 0.30, 0.05);
     EXPECT_NEAR(w.carte->maximum.y(), -0.20, 0.05);
+    EXPECT_TRUE(w.carte->label_Maximum->text().contains(QString::fromStdString(am::method_name(GetParam()))));
 }
+
+INSTANTIATE_TEST_SUITE_P(Methods, MapFindsTheSource, testing::ValuesIn(am::all_methods()),
+                         [](const testing::TestParamInfo<am::MethodKind>& info) {
+                             std::string key = am::method_key(info.param);
+                             std::erase(key, '-');
+                             return key;
+                         });
 
 // With the mean over packets on, a new run starts afresh: its first map
 // (a run of one packet) shows the source where it now is.

@@ -285,27 +285,9 @@ int cmd_export(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 } // namespace
 
-std::string grouped(std::uint64_t value)
-{
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ' ';
-        out += digits[i];
-    }
-    return out;
-}
+std::string grouped(std::uint64_t value) { return french_grouped(static_cast<double>(value), 0); }
 
-std::string decimal(double value, int decimals)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string s = text;
-    if (const auto dot = s.find('.'); dot != std::string::npos)
-        s[dot] = ',';
-    return s;
-}
+std::string decimal(double value, int decimals) { return french_decimal(value, decimals); }
 
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             std::FILE* terminal)

@@ -43,7 +43,7 @@ const char* const map_usage =
     "  --loop-gain G       gain de boucle de CLEAN-SC, 0,01 à 1 (défaut 0,6)\n"
     "  --iterations N      itérations de CLEAN-SC au plus, 1 à 1000 (défaut 100)\n"
     "  --loading F         charge diagonale de Capon, fraction de la trace,\n"
-    "                      1e-6 à 1 (défaut 1e-3)\n"
+    "                      1e-5 à 1 (défaut 1e-3)\n"
     "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
     "erronés ou des fichiers illisibles.\n";
 

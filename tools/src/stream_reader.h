@@ -4,6 +4,7 @@
 // two read a frame the same way.
 #include "stream/dat_reader.h"
 #include "stream/frame_layout.h"
+#include "stream/french_text.h"
 #include "stream/gather.h"
 #include "stream/header_facts.h"
 #include "stream/input_file.h"
