@@ -42,20 +42,21 @@ std::string settings_problem(const Settings& s, double sample_rate)
     return {};
 }
 
-void levels_of(const std::vector<float>& power, const Grid& grid, Map& out)
+void levels_of(const std::vector<float>& power, const Grid& grid, stream::LevelUnit unit, Map& out)
 {
     const int side = grid.side();
     out.side = side;
+    out.unit = unit;
     out.level_db.resize(power.size());
     std::size_t top_point = 0;
     for (std::size_t p = 1; p < power.size(); ++p)
         if (power[p] > power[top_point])
             top_point = p;
-    const float top = power.empty() ? 0.0f : power[top_point];
-    const float floor = top > 0.0f ? top * 1e-12f : std::numeric_limits<float>::min();
+    const double top = power.empty() ? 0.0 : power[top_point];
+    const double floor = top > 0.0 ? top * 1e-12 : std::numeric_limits<double>::min();
     out.min_db = std::numeric_limits<float>::max();
     for (std::size_t p = 0; p < power.size(); ++p) {
-        out.level_db[p] = 10.0f * std::log10(std::max(power[p], floor));
+        out.level_db[p] = static_cast<float>(stream::level_db(std::max<double>(power[p], floor), unit));
         out.min_db = std::min(out.min_db, out.level_db[p]);
     }
     out.max_db = power.empty() ? 0.0f : out.level_db[top_point];
@@ -108,7 +109,7 @@ bool Beamformer::compute(Map& out)
     why_no_map_ = method_->powers(input, power_);
     if (!why_no_map_.empty())
         return false;
-    levels_of(power_, settings_.grid, out);
+    levels_of(power_, settings_.grid, settings_.unit, out);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "map/method.h"
 #include "map/quadratic_forms.h"
 #include "map/steering.h"
+#include "stream/levels.h"
 
 #include <cstddef>
 #include <memory>
@@ -28,12 +29,16 @@ struct Settings {
     double smoothing = 0.0;
     double speed_of_sound = default_speed_of_sound;  // m/s
     MethodParameters parameters;
+    // What the frames' numbers are: fractions of full scale, pascal, or of
+    // no known scale.
+    stream::LevelUnit unit = stream::LevelUnit::data;
 };
 
 struct Map {
     int side = 0;
-    // Level of point (x_i, y_j) at level_db[j * side + i], dB re 1 unit^2.
+    // Level of point (x_i, y_j) at level_db[j * side + i], in `unit`.
     std::vector<float> level_db;
+    stream::LevelUnit unit = stream::LevelUnit::data;
     double max_x = 0.0;
     double max_y = 0.0;
     float max_db = 0.0f;
@@ -47,9 +52,9 @@ std::string grid_problem(const Grid& grid);
 // they do.
 std::string settings_problem(const Settings& settings, double sample_rate);
 
-// Powers (linear) to levels in dB: levels 120 dB below the maximum and
-// lower, negative powers included, are shown at that floor.
-void levels_of(const std::vector<float>& power, const Grid& grid, Map& out);
+// Powers (linear) to levels in dB of `unit`: levels 120 dB below the
+// maximum and lower, negative powers included, are shown at that floor.
+void levels_of(const std::vector<float>& power, const Grid& grid, stream::LevelUnit unit, Map& out);
 
 class Beamformer {
 public:

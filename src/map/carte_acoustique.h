@@ -44,6 +44,8 @@ public:
     std::uint64_t cartes = 0;  // maps computed since the window was created
     std::uint64_t paquets_sautes = 0;  // pieces received but not mapped since then
     QPointF maximum;           // m, position of the last map's maximum
+    float maximum_db = 0.0f;   // level of the last map's maximum, in `unite`
+    QString unite = QStringLiteral("dBFS");  // "dBFS", or "dB SPL" once calibrated
 
     // Reads a MicGeom file; on failure says why and keeps the geometry in use.
     bool charge_geometrie(const QString& path);

@@ -146,11 +146,13 @@ void CarteAcoustique::dessine()
     draw_caption(painter, caption_of(reglages_carte));
     painter.end();
     pictureBox_Carte->setPixmap(QPixmap::fromImage(image));
-    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 dB (%4)")
-                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1),
+    unite = QString::fromLatin1(stream::unit_text(map.unit));
+    maximum_db = map.max_db;
+    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
+                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1), unite,
                                     method_text(reglages_carte)));
-    label_Echelle_Haut->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db, 1)));
-    label_Echelle_Bas->setText(QStringLiteral("%1 dB").arg(fmt::N(map.max_db - range, 1)));
+    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(map.max_db, 1), unite));
+    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(map.max_db - range, 1), unite));
 }
 
 // The scale: the colour map from index 127 at the top to 0 at the bottom.

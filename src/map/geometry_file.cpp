@@ -1,9 +1,9 @@
 // Reading of a MicGeom XML file with Qt's stream reader.
 #include "map/geometry.h"
 
+#include "stream/xml_file.h"
+
 #include <QByteArray>
-#include <QFile>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -25,42 +25,13 @@ std::optional<double> coordinate(const QXmlStreamAttributes& attributes, const c
 
 GeometryResult failure(std::string why) { return {std::nullopt, std::move(why)}; }
 
-// The parser's reason in French, its own words after it.
-std::string unreadable(const QXmlStreamReader& reader)
-{
-    std::string why;
-    switch (reader.error()) {
-    case QXmlStreamReader::PrematureEndOfDocumentError: why = "document incomplet"; break;
-    case QXmlStreamReader::UnexpectedElementError: why = "élément inattendu"; break;
-    case QXmlStreamReader::NotWellFormedError: why = "document mal formé"; break;
-    default: why = "erreur de lecture"; break;
-    }
-    return "XML illisible (ligne " + std::to_string(reader.lineNumber()) + ") : " + why + " (" +
-           reader.errorString().toStdString() + ")";
-}
-
-// Files written by the field's Python tools declare XML 1.1, which Qt's
-// reader refuses. A geometry uses nothing that 1.1 reads differently, so
-// its declaration is read as 1.0.
-QByteArray declared_as_1_0(QByteArray xml)
-{
-    static const QRegularExpression declaration(
-        QStringLiteral("^(\\s*<\\?xml[^>]*?\\bversion\\s*=\\s*[\"'])1\\.1([\"'])"));
-    const qsizetype head_length = std::min<qsizetype>(xml.size(), 256);
-    const QString head = QString::fromLatin1(xml.constData(), head_length);
-    const QRegularExpressionMatch match = declaration.match(head);
-    if (match.hasMatch())
-        xml[match.capturedEnd(1) + 2] = '0';  // "1.1" -> "1.0"
-    return xml;
-}
-
 } // namespace
 
 GeometryResult parse_geometry(std::string_view xml)
 {
-    QXmlStreamReader reader(declared_as_1_0(QByteArray(xml.data(), static_cast<qsizetype>(xml.size()))));
+    QXmlStreamReader reader(stream::declared_as_1_0(QByteArray(xml.data(), static_cast<qsizetype>(xml.size()))));
     if (!reader.readNextStartElement())
-        return failure(reader.hasError() ? unreadable(reader) : "aucun élément MicArray");
+        return failure(reader.hasError() ? stream::xml_error(reader) : "aucun élément MicArray");
     if (reader.name() != QLatin1String("MicArray"))
         return failure("l'élément racine n'est pas MicArray");
     Geometry geometry;
@@ -77,7 +48,7 @@ GeometryResult parse_geometry(std::string_view xml)
         reader.skipCurrentElement();
     }
     if (reader.hasError())
-        return failure(unreadable(reader));
+        return failure(stream::xml_error(reader));
     // More positions than microphones is another array: using the first 32
     // would put the microphones in the wrong places.
     if (geometry.positions.size() != array_microphones)
@@ -88,11 +59,11 @@ GeometryResult parse_geometry(std::string_view xml)
 
 GeometryResult read_geometry(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return failure("Géométrie " + path + " : fichier illisible");
-    const QByteArray bytes = file.readAll();
-    GeometryResult result = parse_geometry(std::string_view(bytes.constData(), bytes.size()));
+    std::string why;
+    const std::optional<QByteArray> bytes = stream::read_xml_file(path, why);
+    if (!bytes)
+        return failure("Géométrie " + path + " : " + why);
+    GeometryResult result = parse_geometry(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())));
     if (!result.geometry)
         result.error = "Géométrie " + path + " : " + result.error;
     return result;

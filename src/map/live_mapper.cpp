@@ -7,6 +7,8 @@ namespace SonivarACQ32::acoustic_map {
 void LiveMapper::set_job(const MapJob& job)
 {
     job_ = job;
+    job_.settings.unit = stream::unit_of(job.calibration);
+    factors_ = stream::sample_factors(job.calibration, job.layout.is_float);
     configured_ = false;
 }
 
@@ -44,7 +46,7 @@ std::size_t LiveMapper::add_piece(const StreamPiece& piece)
     joined_.insert(joined_.end(), piece.bytes.begin(), piece.bytes.end());
     const stream::FrameLayout& layout = job_.layout;
     const std::size_t count = stream::decode_frames(joined_.data(), joined_.size(), position, layout,
-                                                    job_.calibration, frames_);
+                                                    factors_, frames_);
     const std::size_t blocks = beamformer_.add_frames(frames_.data(), count);
     const std::size_t used_frames = blocks * hop_frames;
     const std::uint64_t keep_from =

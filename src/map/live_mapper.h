@@ -8,9 +8,11 @@
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "stream/frame_layout.h"
+#include "stream/levels.h"
 #include "stream/samples.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,8 @@ struct MapJob {
     Geometry geometry;
     stream::FrameLayout layout;
     double sample_rate = 0.0;
-    stream::Calibration calibration;
+    // Pascal per count of each microphone; without it, levels in dBFS.
+    std::optional<stream::Calibration> calibration;
 };
 
 struct MapOutcome {
@@ -58,6 +61,7 @@ private:
     MapOutcome outcome(std::uint64_t mapped, std::uint64_t skipped);
 
     MapJob job_;
+    stream::Calibration factors_;  // as the samples become floats
     bool configured_ = false;
     std::string problem_;
     Beamformer beamformer_;

@@ -5,6 +5,8 @@
 #include "recording_maker.h"
 
 #include "map/geometry.h"
+#include "stream/calibration_file.h"
+#include "stream/levels.h"
 #include "point_source_signals.h"
 
 #include <QImage>
@@ -13,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -139,6 +143,48 @@ TEST(MapCommand, CsvAndPngWritten)
     EXPECT_EQ(image.width(), image.height());
 }
 
+// The maximum's level and its unit from map's output: "..., 12,3 dBFS".
+std::pair<double, std::string> maximum_level(const std::string& out)
+{
+    const std::size_t line = out.find("Maximum : ");
+    const std::size_t at = out.find(" m, ", out.find("y = ", line)) + 4;
+    const std::size_t space = out.find(' ', at);
+    std::string number = out.substr(at, space - at);
+    std::replace(number.begin(), number.end(), ',', '.');
+    return {std::stod(number), out.substr(space + 1, out.find('\n', space) - space - 1)};
+}
+
+// Without a calibration the levels are in dBFS; with one, in dB SPL, moved
+// by what the factor implies.
+TEST(MapCommand, LevelsInDbfsOrDbSpl)
+{
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan;
+    plan.micros.resize(32);
+    std::iota(plan.micros.begin(), plan.micros.end(), 0);
+    plan.frames = 4096;
+    const auto dat = testsupport::write_recording(dir.path(), "s", plan,
+                                                  source_stream(plan, {0.3, -0.2, 1.0}, {0.3, -0.2, 1.0}));
+    SonivarACQ32::stream::Calibration calibration;
+    calibration.factor.fill(1e-8f);
+    const fs::path calib = dir.path() / "calib.xml";
+    std::ofstream(calib) << SonivarACQ32::stream::calibration_xml(calibration, "essai");
+    const std::vector<std::string> args = {"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "3150"};
+    const Cli plain = run(args);
+    std::vector<std::string> calibrated_args = args;
+    calibrated_args.insert(calibrated_args.end(), {"--calib", calib.string()});
+    const Cli calibrated = run(calibrated_args);
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    ASSERT_EQ(calibrated.code, 0) << calibrated.err;
+    const auto [fs_level, fs_unit] = maximum_level(plain.out);
+    const auto [spl, spl_unit] = maximum_level(calibrated.out);
+    EXPECT_EQ(fs_unit, "dBFS");
+    EXPECT_EQ(spl_unit, "dB SPL");
+    // 0 dBFS is a sine of 2^31 counts, 0 dB SPL a pressure of 20 uPa.
+    const double full_scale_sine_pa = 1e-8f * SonivarACQ32::stream::int32_full_scale / std::sqrt(2.0);
+    EXPECT_NEAR(spl - fs_level, 20.0 * std::log10(full_scale_sine_pa / SonivarACQ32::stream::reference_pressure), 0.1);
+}
+
 TEST(MapCommand, RefusedArguments)
 {
     testsupport::TempDir dir;
@@ -161,6 +207,7 @@ TEST(MapCommand, RefusedArguments)
          "un pas d'au moins 0,100 m"},
         {{"--geometry", g, "--freq", "3150"}, 1},                  // 1000 frames: less than a block
         {{"--geometry", g, "--freq", "3150", "--method", "music"}, 2, "das, functional, clean-sc ou capon"},
+        {{"--geometry", g, "--freq", "3150", "--calib", g}, 2, "facteur 1 absent"},
         {{"--geometry", g, "--freq", "3150", "--method", "functional", "--exponent", "250"}, 2, "(de 1 à 200)"},
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--loop-gain", "0"}, 2, "(de 0,01 à 1,00)"},
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--iterations", "2.5"}, 2, "entier"},

@@ -308,7 +308,7 @@ Map scene_map(MethodKind kind, const std::vector<testsupport::SceneSource>& sour
 {
     Map map;
     levels_of(scene_powers(kind, sources, band_bins(frequency, rate, BandKind::third_octave), grid, remove_diagonal),
-              grid, map);
+              grid, SonivarACQ32::stream::LevelUnit::data, map);
     return map;
 }
 

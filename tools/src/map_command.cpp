@@ -22,6 +22,7 @@ const char* const map_usage =
     "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
+    "                        [--calib ETALONNAGE.xml]\n"
     "                        [--method das|functional|clean-sc|capon] [--remove-diagonal]\n"
     "                        [--exponent NU] [--loop-gain G] [--iterations N] [--loading F]\n"
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
@@ -35,6 +36,8 @@ const char* const map_usage =
     "  --from S, --to S    intervalle de temps en secondes (défaut : tout)\n"
     "  --png FICHIER       image de la carte (dynamique 30 dB)\n"
     "  --csv FICHIER       table x,y,level_db\n"
+    "  --calib FICHIER     étalonnage (XML, un facteur en Pa par unité par micro) :\n"
+    "                      niveaux en dB SPL ; sans lui, en dBFS\n"
     "  --method M          formation de voies (das, défaut), fonctionnelle,\n"
     "                      CLEAN-SC ou Capon\n"
     "  --remove-diagonal   sans la diagonale de la matrice interspectrale (das,\n"
@@ -54,7 +57,7 @@ constexpr int png_pixels_per_point = 10;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv;
+    std::string geometry, png, csv, calib;
     bool has_freq = false;
     std::vector<std::string> method_options;  // given, to check against the method
     std::string error;
@@ -134,8 +137,8 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
         if (!method)
             return (a.error = "--method attend das, functional, clean-sc ou capon"), false;
         s.method = *method;
-    } else if (name == "--geometry" || name == "--png" || name == "--csv") {
-        (name == "--geometry" ? a.geometry : name == "--png" ? a.png : a.csv) = value;
+    } else if (name == "--geometry" || name == "--png" || name == "--csv" || name == "--calib") {
+        (name == "--geometry" ? a.geometry : name == "--png" ? a.png : name == "--csv" ? a.csv : a.calib) = value;
     } else {
         return (a.error = "option inconnue : " + name), false;
     }
@@ -235,15 +238,19 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     LoadResult loaded = load_recording(args[1]);
     const am::GeometryResult geometry = am::read_geometry(a.geometry);
-    if (!loaded.recording || !geometry.geometry) {
-        err << "sonivar-dat : " << (loaded.recording ? geometry.error : loaded.error) << "\n";
+    const CalibrationResult calib = a.calib.empty() ? CalibrationResult{} : read_calibration(a.calib);
+    if (!loaded.recording || !geometry.geometry || (!a.calib.empty() && !calib.calibration)) {
+        err << "sonivar-dat : "
+            << (!loaded.recording ? loaded.error : !geometry.geometry ? geometry.error : calib.error) << "\n";
         return exit_usage;
     }
     const Recording& r = *loaded.recording;
+    MapRequest request = a.request;
+    request.calibration = calib.calibration;
     MapResult result;
     {
         Progress progress(terminal, "Carte", r.dat_bytes / r.layout.frame_bytes());
-        result = map_recording(r, *geometry.geometry, a.request, progress);
+        result = map_recording(r, *geometry.geometry, request, progress);
     }
     if (!result.error.empty()) {
         err << "sonivar-dat : " << result.error << "\n";
@@ -255,7 +262,8 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Méthode : " << am::method_caption(a.request.settings.method, a.request.settings.parameters)
         << (a.request.settings.remove_diagonal ? ", sans la diagonale" : "") << "\n";
     out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
-        << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " dB\n";
+        << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
+        << unit_text(result.map.unit) << "\n";
     return write_outputs(a, result.map, out, err);
 }
 

@@ -39,7 +39,8 @@ Range frames_of(const Recording& r, const MapRequest& request)
 // Reads the range block by block into the beamformer; the frames after the
 // last whole FFT block of one read are carried into the next.
 std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording& r,
-                 const std::vector<int>& words, Range range, Progress& progress)
+                 const std::vector<int>& words, const std::vector<float>& factors, Range range,
+                 Progress& progress)
 {
     const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
     const std::size_t channels = words.size();
@@ -55,7 +56,7 @@ std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording&
         const std::size_t kept = pending.size();
         pending.resize(kept + (count - skip) * channels);
         gather_as_float(in.data() + skip * nv, count - skip, nv, words, r.header.type_float != 0,
-                        pending.data() + kept);
+                        pending.data() + kept, factors.data());
         const std::size_t frames = pending.size() / channels;
         const std::size_t blocks = beamformer.add_frames(pending.data(), frames);
         pending.erase(pending.begin(), pending.begin() + blocks * am::hop_frames * channels);
@@ -72,8 +73,14 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
 {
     MapResult result;
     const auto words = words_of(r.layout, r.layout.micros);
+    const Calibration all = sample_factors(request.calibration, r.header.type_float != 0);
+    std::vector<float> factors;
+    for (int m : r.layout.micros)
+        factors.push_back(all.of(m));
+    am::Settings settings = request.settings;
+    settings.unit = unit_of(request.calibration);
     am::Beamformer beamformer;
-    result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, request.settings);
+    result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, settings);
     result.bad_request = !result.error.empty();
     if (!result.error.empty() || !words)
         return result;
@@ -82,7 +89,7 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     DatReader reader;
     if (!reader.open(r.dat_path, r.dat_bytes, result.error))
         return result;
-    result.error = feed(reader, beamformer, r, *words, range, progress);
+    result.error = feed(reader, beamformer, r, *words, factors, range, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
         result.error = beamformer.spectra().has_average()
                            ? beamformer.why_no_map()

@@ -7,6 +7,7 @@
 #include "map/geometry.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace sonivar_dat {
@@ -15,6 +16,8 @@ class Progress;
 
 struct MapRequest {
     SonivarACQ32::acoustic_map::Settings settings;
+    // Pascal per count of each microphone; without it, levels in dBFS.
+    std::optional<SonivarACQ32::stream::Calibration> calibration;
     double from_s = 0.0;
     double to_s = -1.0;  // negative: to the end of the recording
 };

@@ -8,6 +8,8 @@
 #include "stream/gather.h"
 #include "stream/header_facts.h"
 #include "stream/input_file.h"
+#include "stream/levels.h"
+#include "stream/calibration_file.h"
 #include "stream/recording.h"
 
 namespace sonivar_dat {

@@ -1,0 +1,28 @@
+#pragma once
+// Levels in dB and their unit. An array not calibrated reads in dBFS: its
+// samples become fractions of full scale (2^31 for int32, 1.0 for float32,
+// so the same sound reads the same in both types) and a sine of full-scale
+// amplitude reads 0 dBFS. A calibrated array reads in dB SPL re 20 uPa: each
+// microphone's factor turns its counts into pascal.
+#include "stream/samples.h"
+
+#include <optional>
+
+namespace SonivarACQ32::stream {
+
+// `data`: dB re one unit of the data squared, for numbers of no known scale.
+enum class LevelUnit { data, dbfs, db_spl };
+
+constexpr double reference_pressure = 20e-6;  // Pa, 0 dB SPL
+
+const char* unit_text(LevelUnit unit);  // "dB", "dBFS", "dB SPL"
+// The power (mean square) that reads 0 dB.
+double reference_power(LevelUnit unit);
+double level_db(double power, LevelUnit unit);
+
+LevelUnit unit_of(const std::optional<Calibration>& pascal_per_count);
+// The factors applied as samples become floats: pascal with a calibration,
+// fractions of full scale without.
+Calibration sample_factors(const std::optional<Calibration>& pascal_per_count, bool is_float);
+
+} // namespace SonivarACQ32::stream

@@ -1,0 +1,25 @@
+#pragma once
+// What the geometry and calibration readers share: a small XML file read
+// whole (a regular file, within a size cap), the XML 1.1 declaration the
+// field's Python tools write read as 1.0, and the parser's reason in French.
+#include <QByteArray>
+#include <QXmlStreamReader>
+
+#include <optional>
+#include <string>
+
+namespace SonivarACQ32::stream {
+
+constexpr qint64 max_xml_bytes = 1 << 20;  // 1 MiB: far more than 32 positions or factors
+
+// The bytes of the file, or nothing and why (French, without the path).
+std::optional<QByteArray> read_xml_file(const std::string& path, std::string& why);
+
+// A file declared XML 1.1 reads as 1.0: a geometry or a calibration uses
+// nothing that 1.1 reads differently.
+QByteArray declared_as_1_0(QByteArray xml);
+
+// The parser's reason in French, its own words after it.
+std::string xml_error(const QXmlStreamReader& reader);
+
+} // namespace SonivarACQ32::stream
