@@ -69,6 +69,9 @@ public:
     std::string configure(const std::vector<Position>& microphones, double sample_rate,
                           const Settings& settings);
     bool ready() const;
+    // Only the auto-spectra of `microphones` channels, no map (one channel
+    // is enough): configure() or this, whichever came last, holds.
+    std::string configure_spectra(int microphones, double sample_rate, const Settings& settings);
 
     // Adds the whole blocks of `count` interleaved frames, one float per
     // microphone each; returns the blocks added. Frames after the last whole
@@ -78,6 +81,9 @@ public:
     // Folds the blocks added since the last map into the average and
     // computes the map; false when there is none, and why_no_map() says why.
     bool compute(Map& out);
+    // Folds the blocks added since the last fold into the average, without
+    // a map; false when there has never been a block.
+    bool fold_spectra();
     const std::string& why_no_map() const { return why_no_map_; }
     // Forgets every average: the next map comes from new blocks alone.
     void reset();
@@ -93,6 +99,7 @@ private:
     std::vector<float> power_;
     std::string why_no_map_;
     bool ready_ = false;
+    bool spectra_only_ = false;
 };
 
 } // namespace SonivarACQ32::acoustic_map

@@ -17,6 +17,12 @@ bool LiveMapper::configure()
     if (configured_)
         return problem_.empty();
     configured_ = true;
+    carry_.clear();
+    if (job_.spectra_only) {
+        problem_ = beamformer_.configure_spectra(static_cast<int>(job_.layout.micros.size()), job_.sample_rate,
+                                                 job_.settings);
+        return problem_.empty();
+    }
     std::vector<Position> placed;
     for (int m : job_.layout.micros)
         if (m >= 0 && static_cast<std::size_t>(m) < job_.geometry.positions.size())
@@ -65,7 +71,7 @@ MapOutcome LiveMapper::map(std::vector<StreamPiece>& pieces)
         return {};
     const std::uint64_t skipped = pieces.size() - 1;
     if (!configure())
-        return {false, {}, job_.settings, problem_, 0, pieces.size()};
+        return refused(pieces.size());
     // Without the mean over packets each map is its own piece's: the older
     // ones are not read at all.
     const bool fold = job_.settings.smoothing > 0.0;
@@ -80,7 +86,7 @@ MapOutcome LiveMapper::remap()
     if (last_.bytes.empty())
         return {};
     if (!configure())
-        return {false, {}, job_.settings, problem_, 0, 0};
+        return refused(0);
     beamformer_.reset();
     carry_.clear();
     run_ = last_.run;
@@ -88,16 +94,34 @@ MapOutcome LiveMapper::remap()
     return outcome(0, 0);
 }
 
+MapOutcome LiveMapper::refused(std::uint64_t skipped) const
+{
+    MapOutcome out;
+    out.settings = job_.settings;
+    out.status = problem_;
+    out.skipped = skipped;
+    return out;
+}
+
 MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
 {
     MapOutcome out;
     out.skipped = skipped;
     out.settings = job_.settings;
-    out.valid = beamformer_.compute(out.map);
+    if (job_.spectra_only) {
+        out.valid = beamformer_.fold_spectra();
+        if (out.valid) {
+            out.auto_spectra = beamformer_.spectra().auto_spectra();
+            out.microphones = beamformer_.spectra().microphones();
+            out.sample_rate = job_.sample_rate;
+        }
+    } else {
+        out.valid = beamformer_.compute(out.map);
+    }
     if (out.valid)
         out.mapped = mapped;
     else {
-        out.status = beamformer_.spectra().has_average() ? beamformer_.why_no_map() : "Paquet trop court pour une carte";
+        out.status = beamformer_.spectra().has_average() ? beamformer_.why_no_map() : job_.spectra_only ? "Paquet trop court pour un spectre" : "Paquet trop court pour une carte";
         out.skipped += mapped;
     }
     return out;

@@ -33,6 +33,8 @@ struct MapJob {
     double sample_rate = 0.0;
     // Pascal per count of each microphone; without it, levels in dBFS.
     std::optional<stream::Calibration> calibration;
+    // The auto-spectra of every acquired microphone, and no map.
+    bool spectra_only = false;
 };
 
 struct MapOutcome {
@@ -42,6 +44,11 @@ struct MapOutcome {
     std::string status;        // why there is no map (French), empty otherwise
     std::uint64_t mapped = 0;  // pieces that got a map of their own
     std::uint64_t skipped = 0; // pieces that did not
+    // For a job of spectra only: every microphone's auto-spectrum
+    // (microphones x bins, powers in the unit's square), and the rate.
+    std::vector<double> auto_spectra;
+    int microphones = 0;
+    double sample_rate = 0.0;
 };
 
 class LiveMapper {
@@ -59,6 +66,7 @@ private:
     bool configure();
     std::size_t add_piece(const StreamPiece& piece);
     MapOutcome outcome(std::uint64_t mapped, std::uint64_t skipped);
+    MapOutcome refused(std::uint64_t skipped) const;  // the job makes no map: why
 
     MapJob job_;
     stream::Calibration factors_;  // as the samples become floats

@@ -63,6 +63,26 @@ std::vector<std::uint32_t> source_stream(const testsupport::RecordingPlan& plan,
     return words;
 }
 
+// A recording of the 32 microphones hearing a source at `at` throughout.
+fs::path source_recording(const testsupport::TempDir& dir, std::uint32_t frames, am::Position at)
+{
+    testsupport::RecordingPlan plan;
+    plan.micros.resize(32);
+    std::iota(plan.micros.begin(), plan.micros.end(), 0);
+    plan.frames = frames;
+    return testsupport::write_recording(dir.path(), "s", plan, source_stream(plan, at, at));
+}
+
+// A CSV table's header and first row.
+std::pair<std::string, std::string> csv_head(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::pair<std::string, std::string> head;
+    std::getline(in, head.first);
+    std::getline(in, head.second);
+    return head;
+}
+
 TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
 {
     struct Row {
@@ -116,25 +136,18 @@ TEST(MapCommand, MaximumAtTheSourceOfTheTimeRange)
 TEST(MapCommand, CsvAndPngWritten)
 {
     testsupport::TempDir dir;
-    testsupport::RecordingPlan plan;
-    plan.micros.resize(32);
-    for (int i = 0; i < 32; ++i)
-        plan.micros[i] = i;
-    plan.frames = 4096;
-    const auto dat = testsupport::write_recording(dir.path(), "s", plan,
-                                              source_stream(plan, {0.3, -0.2, 1.0}, {0.3, -0.2, 1.0}));
+    const auto dat = source_recording(dir, 4096, {0.3, -0.2, 1.0});
     const fs::path csv = dir.path() / "m.csv", png = dir.path() / "m.png";
     const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq=3150",
                        "--band", "bin", "--extent", "0.5", "--step", "0.1", "--csv", csv.string(),
                        "--png", png.string()});
     ASSERT_EQ(c.code, 0) << c.err;
+    const auto [header, first] = csv_head(csv);
+    EXPECT_EQ(header, "x,y,level_db");
+    EXPECT_EQ(first.rfind("-0.5000,-0.5000,", 0), 0u) << first;
     std::ifstream in(csv);
     std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "x,y,level_db");
-    std::getline(in, line);
-    EXPECT_EQ(line.rfind("-0.5000,-0.5000,", 0), 0u) << line;
-    int rows = 1;
+    int rows = -1;
     while (std::getline(in, line))
         ++rows;
     EXPECT_EQ(rows, 11 * 11);
@@ -159,12 +172,7 @@ std::pair<double, std::string> maximum_level(const std::string& out)
 TEST(MapCommand, LevelsInDbfsOrDbSpl)
 {
     testsupport::TempDir dir;
-    testsupport::RecordingPlan plan;
-    plan.micros.resize(32);
-    std::iota(plan.micros.begin(), plan.micros.end(), 0);
-    plan.frames = 4096;
-    const auto dat = testsupport::write_recording(dir.path(), "s", plan,
-                                                  source_stream(plan, {0.3, -0.2, 1.0}, {0.3, -0.2, 1.0}));
+    const auto dat = source_recording(dir, 4096, {0.3, -0.2, 1.0});
     SonivarACQ32::stream::Calibration calibration;
     calibration.factor.fill(1e-8f);
     const fs::path calib = dir.path() / "calib.xml";
@@ -219,6 +227,54 @@ TEST(MapCommand, RefusedArguments)
         const Cli c = run(args);
         EXPECT_EQ(c.code, r.code) << r.args.back() << ": " << c.err;
         EXPECT_FALSE(c.err.empty());
+        EXPECT_NE(c.err.find(r.says), std::string::npos) << c.err;
+    }
+}
+
+// A tone of known amplitude reads its own level in its third-octave band,
+// and the narrow-band peak lies within one bin of it; one microphone or the
+// mean over all.
+TEST(SpectrumCommand, PeakOfAToneAndItsFiles)
+{
+    testsupport::TempDir dir;
+    const auto dat = source_recording(dir, 16384, {0.0, 0.0, 1.0});
+    const fs::path csv = dir.path() / "s.csv", png = dir.path() / "s.png";
+    const Cli bands = run({"spectrum", dat.string(), "--third-octave", "--mic", "9", "--csv", csv.string(),
+                           "--png", png.string()});
+    ASSERT_EQ(bands.code, 0) << bands.err;
+    // source_stream's tone: 1e6 counts at the array's centre, 1 m in front.
+    const double expected = 20.0 * std::log10(1e6 / SonivarACQ32::stream::int32_full_scale);
+    const std::size_t at = bands.out.find("Pic : 3 150 Hz, ");
+    ASSERT_NE(at, std::string::npos) << bands.out;
+    std::string level = bands.out.substr(at + 16, bands.out.find(' ', at + 16) - at - 16);
+    std::replace(level.begin(), level.end(), ',', '.');
+    EXPECT_NEAR(std::stod(level), expected, 0.5);
+    EXPECT_NE(bands.out.find(" dBFS\n"), std::string::npos);
+    const auto [header, first] = csv_head(csv);
+    EXPECT_EQ(header, "frequency_hz,level_db");
+    EXPECT_EQ(first.rfind("50.00,", 0), 0u) << first;
+    EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
+
+    const Cli narrow = run({"spectrum", dat.string(), "--a-weighting"});
+    ASSERT_EQ(narrow.code, 0) << narrow.err;
+    const std::size_t peak = narrow.out.find("Pic : ") + 6;
+    std::string hz = narrow.out.substr(peak, narrow.out.find(" Hz") - peak);
+    std::erase(hz, ' ');
+    EXPECT_NEAR(std::stod(hz), 3150.0, 50000.0 / 1024.0);
+    EXPECT_NE(narrow.out.find("moyenne de 32 micros"), std::string::npos);
+    EXPECT_NE(narrow.out.find(" dBFS(A)\n"), std::string::npos);
+
+    struct Refused {
+        std::vector<std::string> options;
+        const char* says;
+    };
+    for (const Refused& r : {Refused{{"--mic", "32"}, "index de 0 à 31"}, Refused{{"--mic", "1.5"}, "index"},
+                             Refused{{"--octave", "3"}, "option inconnue"},
+                             Refused{{"--calib", (dir.path() / "none.xml").string()}, "none.xml"}}) {
+        std::vector<std::string> args = {"spectrum", dat.string()};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        const Cli c = run(args);
+        EXPECT_EQ(c.code, 2) << r.says;
         EXPECT_NE(c.err.find(r.says), std::string::npos) << c.err;
     }
 }

@@ -3,10 +3,12 @@
 #include "check.h"
 #include "export.h"
 #include "map_command.h"
+#include "spectrum_command.h"
 #include "options.h"
 #include "progress.h"
 #include "stream_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -22,6 +24,7 @@ const char* const general_usage =
     "  check   vérifie le compteur de chaque trame et la longueur du fichier\n"
     "  export  exporte les micros en WAV (--wav) et/ou HDF5 (--hdf5)\n"
     "  map     carte acoustique de l'enregistrement (--geometry, --freq)\n"
+    "  spectrum  spectre de puissance de l'enregistrement\n"
     "\n"
     "sonivar-dat COMMANDE --help : aide de la commande.\n";
 
@@ -289,6 +292,13 @@ std::string grouped(std::uint64_t value) { return french_grouped(static_cast<dou
 
 std::string decimal(double value, int decimals) { return french_decimal(value, decimals); }
 
+std::string plain(double value, int decimals)
+{
+    std::string s = french_decimal(value, decimals);
+    std::replace(s.begin(), s.end(), ',', '.');
+    return s;
+}
+
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             std::FILE* terminal)
 {
@@ -303,6 +313,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                         : command == "check" ? check_usage
                         : command == "export" ? export_usage
                         : command == "map"    ? map_usage
+                        : command == "spectrum" ? spectrum_usage
                                               : nullptr;
     if (usage == nullptr)
         return usage_error(err, "commande inconnue : " + command, general_usage);
@@ -317,6 +328,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return cmd_export(args, out, err, terminal);
     if (command == "map")
         return cmd_map(args, out, err, terminal);
+    if (command == "spectrum")
+        return cmd_spectrum(args, out, err, terminal);
     if (args.size() > 2)
         return usage_error(err, "argument en trop : " + args[2], usage);
     const auto r = load(args[1], err);

@@ -21,5 +21,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 // Numbers as the French messages show them: "1 234 567", "1,5".
 std::string grouped(std::uint64_t value);
 std::string decimal(double value, int decimals);
+// Numbers of the CSV tables: '.' decimals, whatever the locale.
+std::string plain(double value, int decimals);
 
 } // namespace sonivar_dat

@@ -73,18 +73,6 @@ constexpr MethodOption method_options[] = {{"--exponent", am::MethodKind::functi
                                            {"--iterations", am::MethodKind::clean_sc},
                                            {"--loading", am::MethodKind::capon}};
 
-std::optional<double> number(std::string text)
-{
-    for (char& c : text)
-        if (c == ',')
-            c = '.';  // "0,5" as well as "0.5"
-    double v = 0.0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 bool invalid(MapArgs& a, const std::string& name, const std::string& value, const std::string& range = {})
 {
     a.error = "valeur invalide pour " + name + " : " + value + range;
@@ -161,17 +149,15 @@ std::string method_mismatch(const MapArgs& a)
 MapArgs parse_map(const std::vector<std::string>& args)
 {
     MapArgs a;
-    for (std::size_t i = 2; i < args.size() && a.error.empty(); ++i) {
-        if (args[i] == "--remove-diagonal") {  // a switch: no value follows
-            a.request.settings.remove_diagonal = true;
-            continue;
-        }
-        const auto [name, value] = next_option(args, i);
-        if (!value || value->empty())
-            a.error = "valeur manquante après " + name;
-        else
-            take(a, name, *value);
-    }
+    a.error = parse_options(
+        args, [](const std::string& name) { return name == "--remove-diagonal"; },
+        [&a](const std::string& name, const std::optional<std::string>& value) {
+            if (!value)
+                a.request.settings.remove_diagonal = true;
+            else
+                take(a, name, *value);
+            return a.error;
+        });
     if (a.error.empty() && a.geometry.empty())
         a.error = "--geometry attendu";
     else if (a.error.empty() && !a.has_freq)
@@ -183,16 +169,6 @@ MapArgs parse_map(const std::vector<std::string>& args)
     if (a.error.empty())
         a.error = am::grid_problem(a.request.settings.grid);
     return a;
-}
-
-// Plain '.' decimals whatever the locale.
-std::string plain(double v, int decimals)
-{
-    std::string s = decimal(v, decimals);
-    for (char& c : s)
-        if (c == ',')
-            c = '.';
-    return s;
 }
 
 bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid)

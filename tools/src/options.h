@@ -1,5 +1,7 @@
 #pragma once
 // Options of a command line: "--name value" or "--name=value".
+#include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,41 @@ inline Option next_option(const std::vector<std::string>& args, std::size_t& i)
         o.value = args[++i];
     }
     return o;
+}
+
+// The options after the .dat (args[2] on): `is_switch(name)` tells the
+// ones that take no value, given to `take(name, std::nullopt)`; the others
+// go to `take(name, value)`. `take` returns the error (French), empty when
+// the option is right. Returns the first error.
+template <typename IsSwitch, typename Take>
+std::string parse_options(const std::vector<std::string>& args, IsSwitch is_switch, Take take)
+{
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (is_switch(args[i])) {
+            if (std::string error = take(args[i], std::optional<std::string>{}); !error.empty())
+                return error;
+            continue;
+        }
+        const auto [name, value] = next_option(args, i);
+        if (!value || value->empty())
+            return "valeur manquante après " + name;
+        if (std::string error = take(name, value); !error.empty())
+            return error;
+    }
+    return {};
+}
+
+// A finite number, "0,5" as well as "0.5".
+inline std::optional<double> number(std::string text)
+{
+    for (char& c : text)
+        if (c == ',')
+            c = '.';
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
 }
 
 } // namespace sonivar_dat

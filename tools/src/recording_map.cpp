@@ -68,32 +68,63 @@ std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording&
 
 } // namespace
 
-MapResult map_recording(const Recording& r, const am::Geometry& geometry, const MapRequest& request,
-                        Progress& progress)
+namespace {
+
+// The request's range of the recording, decoded with its factors, into a
+// beamformer already configured; `frames` the range's length.
+std::string read_range(const Recording& r, const MapRequest& request, am::Beamformer& beamformer,
+                       std::uint64_t& frames, Progress& progress)
 {
-    MapResult result;
     const auto words = words_of(r.layout, r.layout.micros);
+    if (!words)
+        return "voies de l'enregistrement illisibles";
     const Calibration all = sample_factors(request.calibration, r.header.type_float != 0);
     std::vector<float> factors;
     for (int m : r.layout.micros)
         factors.push_back(all.of(m));
+    const Range range = frames_of(r, request);
+    frames = range.end > range.first ? range.end - range.first : 0;
+    DatReader reader;
+    std::string error;
+    if (!reader.open(r.dat_path, r.dat_bytes, error))
+        return error;
+    return feed(reader, beamformer, r, *words, factors, range, progress);
+}
+
+std::string too_short() { return "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle"; }
+
+} // namespace
+
+MapResult map_recording(const Recording& r, const am::Geometry& geometry, const MapRequest& request,
+                        Progress& progress)
+{
+    MapResult result;
     am::Settings settings = request.settings;
     settings.unit = unit_of(request.calibration);
     am::Beamformer beamformer;
     result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, settings);
     result.bad_request = !result.error.empty();
-    if (!result.error.empty() || !words)
+    if (!result.error.empty())
         return result;
-    const Range range = frames_of(r, request);
-    result.frames = range.end > range.first ? range.end - range.first : 0;
-    DatReader reader;
-    if (!reader.open(r.dat_path, r.dat_bytes, result.error))
-        return result;
-    result.error = feed(reader, beamformer, r, *words, factors, range, progress);
+    result.error = read_range(r, request, beamformer, result.frames, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
-        result.error = beamformer.spectra().has_average()
-                           ? beamformer.why_no_map()
-                           : "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle : pas de carte";
+        result.error = beamformer.spectra().has_average() ? beamformer.why_no_map() : too_short() + " : pas de carte";
+    return result;
+}
+
+SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& request, Progress& progress)
+{
+    SpectrumResult result;
+    result.unit = unit_of(request.calibration);
+    am::Beamformer beamformer;
+    result.error = beamformer.configure_spectra(static_cast<int>(r.layout.micros.size()), r.header.freq,
+                                                request.settings);
+    if (!result.error.empty())
+        return result;
+    result.error = read_range(r, request, beamformer, result.frames, progress);
+    if (result.error.empty() && !beamformer.fold_spectra())
+        result.error = too_short() + " : pas de spectre";
+    result.auto_spectra = beamformer.spectra().auto_spectra();
     return result;
 }
 

@@ -33,6 +33,19 @@ struct MapResult {
 std::vector<SonivarACQ32::acoustic_map::Position> placed_micros(
     const Recording& recording, const SonivarACQ32::acoustic_map::Geometry& geometry);
 
+struct SpectrumResult {
+    // Every microphone's auto-spectrum, in the recording's channel order
+    // (microphones x bins), powers in the unit's square.
+    std::vector<double> auto_spectra;
+    SonivarACQ32::stream::LevelUnit unit = SonivarACQ32::stream::LevelUnit::dbfs;
+    std::uint64_t frames = 0;
+    std::string error;
+};
+
+// The auto-spectra of every microphone over the request's range (its
+// settings' smoothing and band play no part).
+SpectrumResult spectrum_of_recording(const Recording& recording, const MapRequest& request, Progress& progress);
+
 MapResult map_recording(const Recording& recording,
                         const SonivarACQ32::acoustic_map::Geometry& geometry,
                         const MapRequest& request, Progress& progress);

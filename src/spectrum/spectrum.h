@@ -1,0 +1,44 @@
+#pragma once
+// The spectrum of the array's signals from the pipeline's auto-spectra:
+// power per FFT bin (one microphone's, or the mean over the microphones),
+// gathered into third-octave bands, A-weighted if asked, and its peak.
+// Powers are those of the cross-spectra: a tone reads its own power, A^2/2,
+// summed over the bins it leaks into (a power spectrum, not a density).
+#include "stream/levels.h"
+
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::spectrum {
+
+struct Line {
+    double frequency;  // Hz: a bin's centre, or a band's nominal centre
+    double power;      // in the unit's square: full scale or pascal
+};
+
+// Every bin from 1 to Nyquist of `auto_spectra` (microphones x bins, as
+// CrossSpectra keeps them): microphone `microphone`'s (its place among
+// them), or the mean over all when it is negative.
+std::vector<Line> narrow_band(const std::vector<double>& auto_spectra, int microphones, int microphone,
+                              double sample_rate);
+
+// Base-2 third-octave bands, 25 Hz to 25 kHz by nominal centre, each the
+// sum of the bins whose centres fall in it; bands without a bin are left out.
+std::vector<Line> third_octave_bands(const std::vector<Line>& bins);
+
+// The A-weighting of IEC 61672 at `frequency`, dB (0 at 1 kHz).
+double a_weighting_db(double frequency);
+
+// Levels in dB of `unit`, A-weighted if asked.
+std::vector<double> levels_db(const std::vector<Line>& lines, stream::LevelUnit unit, bool a_weighted);
+
+// The unit as a scale shows it: "dBFS", "dB SPL", "dBFS(A)", "dB(A)".
+std::string unit_label(stream::LevelUnit unit, bool a_weighted);
+
+struct Peak {
+    double frequency = 0.0;
+    double level_db = 0.0;
+};
+Peak peak_of(const std::vector<Line>& lines, const std::vector<double>& levels);
+
+} // namespace SonivarACQ32::spectrum

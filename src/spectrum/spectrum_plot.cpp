@@ -1,0 +1,128 @@
+#include "spectrum/spectrum_plot.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace SonivarACQ32::spectrum {
+
+namespace {
+
+constexpr double range_db = 80.0;  // levels shown below the top of the scale
+constexpr int margin_left = 56, margin_right = 12, margin_top = 24, margin_bottom = 34;
+
+QString frequency_label(double f)
+{
+    return f >= 1000.0 ? QString::number(f / 1000.0) + QStringLiteral("k") : QString::number(f);
+}
+
+void draw_grid(QPainter& p, const PlotAxes& a, const std::string& unit)
+{
+    p.setPen(QPen(QColor(220, 220, 220), 1));
+    p.setFont(QFont(p.font().family(), 8));
+    for (double decade = 1.0; decade <= 100000.0; decade *= 10.0)
+        for (double step : {1.0, 2.0, 5.0}) {
+            const double f = decade * step;
+            if (f < a.f_min || f > a.f_max)
+                continue;
+            const double x = a.x_of(f);
+            p.setPen(QPen(QColor(220, 220, 220), 1));
+            p.drawLine(QPointF(x, a.area.top()), QPointF(x, a.area.bottom()));
+            p.setPen(Qt::black);
+            p.drawText(QRectF(x - 20, a.area.bottom() + 2, 40, 14), Qt::AlignCenter, frequency_label(f));
+        }
+    for (double db = a.db_bottom; db <= a.db_top + 1e-9; db += 10.0) {
+        const double y = a.y_of(db);
+        p.setPen(QPen(QColor(220, 220, 220), 1));
+        p.drawLine(QPointF(a.area.left(), y), QPointF(a.area.right(), y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, y - 7, margin_left - 4, 14), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(db, 'f', 0));
+    }
+    p.setPen(Qt::black);
+    p.drawRect(a.area);
+    p.drawText(QRectF(4, 2, 200, 18), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(unit));
+    p.drawText(QRectF(a.area.left(), a.area.bottom() + 16, a.area.width(), 16), Qt::AlignCenter,
+               QStringLiteral("Fréquence (Hz)"));
+}
+
+void draw_levels(QPainter& p, const PlotAxes& a, const PlotData& d)
+{
+    p.save();
+    p.setClipRect(a.area);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (d.bars) {
+        const double half = std::pow(2.0, 1.0 / 6.0);
+        for (std::size_t i = 0; i < d.lines.size(); ++i) {
+            const double f = d.lines[i].frequency;
+            const QRectF bar(QPointF(a.x_of(f / half) + 1, a.y_of(d.levels[i])), QPointF(a.x_of(f * half) - 1, a.area.bottom()));
+            p.fillRect(bar, QColor(40, 90, 180));
+        }
+    } else {
+        QPainterPath path;
+        for (std::size_t i = 0; i < d.lines.size(); ++i) {
+            const QPointF point(a.x_of(d.lines[i].frequency), a.y_of(d.levels[i]));
+            if (i == 0)
+                path.moveTo(point);
+            else
+                path.lineTo(point);
+        }
+        p.setPen(QPen(QColor(40, 90, 180), 1.5));
+        p.drawPath(path);
+    }
+    p.restore();
+}
+
+} // namespace
+
+double PlotAxes::x_of(double f) const
+{
+    const double t = std::log(std::max(f, f_min) / f_min) / std::log(f_max / f_min);
+    return area.left() + t * area.width();
+}
+
+double PlotAxes::frequency_at(double x) const
+{
+    const double t = std::clamp((x - area.left()) / area.width(), 0.0, 1.0);
+    return f_min * std::pow(f_max / f_min, t);
+}
+
+double PlotAxes::y_of(double level_db) const
+{
+    const double t = (db_top - std::clamp(level_db, db_bottom, db_top)) / (db_top - db_bottom);
+    return area.top() + t * area.height();
+}
+
+PlotAxes plot_axes(const PlotData& d, QSize size)
+{
+    PlotAxes a;
+    a.area = QRectF(margin_left, margin_top, std::max(10, size.width() - margin_left - margin_right),
+                    std::max(10, size.height() - margin_top - margin_bottom));
+    if (!d.lines.empty()) {
+        const double lowest = d.bars ? d.lines.front().frequency / std::pow(2.0, 1.0 / 6.0) : d.lines.front().frequency;
+        a.f_min = std::max(1.0, lowest);
+        a.f_max = std::max(a.f_min * 2.0, d.bars ? d.lines.back().frequency * std::pow(2.0, 1.0 / 6.0) : d.nyquist);
+    }
+    const double top = d.levels.empty() ? 0.0 : *std::max_element(d.levels.begin(), d.levels.end());
+    a.db_top = std::ceil((top + 1.0) / 10.0) * 10.0;
+    a.db_bottom = a.db_top - range_db;
+    return a;
+}
+
+QImage spectrum_image(const PlotData& d, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    const PlotAxes a = plot_axes(d, size);
+    if (d.shade_upper > d.shade_lower)
+        p.fillRect(QRectF(QPointF(a.x_of(d.shade_lower), a.area.top()), QPointF(a.x_of(d.shade_upper), a.area.bottom())),
+                   QColor(255, 200, 120, 120));
+    draw_grid(p, a, d.unit);
+    draw_levels(p, a, d);
+    return image;
+}
+
+} // namespace SonivarACQ32::spectrum

@@ -1,0 +1,170 @@
+#include "spectrum_command.h"
+
+#include "cli.h"
+#include "options.h"
+#include "picture_context.h"
+#include "progress.h"
+#include "recording_map.h"
+
+#include "spectrum/spectrum.h"
+#include "spectrum/spectrum_plot.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace sonivar_dat {
+
+namespace sp = SonivarACQ32::spectrum;
+
+const char* const spectrum_usage =
+    "Usage : sonivar-dat spectrum ENREGISTREMENT.dat [--mic N] [--from S] [--to S]\n"
+    "                             [--third-octave] [--a-weighting] [--calib ETALONNAGE.xml]\n"
+    "                             [--csv SORTIE.csv] [--png SORTIE.png]\n"
+    "Spectre de puissance de l'enregistrement (blocs de Hann de 1024 trames),\n"
+    "moyenné sur l'intervalle de temps : un micro, ou la moyenne des micros acquis.\n"
+    "Un son pur se lit à son propre niveau.\n"
+    "  --mic N             index global du micro, 0 à 31 (défaut : moyenne des micros)\n"
+    "  --from S, --to S    intervalle de temps en secondes (défaut : tout)\n"
+    "  --third-octave      bandes de tiers d'octave (défaut : raies de l'analyse)\n"
+    "  --a-weighting       pondération A\n"
+    "  --calib FICHIER     étalonnage : niveaux en dB SPL ; sans lui, en dBFS\n"
+    "  --csv FICHIER       table frequency_hz,level_db\n"
+    "  --png FICHIER       image du spectre, avec ses axes et son unité\n"
+    "Code de sortie : 0, 1 si le spectre ne peut être calculé, 2 pour des arguments\n"
+    "erronés ou des fichiers illisibles.\n";
+
+namespace {
+
+struct SpectrumArgs {
+    MapRequest request;
+    int mic = -1;  // global index; negative: the mean over the microphones
+    bool third_octave = false;
+    bool a_weighting = false;
+    std::string calib, csv, png;
+    std::string error;
+};
+
+bool take(SpectrumArgs& a, const std::string& name, const std::string& value)
+{
+    const auto v = number(value);
+    if (name == "--mic") {
+        if (!v || *v != std::floor(*v) || *v < 0.0 || *v >= SonivarACQ32::stream::calibrated_microphones)
+            return (a.error = "valeur invalide pour --mic : " + value + " (index de 0 à 31)"), false;
+        a.mic = static_cast<int>(*v);
+    } else if (name == "--from" || name == "--to") {
+        if (!v || *v < 0.0)
+            return (a.error = "valeur invalide pour " + name + " : " + value), false;
+        (name == "--from" ? a.request.from_s : a.request.to_s) = *v;
+    } else if (name == "--calib" || name == "--csv" || name == "--png") {
+        (name == "--calib" ? a.calib : name == "--csv" ? a.csv : a.png) = value;
+    } else {
+        return (a.error = "option inconnue : " + name), false;
+    }
+    return true;
+}
+
+SpectrumArgs parse_spectrum(const std::vector<std::string>& args)
+{
+    SpectrumArgs a;
+    a.error = parse_options(
+        args, [](const std::string& name) { return name == "--third-octave" || name == "--a-weighting"; },
+        [&a](const std::string& name, const std::optional<std::string>& value) {
+            if (!value)
+                (name == "--third-octave" ? a.third_octave : a.a_weighting) = true;
+            else
+                take(a, name, *value);
+            return a.error;
+        });
+    if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
+        a.error = "--to doit suivre --from";
+    return a;
+}
+
+bool write_csv(const std::string& path, const sp::PlotData& plot)
+{
+    std::ofstream csv(path, std::ios::binary);
+    csv << "frequency_hz,level_db\n";
+    for (std::size_t i = 0; i < plot.lines.size(); ++i)
+        csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
+    csv.flush();
+    return static_cast<bool>(csv);
+}
+
+int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, std::ostream& out, std::ostream& err)
+{
+    if (!a.csv.empty()) {
+        if (!write_csv(a.csv, plot)) {
+            err << "sonivar-dat : écriture impossible de " << a.csv << "\n";
+            return exit_damaged;
+        }
+        out << "CSV : " << a.csv << "\n";
+    }
+    if (!a.png.empty()) {
+        ensure_picture_context();
+        if (!sp::spectrum_image(plot, QSize(800, 450)).save(QString::fromStdString(a.png), "PNG")) {
+            err << "sonivar-dat : écriture impossible de " << a.png << "\n";
+            return exit_damaged;
+        }
+        out << "PNG : " << a.png << "\n";
+    }
+    return exit_ok;
+}
+
+// The spectrum's lines and levels as the options ask.
+sp::PlotData plot_of(const SpectrumArgs& a, const Recording& r, const SpectrumResult& result, int channel)
+{
+    sp::PlotData plot;
+    plot.nyquist = r.header.freq / 2.0;
+    plot.lines = sp::narrow_band(result.auto_spectra, static_cast<int>(r.layout.micros.size()), channel, r.header.freq);
+    if (a.third_octave)
+        plot.lines = sp::third_octave_bands(plot.lines);
+    plot.bars = a.third_octave;
+    plot.levels = sp::levels_db(plot.lines, result.unit, a.a_weighting);
+    plot.unit = sp::unit_label(result.unit, a.a_weighting);
+    return plot;
+}
+
+} // namespace
+
+int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::FILE* terminal)
+{
+    const SpectrumArgs a = parse_spectrum(args);
+    if (!a.error.empty()) {
+        err << "sonivar-dat : " << a.error << "\n\n" << spectrum_usage;
+        return exit_usage;
+    }
+    LoadResult loaded = load_recording(args[1]);
+    const CalibrationResult calib = a.calib.empty() ? CalibrationResult{} : read_calibration(a.calib);
+    if (!loaded.recording || (!a.calib.empty() && !calib.calibration)) {
+        err << "sonivar-dat : " << (!loaded.recording ? loaded.error : calib.error) << "\n";
+        return exit_usage;
+    }
+    const Recording& r = *loaded.recording;
+    const auto& micros = r.layout.micros;
+    const auto at = std::find(micros.begin(), micros.end(), a.mic);
+    if (a.mic >= 0 && at == micros.end()) {
+        err << "sonivar-dat : le micro " << a.mic << " n'est pas dans l'enregistrement\n";
+        return exit_usage;
+    }
+    MapRequest request = a.request;
+    request.calibration = calib.calibration;
+    SpectrumResult result;
+    {
+        Progress progress(terminal, "Spectre", r.dat_bytes / r.layout.frame_bytes());
+        result = spectrum_of_recording(r, request, progress);
+    }
+    if (!result.error.empty()) {
+        err << "sonivar-dat : " << result.error << "\n";
+        return exit_damaged;
+    }
+    const sp::PlotData plot = plot_of(a, r, result, a.mic < 0 ? -1 : static_cast<int>(at - micros.begin()));
+    const sp::Peak peak = sp::peak_of(plot.lines, plot.levels);
+    out << "Spectre : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
+        << (a.mic < 0 ? "moyenne de " + std::to_string(micros.size()) + " micros" : "micro " + std::to_string(a.mic))
+        << "\n";
+    out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " " << plot.unit
+        << "\n";
+    return write_outputs(a, plot, out, err);
+}
+
+} // namespace sonivar_dat
