@@ -72,6 +72,7 @@ void Principale::InitializeComponent()
     connect_buttons(*this);
     connect_switches(*this);
     creation_carte();
+    creation_spectre();
 }
 
 void Principale::enable()

@@ -13,6 +13,7 @@
 #include "app/switches.h"
 #include "feed/packet_feed.h"
 #include "stream/frame_layout.h"
+#include "stream/samples.h"
 
 #include <libusb.h>
 
@@ -23,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -41,6 +43,7 @@ class QRadioButton;
 namespace SonivarACQ32 {
 
 class CarteAcoustique;
+class SpectreAcoustique;
 
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
@@ -267,6 +270,8 @@ public:
         bool write_failed = false;   // a write to the data file came up short
         int write_errno = 0;         // errno of that short write, 0 when none was given
         bool carte_ouverte = false;  // the map window is shown
+        // Pascal per count of each microphone; none: levels in dBFS.
+        std::optional<stream::Calibration> etalonnage;
         // The run's data for the windows that show it live.
         feed::PacketFeed feed;
         // The run's transfers take so long to fill that each is followed as
@@ -371,6 +376,16 @@ public:
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards
+
+    // ----------------------------------------------------------- spectrum
+    // The spectrum window (src/spectrum), opened by its button or from the
+    // map window; it takes the run's data from the feed.
+    void creation_spectre();
+    void button_Spectre_Click();
+    void relie_carte_spectre();
+
+    QPushButton* button_Spectre = nullptr;
+    SpectreAcoustique* spectre = nullptr;  // null until first opened, kept afterwards
 
     // --------------------------------------------------------------- feed
     // The run's frame layout as the controls set it now.

@@ -43,7 +43,7 @@ constexpr double smoothing_over_packets = 0.8;
 } // namespace
 
 CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
-    : QWidget(parent, Qt::Window), feed_(feed)
+    : feed::LiveWindow(parent, feed)
 {
     // Results are posted to this window; once it is gone, they are dropped
     // with the events still addressed to it.
@@ -65,8 +65,6 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
 
 CarteAcoustique::~CarteAcoustique()
 {
-    if (feed_ != nullptr)
-        feed_->unsubscribe(this);
     worker_.reset();  // before the controls it posts to
 }
 
@@ -86,6 +84,7 @@ void CarteAcoustique::build_controls()
     checkBox_Diagonale = new QCheckBox(QStringLiteral("Sans la diagonale"));
     checkBox_Moyenne = new QCheckBox(QStringLiteral("Moyenne sur les paquets"));
     button_Geometrie = new QPushButton(QStringLiteral("Géométrie…"));
+    button_Spectre = new QPushButton(QStringLiteral("Spectre…"));
     label_Geometrie = new QLabel;
     label_Maximum = new QLabel;
     label_Etat = new QLabel;
@@ -109,6 +108,7 @@ void CarteAcoustique::build_controls()
     form->addRow(checkBox_Diagonale);
     form->addRow(checkBox_Moyenne);
     form->addRow(button_Geometrie, label_Geometrie);
+    form->addRow(button_Spectre);
     auto* scale = new QGridLayout;
     scale->addWidget(label_Echelle_Haut, 0, 0);
     scale->addWidget(pictureBox_Echelle, 1, 0);
@@ -130,6 +130,7 @@ void CarteAcoustique::build_controls()
     for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne})
         connect(box, &QCheckBox::toggled, this, [this] { reglages_changes(); });
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
+    connect(button_Spectre, &QPushButton::clicked, this, [this] { emit spectre_demande(); });
 }
 
 QLayout* CarteAcoustique::build_method_controls()
@@ -237,23 +238,33 @@ void CarteAcoustique::reglages_changes()
     job.geometry = geometrie;
     job.layout = run_.layout;
     job.sample_rate = run_.sample_rate;
+    job.calibration = etalonnage_;
     worker_->set_job(job);
+    const auto [lower, upper] = bande_hz();
+    emit bande_changee(lower, upper);
 }
 
-void CarteAcoustique::showEvent(QShowEvent* event)
+void CarteAcoustique::set_etalonnage(const std::optional<stream::Calibration>& calibration)
 {
-    QWidget::showEvent(event);
-    if (feed_ != nullptr)
-        feed_->subscribe(this);
-    emit visibilite(true);
+    etalonnage_ = calibration;
+    reglages_changes();
 }
 
-void CarteAcoustique::hideEvent(QHideEvent* event)
+std::pair<double, double> CarteAcoustique::bande_hz() const
 {
-    QWidget::hideEvent(event);
-    if (feed_ != nullptr)
-        feed_->unsubscribe(this);
-    emit visibilite(false);
+    const am::Settings s = reglages();
+    if (s.band == am::BandKind::third_octave) {
+        const am::Edges edges = am::third_octave_edges(s.frequency);
+        return {edges.lower, edges.upper};
+    }
+    // The bin nearest the frequency at the run's rate; before any run, no
+    // band.
+    const double rate = run_.sample_rate;
+    const am::Bins bin = am::band_bins(s.frequency, rate, s.band);
+    if (bin.empty())
+        return {0.0, 0.0};
+    const double half = am::bin_frequency(1, rate) / 2.0;
+    return {am::bin_frequency(bin.first, rate) - half, am::bin_frequency(bin.last, rate) + half};
 }
 
 } // namespace SonivarACQ32

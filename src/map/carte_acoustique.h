@@ -5,7 +5,7 @@
 // map in the program's 128-colour map with its dB scale, the acquired
 // microphones as dots and the maximum marked; its controls choose the band,
 // the plane and its grid, and the array's geometry.
-#include "feed/packet_feed.h"
+#include "feed/live_window.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/live_mapper.h"
@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -32,7 +34,7 @@ namespace acoustic_map {
 class MapWorker;
 }
 
-class CarteAcoustique : public QWidget, public feed::Subscriber {
+class CarteAcoustique : public feed::LiveWindow {
     Q_OBJECT
 
 public:
@@ -53,6 +55,10 @@ public:
     void set_distance(double z_m);
     // The method, in the order of comboBox_Methode.
     void set_methode(int index);
+    // Pascal per count of each microphone, or none (levels in dBFS).
+    void set_etalonnage(const std::optional<stream::Calibration>& calibration);
+    // The band mapped now, Hz: its lower and upper edges.
+    std::pair<double, double> bande_hz() const;
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.
@@ -72,6 +78,7 @@ public:
     QCheckBox* checkBox_Diagonale = nullptr;
     QCheckBox* checkBox_Moyenne = nullptr;
     QPushButton* button_Geometrie = nullptr;
+    QPushButton* button_Spectre = nullptr;  // opens the spectrum window
     QLabel* label_Geometrie = nullptr;
     QLabel* pictureBox_Carte = nullptr;
     QLabel* pictureBox_Echelle = nullptr;
@@ -82,12 +89,9 @@ public:
     QLabel* label_Sautes = nullptr;    // pieces the worker could not keep up with
 
 signals:
-    // The window was shown (true) or hidden or closed (false).
-    void visibilite(bool visible);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    // The band mapped changed: its edges, Hz.
+    void bande_changee(double lower_hz, double upper_hz);
+    void spectre_demande();
 
 private:
     void build_controls();
@@ -101,7 +105,6 @@ private:
     void dessine();
     void dessine_echelle();
 
-    feed::PacketFeed* feed_ = nullptr;
     acoustic_map::Geometry geometrie;
     acoustic_map::Map derniere_carte;
     acoustic_map::Settings reglages_carte;  // those the last map was made with
@@ -109,6 +112,7 @@ private:
     QFormLayout* formulaire_methode = nullptr;
     bool carte_valide = false;
     feed::RunFacts run_;                    // the run the pieces come from
+    std::optional<stream::Calibration> etalonnage_;
     std::unique_ptr<acoustic_map::MapWorker> worker_;
 };
 

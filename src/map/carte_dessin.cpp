@@ -65,19 +65,6 @@ void draw_caption(QPainter& painter, const QString& text)
 
 } // namespace
 
-namespace {
-
-QString capture_text(feed::Capture state)
-{
-    switch (state) {
-    case feed::Capture::awaiting_trigger: return QStringLiteral("En attente du déclenchement");
-    case feed::Capture::running: return QStringLiteral("Acquisition en cours");
-    case feed::Capture::stopped: break;
-    }
-    return QStringLiteral("Acquisition arrêtée");
-}
-
-} // namespace
 
 void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {

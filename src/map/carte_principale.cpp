@@ -45,6 +45,9 @@ void Principale::button_Carte_Click()
             if (!visible)
                 platform::settings()->setValue(carte_place_key, carte->pos());
         });
+        carte->set_etalonnage(own.etalonnage);
+        connect(carte, &CarteAcoustique::spectre_demande, this, [this] { button_Spectre_Click(); });
+        relie_carte_spectre();
         place_where_it_was(carte, carte_place_key);
     }
     carte->show();

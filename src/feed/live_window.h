@@ -1,0 +1,35 @@
+#pragma once
+// A window of live data: it subscribes to the run's feed while it is shown
+// and lets go of it when hidden or closed, so that a closed window costs
+// the acquisition nothing; it says when it shows and hides.
+#include "feed/packet_feed.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace SonivarACQ32::feed {
+
+class LiveWindow : public QWidget, public Subscriber {
+    Q_OBJECT
+
+public:
+    // Without a feed the window shows only what is handed to it.
+    LiveWindow(QWidget* parent, PacketFeed* feed);
+    ~LiveWindow() override;
+
+    // The capture state as the windows write it.
+    static QString capture_text(Capture state);
+
+signals:
+    // The window was shown (true) or hidden or closed (false).
+    void visibilite(bool visible);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    PacketFeed* feed_ = nullptr;
+};
+
+} // namespace SonivarACQ32::feed

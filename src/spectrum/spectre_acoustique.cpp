@@ -1,0 +1,130 @@
+#include "spectrum/spectre_acoustique.h"
+
+#include "app/format.h"
+#include "map/map_worker.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+
+namespace SonivarACQ32 {
+
+namespace am = acoustic_map;
+
+SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
+    : feed::LiveWindow(parent, feed)
+{
+    // Results are posted to this window; once it is gone, they are dropped
+    // with the events still addressed to it.
+    worker_ = std::make_unique<am::MapWorker>([this](am::MapOutcome outcome) {
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)] { recoit(outcome); }, Qt::QueuedConnection);
+    });
+    setWindowTitle(QStringLiteral("Spectre"));
+    build_controls();
+    label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
+    travail_change();
+}
+
+SpectreAcoustique::~SpectreAcoustique()
+{
+    worker_.reset();  // before the controls it posts to
+}
+
+void SpectreAcoustique::build_controls()
+{
+    comboBox_Micro = new QComboBox;
+    comboBox_Bandes = new QComboBox;
+    comboBox_Bandes->addItems({QStringLiteral("Raies fines"), QStringLiteral("Tiers d'octave")});
+    checkBox_PonderationA = new QCheckBox(QStringLiteral("Pondération A"));
+    pictureBox_Spectre = new QLabel;
+    pictureBox_Spectre->setFixedSize(largeur_trace, hauteur_trace);
+    pictureBox_Spectre->setCursor(Qt::CrossCursor);
+    pictureBox_Spectre->setToolTip(QStringLiteral("Un clic choisit la fréquence centrale de la carte"));
+    pictureBox_Spectre->installEventFilter(this);
+    label_Pic = new QLabel;
+    label_Etat = new QLabel;
+    label_Etat->setWordWrap(true);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(comboBox_Micro, 0, 0);
+    grid->addWidget(comboBox_Bandes, 0, 1);
+    grid->addWidget(checkBox_PonderationA, 0, 2);
+    grid->addWidget(pictureBox_Spectre, 1, 0, 1, 3);
+    grid->addWidget(label_Pic, 2, 0, 1, 3);
+    grid->addWidget(label_Etat, 3, 0, 1, 3);
+    micros_changes();
+    // The choices change only the drawing of the auto-spectra already there.
+    connect(comboBox_Micro, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
+    connect(comboBox_Bandes, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
+    connect(checkBox_PonderationA, &QCheckBox::toggled, this, [this] { dessine(); });
+}
+
+// The mean, then each acquired microphone by its global index.
+void SpectreAcoustique::micros_changes()
+{
+    const QSignalBlocker quiet(comboBox_Micro);
+    comboBox_Micro->clear();
+    comboBox_Micro->addItem(QStringLiteral("Moyenne des micros"), -1);
+    for (int m : run_.layout.micros)
+        comboBox_Micro->addItem(QStringLiteral("Micro %1 (faisceau %2, micro %3)").arg(m).arg(m / 8).arg(m % 8), m);
+}
+
+void SpectreAcoustique::travail_change()
+{
+    am::MapJob job;
+    job.spectra_only = true;
+    job.layout = run_.layout;
+    job.sample_rate = run_.sample_rate;
+    job.calibration = etalonnage_;
+    worker_->set_job(job);
+}
+
+void SpectreAcoustique::set_etalonnage(const std::optional<stream::Calibration>& calibration)
+{
+    etalonnage_ = calibration;
+    travail_change();
+}
+
+void SpectreAcoustique::set_bande_carte(double lower_hz, double upper_hz)
+{
+    bande_basse_ = lower_hz;
+    bande_haute_ = upper_hz;
+    dessine();
+}
+
+void SpectreAcoustique::clic_frequence(double hz)
+{
+    if (hz > 0.0)
+        emit frequence_choisie(hz);
+}
+
+void SpectreAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
+{
+    const bool new_layout = run.sample_rate != run_.sample_rate || run.layout.micros != run_.layout.micros ||
+                            run.layout.is_float != run_.layout.is_float;
+    run_ = run;
+    if (new_layout) {
+        micros_changes();
+        travail_change();
+    }
+    if (run.serial != 0)
+        label_Etat->setText(capture_text(state));
+}
+
+void SpectreAcoustique::piece(const feed::Piece& p) { worker_->push(p.data, p.len, p.stream_position, p.run); }
+
+void SpectreAcoustique::recoit(const am::MapOutcome& outcome)
+{
+    if (outcome.valid) {
+        dernier_ = outcome;
+        valide_ = true;
+        spectres += outcome.mapped;
+    } else if (!outcome.status.empty()) {
+        label_Etat->setText(QString::fromStdString(outcome.status));
+    }
+    dessine();
+}
+
+} // namespace SonivarACQ32

@@ -1,0 +1,84 @@
+#pragma once
+// The spectrum window: the live power spectrum of the run, one update per
+// packet, from the auto-spectra its worker computes. The mean over the
+// acquired microphones or one of them, narrow bands or third-octaves,
+// A-weighting as an option, the unit on the axis, the peak read out and
+// the map's band shaded. A click on the spectrum chooses the map's centre
+// frequency.
+#include "feed/live_window.h"
+#include "map/live_mapper.h"
+#include "spectrum/spectrum_plot.h"
+#include "stream/samples.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace SonivarACQ32 {
+
+namespace acoustic_map {
+class MapWorker;
+}
+
+class SpectreAcoustique : public feed::LiveWindow {
+    Q_OBJECT
+
+public:
+    // The window subscribes to `feed` while it is shown.
+    explicit SpectreAcoustique(QWidget* parent = nullptr, feed::PacketFeed* feed = nullptr);
+    ~SpectreAcoustique() override;
+
+    std::uint64_t spectres = 0;  // spectra drawn since the window was created
+    double pic_hz = 0.0;         // the last spectrum's peak
+    double pic_db = 0.0;         // in the unit shown
+
+    // As a click on the spectrum at that frequency.
+    void clic_frequence(double hz);
+    // The map's band, shaded (upper <= lower: none).
+    void set_bande_carte(double lower_hz, double upper_hz);
+    // Pascal per count of each microphone, or none (levels in dBFS).
+    void set_etalonnage(const std::optional<stream::Calibration>& calibration);
+
+    void capture(feed::Capture state, const feed::RunFacts& run) override;
+    void piece(const feed::Piece& piece) override;
+
+    QComboBox* comboBox_Micro = nullptr;    // the mean, then each acquired microphone
+    QComboBox* comboBox_Bandes = nullptr;   // narrow bands or third-octaves
+    QCheckBox* checkBox_PonderationA = nullptr;
+    QLabel* pictureBox_Spectre = nullptr;
+    QLabel* label_Pic = nullptr;
+    QLabel* label_Etat = nullptr;
+
+signals:
+    void frequence_choisie(double hz);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build_controls();
+    void travail_change();
+    void recoit(const acoustic_map::MapOutcome& outcome);
+    void dessine();
+    void micros_changes();
+
+    static constexpr int largeur_trace = 640, hauteur_trace = 360;  // the picture, pixels
+
+    feed::RunFacts run_;
+    std::optional<stream::Calibration> etalonnage_;
+    acoustic_map::MapOutcome dernier_;  // the last auto-spectra
+    bool valide_ = false;
+    spectrum::PlotData trace_;
+    double bande_basse_ = 0.0, bande_haute_ = 0.0;
+    std::unique_ptr<acoustic_map::MapWorker> worker_;
+};
+
+} // namespace SonivarACQ32

@@ -1,0 +1,68 @@
+// The spectrum window in the acquisition window: the "Spectre" button, and
+// the spectrum and the map working together (a click on the spectrum
+// chooses the map's frequency, the map's band is shaded on the spectrum).
+#include "app/principale.h"
+
+#include "app/panel_layout.h"
+#include "map/carte_acoustique.h"
+#include "spectrum/spectre_acoustique.h"
+
+#include "platform/settings.h"
+
+#include <QPushButton>
+#include <QSettings>
+
+namespace SonivarACQ32 {
+
+namespace {
+
+constexpr const char* spectre_place_key = "spectre/position";
+
+} // namespace
+
+// Under "Carte", in the same free space; no enablement switch governs it.
+void Principale::creation_spectre()
+{
+    button_Spectre = new QPushButton(QStringLiteral("Spectre"), this);
+    button_Spectre->setObjectName(QStringLiteral("button_Spectre"));
+    const QRect above = button_Carte->geometry();
+    button_Spectre->setGeometry(above.x(), above.bottom() + 4, above.width(), above.height());
+    button_Spectre->setFont(panel::gothic(12, true));
+    connect(button_Spectre, &QPushButton::clicked, this, [this] { button_Spectre_Click(); });
+}
+
+void Principale::button_Spectre_Click()
+{
+    if (spectre == nullptr) {
+        spectre = new SpectreAcoustique(this, &own.feed);
+        spectre->setAttribute(Qt::WA_QuitOnClose, false);
+        spectre->set_etalonnage(own.etalonnage);
+        connect(spectre, &SpectreAcoustique::visibilite, this, [this](bool visible) {
+            if (!visible)
+                platform::settings()->setValue(spectre_place_key, spectre->pos());
+        });
+        connect(spectre, &SpectreAcoustique::frequence_choisie, this, [this](double hz) {
+            if (carte == nullptr)
+                button_Carte_Click();
+            carte->set_frequence(hz);
+        });
+        relie_carte_spectre();
+        place_where_it_was(spectre, spectre_place_key);
+    }
+    spectre->show();
+    spectre->raise();
+    spectre->activateWindow();
+}
+
+// Once both windows exist, the map's band follows on the spectrum.
+void Principale::relie_carte_spectre()
+{
+    if (carte == nullptr || spectre == nullptr)
+        return;
+    connect(carte, &CarteAcoustique::bande_changee, spectre, &SpectreAcoustique::set_bande_carte,
+            Qt::UniqueConnection);
+    const auto [lower, upper] = carte->bande_hz();
+    spectre->set_bande_carte(lower, upper);
+}
+
+} // namespace SonivarACQ32
