@@ -86,6 +86,8 @@ double FrameSource::sample_value(int mic, std::uint64_t frame) const
     case Signal::Kind::Noise: return signal.amplitude * noise(mic, frame);
     case Signal::Kind::Scene: break;
     }
+    if (scene_.calibrator && scene_.calibrator->mic == mic)  // covered: hears the calibrator alone
+        return scene_.calibrator->amplitude() * std::sin(two_pi * scene_.calibrator->frequency * t);
     if (frame != source_frame_) {  // once per frame, not per microphone
         source_frame_ = frame;
         source_now_ = scene_.source_at(t);

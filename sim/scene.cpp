@@ -15,6 +15,11 @@ double heard(const Position& mic, const PointSource& source, double t)
     return source.amplitude / d * std::sin(two_pi * source.frequency * (t - d / speed_of_sound_m_s));
 }
 
+double Calibrator::amplitude() const
+{
+    return reference_pressure_pa * std::pow(10.0, level_db / 20.0) * std::sqrt(2.0) * mems_counts_per_pascal;
+}
+
 PointSource moving_source(double t)
 {
     const double angle = two_pi * t / scene_period_s;

@@ -29,9 +29,27 @@ constexpr double scene_radius_m = 0.5;
 constexpr double scene_period_s = 8.0;
 PointSource moving_source(double t);
 
+// The simulated microphones' sensitivity, that of a common digital MEMS
+// microphone: a tone of 94 dB SPL (1 Pa rms) reads -26 dBFS, a sine of
+// 10^(-26/20) of full scale (2^31 counts). So a sound of amplitude p pascal
+// gives p x mems_counts_per_pascal counts, and a calibration factor of
+// 1 / mems_counts_per_pascal pascal per count reads the sound's true level.
+constexpr double reference_pressure_pa = 20e-6;
+constexpr double mems_counts_per_pascal = 0.050118723362727 * 2147483648.0 / 1.4142135623730951;
+
+// A sound calibrator over one microphone: that microphone hears its tone
+// alone, at `level_db` SPL.
+struct Calibrator {
+    int mic = 0;
+    double level_db = 94.0;
+    double frequency = 1000.0;  // Hz
+    double amplitude() const;   // counts
+};
+
 struct Scene {
     Geometry microphones = example_geometry();
     std::optional<PointSource> fixed;  // replaces the moving source
+    std::optional<Calibrator> calibrator;
 
     PointSource source_at(double t) const { return fixed ? *fixed : moving_source(t); }
 };

@@ -711,6 +711,28 @@ void SimulatedUnit::set_point_source(double x, double y, double z, double freque
     impl_->engine.set_scene(scene);
 }
 
+void SimulatedUnit::set_calibrator(int mic, double level_db, double frequency_hz)
+{
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.calibrator = Calibrator{mic, level_db, frequency_hz};
+    impl_->engine.set_scene(scene);
+}
+
+void SimulatedUnit::clear_calibrator()
+{
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    scene.calibrator.reset();
+    impl_->engine.set_scene(scene);
+}
+
+std::optional<Calibrator> SimulatedUnit::calibrator() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.scene().calibrator;
+}
+
 void SimulatedUnit::set_first_counter(std::uint32_t value)
 {
     std::lock_guard guard(impl_->lock);

@@ -3,8 +3,11 @@
 // backend talk to it as to the hardware. One SimulatedUnit at a time in a
 // process, created before the program's first libusb_init; the process must
 // run under the umockdev preload (LD_PRELOAD=libumockdev-preload.so.0).
+#include "scene.h"
+
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,12 @@ public:
     // A tone from a fixed point (metres; amplitude at 1 m in counts, or in
     // units x 2^31 for float samples) replaces the moving default source.
     void set_point_source(double x, double y, double z, double frequency, double amplitude);
+    // A sound calibrator over microphone `mic` (global index): it hears the
+    // calibrator's tone alone, at the simulated microphones' sensitivity
+    // (scene.h); the others hear the scene.
+    void set_calibrator(int mic, double level_db, double frequency_hz);
+    void clear_calibrator();
+    std::optional<Calibrator> calibrator() const;
     void set_first_counter(std::uint32_t value);  // counter of frame 0 (default 0)
     // From `frame` on (counted from each Start), the counter is `by` ahead.
     void jump_counter_at(std::uint64_t frame, std::uint32_t by);

@@ -41,6 +41,7 @@ struct Options {
     std::string geometry;
     std::string control;  // a FIFO to read keys from instead of stdin
     std::optional<std::array<double, 4>> source;  // x, y, z in metres, frequency in Hz
+    std::optional<sim::Calibrator> calibrator;
     std::vector<char*> command;
 };
 
@@ -59,16 +60,59 @@ void usage(std::FILE* to)
                "                       the example plane grid of 4 cm pitch)\n"
                "  --source X,Y,Z,FREQ  a tone from a fixed point (metres, Hz) instead of the\n"
                "                       source circling 1 m in front of the array\n"
+               "  --calibrator MIC[,DB[,HZ]]  a sound calibrator over microphone MIC (global\n"
+               "                       index): it hears the calibrator alone, DB SPL (94) at HZ\n"
+               "                       (1000); the microphones read -26 dBFS at 94 dB SPL\n"
                "  --control FIFO       read the keys from FIFO (created when missing) instead\n"
                "                       of stdin; stdin then belongs to PROGRAM\n"
                "  -h, --help           this text\n"
                "keys (from stdin, a terminal or a pipe, or from --control FIFO; one byte\n"
                "each, no Enter needed on a terminal): 1 / 2 toggle external input 1 / 2,\n"
-               "u unplug or replug the unit, s silent on/off, p paced on/off, i state,\n"
+               "u unplug or replug the unit, s silent on/off, p paced on/off, c the\n"
+               "calibrator on the next microphone (off after the last), i state,\n"
                "h the keys; each key is answered with the unit's state on stderr.\n"
                "  example: mkfifo keys; sonivar-sim --control keys -- PROGRAM &\n"
                "           echo 1 > keys\n",
                to);
+}
+
+// "MIC[,DB[,HZ]]": a microphone index, then optionally the level and the
+// frequency.
+std::optional<sim::Calibrator> parse_calibrator(const char* text)
+{
+    sim::Calibrator c;
+    char* end = nullptr;
+    const long mic = std::strtol(text, &end, 10);
+    if (end == text || mic < 0 || mic > 31)
+        return std::nullopt;
+    c.mic = static_cast<int>(mic);
+    for (double* field : {&c.level_db, &c.frequency}) {
+        if (*end == '\0')
+            break;
+        const char* at = end + 1;
+        if (*end != ',' || (*field = std::strtod(at, &end), end == at))
+            return std::nullopt;
+    }
+    if (*end != '\0' || !(c.frequency > 0.0))
+        return std::nullopt;
+    return c;
+}
+
+// The calibrator moves to the next microphone; after the last, it is off.
+void next_calibrator(sim::SimulatedUnit& unit)
+{
+    const auto now = unit.calibrator();
+    const sim::Calibrator c = now.value_or(sim::Calibrator{-1});
+    if (c.mic >= 31)
+        unit.clear_calibrator();
+    else
+        unit.set_calibrator(c.mic + 1, c.level_db, c.frequency);
+    const auto after = unit.calibrator();
+    if (after)
+        std::fprintf(stderr, "sonivar-sim: calibrator on microphone %d, %.1f dB SPL at %.0f Hz\n", after->mic,
+                     after->level_db, after->frequency);
+    else
+        std::fputs("sonivar-sim: calibrator off\n", stderr);
 }
 
 // "X,Y,Z,FREQ": four numbers, nothing else.
@@ -109,6 +153,8 @@ std::optional<Options> parse(int argc, char** argv)
         else if (a == "--geometry" && i + 1 < argc)
             o.geometry = argv[++i];
         else if (a == "--source" && i + 1 < argc && (o.source = parse_source(argv[i + 1])))
+            ++i;
+        else if (a == "--calibrator" && i + 1 < argc && (o.calibrator = parse_calibrator(argv[i + 1])))
             ++i;
         else
             return std::nullopt;
@@ -198,7 +244,8 @@ private:
 void print_help()
 {
     std::fputs("sonivar-sim keys: 1 / 2 toggle external input 1 / 2, u unplug or replug the\n"
-               "  unit, s silent on/off, p paced on/off, i state, h this help\n",
+               "  unit, s silent on/off, p paced on/off, c the calibrator on the next microphone\n"
+               "  (then off after the last), i state, h this help\n",
                stderr);
 }
 
@@ -234,6 +281,7 @@ void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
         paced = !paced;
         unit.set_paced(paced);
         break;
+    case 'c': next_calibrator(unit); break;
     case 'i': break;
     case 'h':
     case '?': print_help(); return;
@@ -349,6 +397,8 @@ int main(int argc, char** argv)
         const auto [x, y, z, frequency] = *o.source;
         unit.set_point_source(x, y, z, frequency, sim::scene_amplitude);
     }
+    if (o.calibrator)
+        unit.set_calibrator(o.calibrator->mic, o.calibrator->level_db, o.calibrator->frequency);
 
     struct sigaction forward {};
     forward.sa_handler = remember_signal;

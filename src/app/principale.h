@@ -272,6 +272,8 @@ public:
         bool carte_ouverte = false;  // the map window is shown
         // Pascal per count of each microphone; none: levels in dBFS.
         std::optional<stream::Calibration> etalonnage;
+        // The calibrator's measurements, by global index.
+        std::array<std::optional<float>, stream::calibrated_microphones> mesures_etalonneur{};
         // The run's data for the windows that show it live.
         feed::PacketFeed feed;
         // The run's transfers take so long to fill that each is followed as
@@ -386,6 +388,21 @@ public:
 
     QPushButton* button_Spectre = nullptr;
     SpectreAcoustique* spectre = nullptr;  // null until first opened, kept afterwards
+
+    // -------------------------------------------------------- calibration
+    // The array's calibration (src/spectrum): each returns false, with the
+    // reason shown in the spectrum window, when nothing changed.
+    bool charge_etalonnage(const QString& path);
+    // The calibrator of `niveau_db` SPL at `frequence_hz` on one microphone
+    // over the last second: that microphone's factor.
+    bool mesure_etalonneur(double niveau_db, double frequence_hz);
+    // Every microphone's factor: the measured ones, the others from the
+    // calibration in use or the measured ones' mean; then in use.
+    bool enregistre_etalonnage(const QString& path);
+    void applique_etalonnage(const std::optional<stream::Calibration>& calibration);
+    void dit_etalonnage(const QString& text);
+    void reprend_etalonnage();
+    void relie_etalonnage();
 
     // --------------------------------------------------------------- feed
     // The run's frame layout as the controls set it now.

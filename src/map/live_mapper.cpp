@@ -1,6 +1,7 @@
 #include "map/live_mapper.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -54,6 +55,7 @@ std::size_t LiveMapper::add_piece(const StreamPiece& piece)
     const std::size_t count = stream::decode_frames(joined_.data(), joined_.size(), position, layout,
                                                     factors_, frames_);
     const std::size_t blocks = beamformer_.add_frames(frames_.data(), count);
+    blocks_ += blocks;
     const std::size_t used_frames = blocks * hop_frames;
     const std::uint64_t keep_from =
         stream::first_frame_offset(position, layout) + used_frames * layout.frame_bytes();
@@ -108,6 +110,7 @@ MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
     MapOutcome out;
     out.skipped = skipped;
     out.settings = job_.settings;
+    out.blocks = std::exchange(blocks_, 0);
     if (job_.spectra_only) {
         out.valid = beamformer_.fold_spectra();
         if (out.valid) {

@@ -49,6 +49,7 @@ struct MapOutcome {
     std::vector<double> auto_spectra;
     int microphones = 0;
     double sample_rate = 0.0;
+    std::size_t blocks = 0;  // FFT blocks behind this outcome's new data
 };
 
 class LiveMapper {
@@ -81,6 +82,7 @@ private:
     std::vector<unsigned char> joined_;
     std::vector<float> frames_;
     StreamPiece last_;
+    std::size_t blocks_ = 0;  // added since the last outcome
 };
 
 } // namespace SonivarACQ32::acoustic_map

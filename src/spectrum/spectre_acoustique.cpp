@@ -54,6 +54,7 @@ void SpectreAcoustique::build_controls()
     grid->addWidget(pictureBox_Spectre, 1, 0, 1, 3);
     grid->addWidget(label_Pic, 2, 0, 1, 3);
     grid->addWidget(label_Etat, 3, 0, 1, 3);
+    grid->addWidget(build_calibration(), 4, 0, 1, 3);
     micros_changes();
     // The choices change only the drawing of the auto-spectra already there.
     connect(comboBox_Micro, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
@@ -117,7 +118,9 @@ void SpectreAcoustique::piece(const feed::Piece& p) { worker_->push(p.data, p.le
 
 void SpectreAcoustique::recoit(const am::MapOutcome& outcome)
 {
+    paquets_sautes += outcome.skipped;
     if (outcome.valid) {
+        garde_seconde(outcome);
         dernier_ = outcome;
         valide_ = true;
         spectres += outcome.mapped;

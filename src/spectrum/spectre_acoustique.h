@@ -14,11 +14,14 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 
@@ -37,6 +40,7 @@ public:
     ~SpectreAcoustique() override;
 
     std::uint64_t spectres = 0;  // spectra drawn since the window was created
+    std::uint64_t paquets_sautes = 0;  // pieces received but not drawn since then
     double pic_hz = 0.0;         // the last spectrum's peak
     double pic_db = 0.0;         // in the unit shown
 
@@ -46,6 +50,12 @@ public:
     void set_bande_carte(double lower_hz, double upper_hz);
     // Pascal per count of each microphone, or none (levels in dBFS).
     void set_etalonnage(const std::optional<stream::Calibration>& calibration);
+    // The power in counts squared of each acquired microphone in the
+    // third-octave around `frequency`, over the last second received, and
+    // their global indices; empty without data.
+    std::vector<double> puissances_bande(double frequency, std::vector<int>& micros) const;
+    // A word about the calibration for the operator.
+    void montre_etalonnage(const QString& text);
 
     void capture(feed::Capture state, const feed::RunFacts& run) override;
     void piece(const feed::Piece& piece) override;
@@ -56,9 +66,19 @@ public:
     QLabel* pictureBox_Spectre = nullptr;
     QLabel* label_Pic = nullptr;
     QLabel* label_Etat = nullptr;
+    // Calibration: a file to read, a calibrator to measure, a file to write.
+    QPushButton* button_Etalonnage = nullptr;
+    QDoubleSpinBox* numericUpDown_Etalonneur_Niveau = nullptr;     // dB SPL
+    QDoubleSpinBox* numericUpDown_Etalonneur_Frequence = nullptr;  // Hz
+    QPushButton* button_Mesurer = nullptr;
+    QPushButton* button_Enregistrer_Etalonnage = nullptr;
+    QLabel* label_Etalonnage = nullptr;
 
 signals:
     void frequence_choisie(double hz);
+    void etalonnage_choisi(const QString& path);
+    void mesure_demandee(double niveau_db, double frequence_hz);
+    void enregistrement_choisi(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +89,9 @@ private:
     void recoit(const acoustic_map::MapOutcome& outcome);
     void dessine();
     void micros_changes();
+    QWidget* build_calibration();
+    void choisit_fichier(bool to_save);
+    void garde_seconde(const acoustic_map::MapOutcome& outcome);
 
     static constexpr int largeur_trace = 640, hauteur_trace = 360;  // the picture, pixels
 
@@ -79,6 +102,14 @@ private:
     spectrum::PlotData trace_;
     double bande_basse_ = 0.0, bande_haute_ = 0.0;
     std::unique_ptr<acoustic_map::MapWorker> worker_;
+    // The auto-spectra of the last second, newest last, each with the
+    // factors it was computed with and how long it lasted.
+    struct Seconde {
+        std::vector<double> auto_spectra;
+        std::vector<double> per_count;  // units per count, per channel
+        double seconds = 0.0;
+    };
+    std::deque<Seconde> derniere_seconde_;
 };
 
 } // namespace SonivarACQ32

@@ -29,6 +29,7 @@ void Principale::creation_spectre()
     button_Spectre->setGeometry(above.x(), above.bottom() + 4, above.width(), above.height());
     button_Spectre->setFont(panel::gothic(12, true));
     connect(button_Spectre, &QPushButton::clicked, this, [this] { button_Spectre_Click(); });
+    reprend_etalonnage();
 }
 
 void Principale::button_Spectre_Click()
@@ -47,6 +48,7 @@ void Principale::button_Spectre_Click()
             carte->set_frequence(hz);
         });
         relie_carte_spectre();
+        relie_etalonnage();
         place_where_it_was(spectre, spectre_place_key);
     }
     spectre->show();

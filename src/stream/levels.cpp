@@ -36,14 +36,18 @@ LevelUnit unit_of(const std::optional<Calibration>& pascal_per_count)
     return pascal_per_count ? LevelUnit::db_spl : LevelUnit::dbfs;
 }
 
+double per_count_factor(const std::optional<Calibration>& pascal_per_count, int micro)
+{
+    return pascal_per_count ? pascal_per_count->of(micro) : 1.0 / int32_full_scale;
+}
+
 Calibration sample_factors(const std::optional<Calibration>& pascal_per_count, bool is_float)
 {
     // A float32 sample s counts as s x 2^31.
     const double counts_per_unit = is_float ? int32_full_scale : 1.0;
     Calibration factors;
     for (std::size_t m = 0; m < factors.factor.size(); ++m)
-        factors.factor[m] = static_cast<float>(pascal_per_count ? pascal_per_count->factor[m] * counts_per_unit
-                                                                : counts_per_unit / int32_full_scale);
+        factors.factor[m] = static_cast<float>(per_count_factor(pascal_per_count, static_cast<int>(m)) * counts_per_unit);
     return factors;
 }
 

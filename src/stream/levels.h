@@ -21,6 +21,9 @@ double reference_power(LevelUnit unit);
 double level_db(double power, LevelUnit unit);
 
 LevelUnit unit_of(const std::optional<Calibration>& pascal_per_count);
+// Pascal per count of microphone `micro` with a calibration; without one,
+// full scale per count (1 / 2^31).
+double per_count_factor(const std::optional<Calibration>& pascal_per_count, int micro);
 // The factors applied as samples become floats: pascal with a calibration,
 // fractions of full scale without.
 Calibration sample_factors(const std::optional<Calibration>& pascal_per_count, bool is_float);
