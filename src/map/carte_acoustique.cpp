@@ -81,6 +81,10 @@ void CarteAcoustique::build_controls()
     for (int range : am::dynamic_ranges)
         comboBox_Dynamique->addItem(QStringLiteral("%1 dB").arg(range), range);
     comboBox_Dynamique->setCurrentIndex(1);
+    comboBox_Echelle = new QComboBox;
+    comboBox_Echelle->addItems({QStringLiteral("Maximum de chaque carte"), QStringLiteral("Fixe")});
+    numericUpDown_Haut = spin_box(-200.0, 200.0, 1.0, 1, 0.0);
+    numericUpDown_Haut->setEnabled(false);
     checkBox_Diagonale = new QCheckBox(QStringLiteral("Sans la diagonale"));
     checkBox_Moyenne = new QCheckBox(QStringLiteral("Moyenne sur les paquets"));
     button_Geometrie = new QPushButton(QStringLiteral("Géométrie…"));
@@ -105,6 +109,8 @@ void CarteAcoustique::build_controls()
     form->addRow(QStringLiteral("Étendue ± (m)"), numericUpDown_Etendue);
     form->addRow(QStringLiteral("Pas (m)"), numericUpDown_Pas);
     form->addRow(QStringLiteral("Dynamique"), comboBox_Dynamique);
+    form->addRow(QStringLiteral("Échelle"), comboBox_Echelle);
+    form->addRow(QStringLiteral("Haut de l'échelle"), numericUpDown_Haut);
     form->addRow(checkBox_Diagonale);
     form->addRow(checkBox_Moyenne);
     form->addRow(button_Geometrie, label_Geometrie);
@@ -127,6 +133,13 @@ void CarteAcoustique::build_controls()
     connect(comboBox_Bande, &QComboBox::currentIndexChanged, this, [this] { reglages_changes(); });
     // The dynamic range changes only the picture.
     connect(comboBox_Dynamique, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
+    connect(comboBox_Echelle, &QComboBox::currentIndexChanged, this, [this](int index) {
+        numericUpDown_Haut->setEnabled(index == 1);
+        if (index == 1 && carte_valide)  // fixed from where the map stands now
+            numericUpDown_Haut->setValue(std::ceil(derniere_carte.max_db));
+        dessine();
+    });
+    connect(numericUpDown_Haut, &QDoubleSpinBox::valueChanged, this, [this] { dessine(); });
     for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne})
         connect(box, &QCheckBox::toggled, this, [this] { reglages_changes(); });
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });

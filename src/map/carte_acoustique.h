@@ -75,6 +75,10 @@ public:
     QDoubleSpinBox* numericUpDown_Etendue = nullptr;
     QDoubleSpinBox* numericUpDown_Pas = nullptr;
     QComboBox* comboBox_Dynamique = nullptr;
+    // The scale: each map's own maximum at the top, or a fixed top chosen by
+    // the operator, so that an empty band looks empty.
+    QComboBox* comboBox_Echelle = nullptr;
+    QDoubleSpinBox* numericUpDown_Haut = nullptr;  // the fixed top, in the unit shown
     QCheckBox* checkBox_Diagonale = nullptr;
     QCheckBox* checkBox_Moyenne = nullptr;
     QPushButton* button_Geometrie = nullptr;

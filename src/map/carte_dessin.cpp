@@ -8,6 +8,7 @@
 #include "map/map_worker.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -113,7 +114,9 @@ void CarteAcoustique::dessine()
     const am::Grid grid = reglages_carte.grid;
     const int range = comboBox_Dynamique->currentData().toInt();
     const int cell = std::max(1, map_pixels / map.side);
-    QImage image = am::map_image(map, range, cell);
+    const float scale_top =
+        comboBox_Echelle->currentIndex() == 1 ? static_cast<float>(numericUpDown_Haut->value()) : map.max_db;
+    QImage image = am::map_image(map, range, cell, scale_top);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::white, 1));
@@ -138,8 +141,8 @@ void CarteAcoustique::dessine()
     label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
                                .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1), unite,
                                     method_text(reglages_carte)));
-    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(map.max_db, 1), unite));
-    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(map.max_db - range, 1), unite));
+    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(scale_top, 1), unite));
+    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(scale_top - range, 1), unite));
 }
 
 // The scale: the colour map from index 127 at the top to 0 at the bottom.

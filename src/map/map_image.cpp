@@ -17,15 +17,16 @@ int colour_index(float level_db, float max_db, int range_db)
     return static_cast<int>(std::clamp<long>(index, 0, top));
 }
 
-QImage map_image(const Map& map, int range_db, int pixels_per_point)
+QImage map_image(const Map& map, int range_db, int pixels_per_point, float top_db)
 {
+    const float top = std::isnan(top_db) ? map.max_db : top_db;
     static const colours::ColourMap palette = colours::colour_map();
     QImage image(map.side, map.side, QImage::Format_RGB32);
     for (int j = 0; j < map.side; ++j) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(map.side - 1 - j));
         for (int i = 0; i < map.side; ++i) {
             const int c = colour_index(map.level_db[static_cast<std::size_t>(j) * map.side + i],
-                                       map.max_db, range_db);
+                                       top, range_db);
             row[i] = qRgb(palette.red[c], palette.green[c], palette.blue[c]);
         }
     }

@@ -5,6 +5,7 @@
 
 #include "acquisition/stream_format.h"
 #include "app/switches.h"
+#include "display/colour_map.h"
 #include "map/carte_acoustique.h"
 #include "map/geometry.h"
 #include "stream/frame_layout.h"
@@ -107,6 +108,16 @@ TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
     EXPECT_TRUE(carte.checkBox_Diagonale->isEnabled());
     ASSERT_TRUE(testsupport::wait_for([&] { return carte.label_Maximum->text().contains(QStringLiteral("CLEAN-SC")); }));
     carte.set_methode(0);
+
+    // A fixed scale 40 dB above the map: an empty-looking map, every cell in
+    // the bottom colour; back to each map's own maximum.
+    carte.comboBox_Echelle->setCurrentIndex(1);
+    carte.numericUpDown_Haut->setValue(std::ceil(carte.maximum_db) + 40.0);
+    const QImage faint = carte.pictureBox_Carte->pixmap().toImage();
+    const auto palette = SonivarACQ32::colours::colour_map();
+    EXPECT_EQ(faint.pixel(faint.width() - 3, faint.height() - 3), qRgb(palette.red[0], palette.green[0], palette.blue[0]));
+    EXPECT_TRUE(carte.label_Echelle_Haut->text().endsWith(QStringLiteral(" dBFS")));
+    carte.comboBox_Echelle->setCurrentIndex(0);
 
     // A setting maps the kept packet again; the plane half as far sees the
     // source elsewhere, and back at 1 m where it is.
