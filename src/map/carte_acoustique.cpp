@@ -222,6 +222,7 @@ bool CarteAcoustique::charge_geometrie(const QString& path)
         return false;
     }
     geometrie = *g.geometry;
+    fichier_geometrie = QFileInfo(path).absoluteFilePath();
     label_Geometrie->setText(QFileInfo(path).fileName());
     reglages_changes();
     return true;

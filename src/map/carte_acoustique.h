@@ -25,6 +25,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
 class QLayout;
+class QSettings;
 class QLabel;
 class QPushButton;
 
@@ -59,6 +60,9 @@ public:
     void set_etalonnage(const std::optional<stream::Calibration>& calibration);
     // The band mapped now, Hz: its lower and upper edges.
     std::pair<double, double> bande_hz() const;
+    // The settings kept between sessions, and the geometry file in use.
+    void sauve_reglages(QSettings& settings) const;
+    void reprend_reglages(const QSettings& settings);
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.
@@ -110,6 +114,7 @@ private:
     void dessine_echelle();
 
     acoustic_map::Geometry geometrie;
+    QString fichier_geometrie;  // empty: the example geometry built in
     acoustic_map::Map derniere_carte;
     acoustic_map::Settings reglages_carte;  // those the last map was made with
     acoustic_map::MethodParameters parametres;  // each method keeps its own

@@ -40,10 +40,14 @@ void Principale::button_Carte_Click()
         carte = new CarteAcoustique(this, &own.feed);
         // The program ends with its main window, whether the map is open or not.
         carte->setAttribute(Qt::WA_QuitOnClose, false);
+        carte->reprend_reglages(*platform::settings());
         connect(carte, &CarteAcoustique::visibilite, this, [this](bool visible) {
             own.carte_ouverte = visible;
-            if (!visible)
-                platform::settings()->setValue(carte_place_key, carte->pos());
+            if (!visible) {
+                const auto kept = platform::settings();
+                kept->setValue(carte_place_key, carte->pos());
+                carte->sauve_reglages(*kept);
+            }
         });
         carte->set_etalonnage(own.etalonnage);
         connect(carte, &CarteAcoustique::spectre_demande, this, [this] { button_Spectre_Click(); });

@@ -24,6 +24,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class QSettings;
 
 namespace SonivarACQ32 {
 
@@ -54,6 +55,9 @@ public:
     // third-octave around `frequency`, over the last second received, and
     // their global indices; empty without data.
     std::vector<double> puissances_bande(double frequency, std::vector<int>& micros) const;
+    // The settings kept between sessions.
+    void sauve_reglages(QSettings& settings) const;
+    void reprend_reglages(const QSettings& settings);
     // A word about the calibration for the operator.
     void montre_etalonnage(const QString& text);
 

@@ -11,6 +11,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
+#include <QCheckBox>
+#include <QComboBox>
 
 #include <algorithm>
 
@@ -78,6 +81,24 @@ void SpectreAcoustique::choisit_fichier(bool to_save)
             emit etalonnage_choisi(path);
     });
     dialog->show();
+}
+
+void SpectreAcoustique::sauve_reglages(QSettings& s) const
+{
+    s.setValue(QStringLiteral("spectre/bandes"), comboBox_Bandes->currentIndex());
+    s.setValue(QStringLiteral("spectre/ponderation_a"), checkBox_PonderationA->isChecked());
+    s.setValue(QStringLiteral("spectre/etalonneur_niveau"), numericUpDown_Etalonneur_Niveau->value());
+    s.setValue(QStringLiteral("spectre/etalonneur_frequence"), numericUpDown_Etalonneur_Frequence->value());
+}
+
+void SpectreAcoustique::reprend_reglages(const QSettings& s)
+{
+    comboBox_Bandes->setCurrentIndex(std::clamp(s.value(QStringLiteral("spectre/bandes"), 0).toInt(), 0, 1));
+    checkBox_PonderationA->setChecked(s.value(QStringLiteral("spectre/ponderation_a"), false).toBool());
+    numericUpDown_Etalonneur_Niveau->setValue(
+        s.value(QStringLiteral("spectre/etalonneur_niveau"), calibrator_level_db).toDouble());
+    numericUpDown_Etalonneur_Frequence->setValue(
+        s.value(QStringLiteral("spectre/etalonneur_frequence"), calibrator_frequency_hz).toDouble());
 }
 
 void SpectreAcoustique::montre_etalonnage(const QString& text) { label_Etalonnage->setText(text); }

@@ -38,9 +38,13 @@ void Principale::button_Spectre_Click()
         spectre = new SpectreAcoustique(this, &own.feed);
         spectre->setAttribute(Qt::WA_QuitOnClose, false);
         spectre->set_etalonnage(own.etalonnage);
+        spectre->reprend_reglages(*platform::settings());
         connect(spectre, &SpectreAcoustique::visibilite, this, [this](bool visible) {
-            if (!visible)
-                platform::settings()->setValue(spectre_place_key, spectre->pos());
+            if (!visible) {
+                const auto kept = platform::settings();
+                kept->setValue(spectre_place_key, spectre->pos());
+                spectre->sauve_reglages(*kept);
+            }
         });
         connect(spectre, &SpectreAcoustique::frequence_choisie, this, [this](double hz) {
             if (carte == nullptr)

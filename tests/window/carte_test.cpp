@@ -176,13 +176,29 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     EXPECT_EQ(w.carte, first);
     EXPECT_EQ(w.carte->windowTitle(), QStringLiteral("Carte acoustique"));
 
-    // Where the operator leaves it, it opens again, in a later session too.
+    // Where the operator leaves it, as the operator set it, it opens again,
+    // in a later session too.
+    QTemporaryDir dir;
+    const QString shifted = dir.filePath(QStringLiteral("décalée.xml"));
+    write_shifted_geometry(shifted, 0.10);
+    ASSERT_TRUE(w.carte->charge_geometrie(shifted));
     w.carte->move(123, 45);
+    w.carte->set_frequence(1700.0);
+    w.carte->set_methode(2);
+    w.carte->numericUpDown_Parametre->setValue(0.3);
+    w.carte->set_methode(1);
+    w.carte->comboBox_Echelle->setCurrentIndex(1);
     w.carte->close();
     delete w.carte;
     w.carte = nullptr;
     w.button_Carte->click();
     EXPECT_EQ(w.carte->pos(), QPoint(123, 45));
+    EXPECT_EQ(w.carte->numericUpDown_Frequence->value(), 1700.0);
+    EXPECT_EQ(w.carte->comboBox_Methode->currentIndex(), 1);
+    EXPECT_EQ(w.carte->comboBox_Echelle->currentIndex(), 1);
+    EXPECT_EQ(w.carte->label_Geometrie->text(), QStringLiteral("décalée.xml"));
+    w.carte->set_methode(2);
+    EXPECT_DOUBLE_EQ(w.carte->numericUpDown_Parametre->value(), 0.3);
 }
 
 // Every piece the feed handed the map has had its map or been counted as

@@ -120,6 +120,10 @@ TEST_F(Etalonnage, MeasuredSavedLoadedAndRead)
     EXPECT_FALSE(w.charge_etalonnage(dir.filePath(QStringLiteral("absent.xml"))));
     EXPECT_FALSE(Principale::own.etalonnage);
     ASSERT_TRUE(w.charge_etalonnage(path));
+    Principale::own.etalonnage.reset();  // as in a later session
+    w.reprend_etalonnage();
+    ASSERT_TRUE(Principale::own.etalonnage);
+    w.applique_etalonnage(Principale::own.etalonnage);
     w.button_Carte->click();
     w.carte->set_frequence(3150.0);
     w.spectre->comboBox_Bandes->setCurrentIndex(1);
