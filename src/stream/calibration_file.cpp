@@ -66,17 +66,21 @@ CalibrationResult read_calibration(const std::string& path)
     return result;
 }
 
-std::string calibration_xml(const Calibration& calibration, const std::string& name)
+std::string calibration_xml(const std::vector<double>& factors, const std::string& name)
 {
     const std::string escaped = QString::fromStdString(name).toHtmlEscaped().toStdString();
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Calib name=\"" + escaped + "\">\n";
-    for (std::size_t m = 0; m < calibration.factor.size(); ++m) {
+    for (std::size_t m = 0; m < factors.size(); ++m) {
         char line[96];
-        std::snprintf(line, sizeof line, "  <pos Name=\"Point %zu\" factor=\"%.9g\"/>\n", m + 1,
-                      static_cast<double>(calibration.factor[m]));
+        std::snprintf(line, sizeof line, "  <pos Name=\"Point %zu\" factor=\"%.9g\"/>\n", m + 1, factors[m]);
         xml += line;
     }
     return xml + "</Calib>\n";
+}
+
+std::string calibration_xml(const Calibration& calibration, const std::string& name)
+{
+    return calibration_xml(std::vector<double>(calibration.factor.begin(), calibration.factor.end()), name);
 }
 
 } // namespace SonivarACQ32::stream

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace SonivarACQ32::stream {
 
@@ -23,5 +24,7 @@ CalibrationResult read_calibration(const std::string& path);
 // The file's text for `calibration`, one <pos> per microphone; `name` goes
 // on the root element.
 std::string calibration_xml(const Calibration& calibration, const std::string& name);
+// The same for any channels: one <pos> per factor, in order.
+std::string calibration_xml(const std::vector<double>& factors, const std::string& name);
 
 } // namespace SonivarACQ32::stream

@@ -10,8 +10,7 @@
 #include "point_source_signals.h"
 
 #include <QImage>
-
-#include <hdf5.h>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +19,7 @@
 #include <numeric>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -279,48 +279,96 @@ TEST(SpectrumCommand, PeakOfAToneAndItsFiles)
     }
 }
 
-std::vector<double> positions_attribute(const fs::path& path)
+// What a program outside the project makes of a file: its standard output,
+// its standard error, its exit code.
+struct Outside {
+    std::string out, err;
+    int code = -1;
+};
+
+Outside run_outside(const QString& program, const QStringList& args)
 {
-    std::vector<double> xyz;
-    const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    const hid_t set = H5Dopen2(file, "time_data", H5P_DEFAULT);
-    const hid_t attr = H5Aopen(set, "microphone_positions", H5P_DEFAULT);
-    if (attr >= 0) {
-        const hid_t space = H5Aget_space(attr);
-        hsize_t dims[2] = {0, 0};
-        if (H5Sget_simple_extent_ndims(space) == 2) {
-            H5Sget_simple_extent_dims(space, dims, nullptr);
-            xyz.resize(dims[0] * dims[1]);
-            H5Aread(attr, H5T_NATIVE_DOUBLE, xyz.data());
-        }
-        EXPECT_EQ(dims[1], 3u);
-        H5Sclose(space);
-        H5Aclose(attr);
-    }
-    H5Dclose(set);
-    H5Fclose(file);
-    return xyz;
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return {p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString(), p.exitCode()};
 }
 
-TEST(ExportGeometry, PositionsOfTheExportedMicrophones)
+std::vector<double> numbers_of(const std::string& line)
+{
+    std::vector<double> values;
+    std::istringstream in(line);
+    for (std::string word; in >> word;)
+        values.push_back(std::stod(word));
+    return values;
+}
+
+// The exports as the field's Python tools read them (h5py, the reader under
+// their HDF5 loading) and as sox reads a WAV: positions 3 x N, the facts in
+// /metadata, each exported column's calibration factor in pascal per unit
+// of the exported data, a float WAV with no header warning.
+TEST(ExportForTheFieldsTools, PositionsMetadataCalibrationAndFloatWav)
 {
     testsupport::TempDir dir;
     testsupport::RecordingPlan plan;
     plan.micros = {2, 9, 17, 31};
+    plan.is_float = true;
     const auto dat = testsupport::write_recording(dir.path(), "s", plan);
-    const fs::path h5 = dir.path() / "o.h5";
-    ASSERT_EQ(run({"export", dat.string(), "--hdf5", h5.string(), "--channels", "31,9",
-                   "--geometry", SONIVAR_EXAMPLE_GEOMETRY}).code, 0);
-    const std::vector<double> xyz = positions_attribute(h5);
-    ASSERT_EQ(xyz.size(), 6u);
+    SonivarACQ32::stream::Calibration calibration;
+    for (std::size_t m = 0; m < calibration.factor.size(); ++m)
+        calibration.factor[m] = static_cast<float>(1e-8 * (1.0 + 0.01 * m));
+    const fs::path calib = dir.path() / "antenne.xml", h5 = dir.path() / "o.h5", wav = dir.path() / "o.wav";
+    std::ofstream(calib) << SonivarACQ32::stream::calibration_xml(calibration, "antenne");
+    const Cli c = run({"export", dat.string(), "--hdf5", h5.string(), "--wav", wav.string(), "--channels", "31,9",
+                       "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--calib", calib.string()});
+    ASSERT_EQ(c.code, 0) << c.err;
+    EXPECT_NE(c.out.find("Étalonnage : " + (dir.path() / "o.calib.xml").string()), std::string::npos) << c.out;
+
+    const char* script =
+        "import h5py, sys\n"
+        "f = h5py.File(sys.argv[1], 'r'); m = f['metadata']\n"
+        "print(*m['microphone_positions'].shape, *f['time_data'].attrs['microphone_positions'].shape)\n"
+        "print(*m['microphone_positions'][0])\n"
+        "print(*m['calibration_factors'][()])\n"
+        "print(*m['microphones'][()], m['sample_freq'][()])\n"
+        "print(m['calibration_unit'][()].decode(), m['sample_type'][()].decode())\n";
+    const Outside h5py = run_outside(QStringLiteral("/usr/bin/python3"),
+                                     {QStringLiteral("-c"), QString::fromLatin1(script), QString::fromStdString(h5.string())});
+    ASSERT_EQ(h5py.code, 0) << h5py.err;
+    std::istringstream lines(h5py.out);
+    std::string line;
     const int exported[] = {9, 31};
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(xyz[3 * k], example()[exported[k]].x);
-        EXPECT_EQ(xyz[3 * k + 1], example()[exported[k]].y);
-        EXPECT_EQ(xyz[3 * k + 2], example()[exported[k]].z);
-    }
-    EXPECT_EQ(run({"export", dat.string(), "--hdf5", (dir.path() / "p.h5").string(), "--geometry",
-                   (dir.path() / "none.xml").string()}).code, 1);
+    std::getline(lines, line);
+    EXPECT_EQ(numbers_of(line), (std::vector<double>{3, 2, 3, 2}));
+    std::getline(lines, line);
+    EXPECT_EQ(numbers_of(line), (std::vector<double>{example()[9].x, example()[31].x}));
+    std::getline(lines, line);
+    const auto factors = numbers_of(line);
+    ASSERT_EQ(factors.size(), 2u);
+    for (int k = 0; k < 2; ++k)  // a float32 sample s counts as s x 2^31
+        EXPECT_DOUBLE_EQ(factors[k], static_cast<double>(calibration.factor[exported[k]]) *
+                                         SonivarACQ32::stream::int32_full_scale);
+    std::getline(lines, line);
+    EXPECT_EQ(numbers_of(line), (std::vector<double>{9, 31, 50000}));
+    std::getline(lines, line);
+    EXPECT_EQ(line, "Pa float32");
+
+    const auto beside = SonivarACQ32::stream::parse_calibration(
+        SonivarACQ32::stream::calibration_xml(std::vector<double>(32, 1.0), "x"));
+    EXPECT_TRUE(beside.calibration);  // the writer's format reads back
+    std::ifstream written(dir.path() / "o.calib.xml");
+    const std::string text((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '<') - 3, 2) << text;  // declaration, root open and close
+
+    const Outside sox = run_outside(QStringLiteral("sox"), {QStringLiteral("--i"), QString::fromStdString(wav.string())});
+    EXPECT_EQ(sox.code, 0);
+    EXPECT_EQ(sox.err, "");
+    EXPECT_NE(sox.out.find("32-bit Floating Point PCM"), std::string::npos) << sox.out;
+
+    // A geometry or a calibration that cannot be read: arguments refused.
+    for (const char* option : {"--geometry", "--calib"})
+        EXPECT_EQ(run({"export", dat.string(), "--hdf5", (dir.path() / "p.h5").string(), option,
+                       (dir.path() / "none.xml").string()}).code, 2) << option;
 }
 
 } // namespace

@@ -44,15 +44,20 @@ const char* const check_usage =
 
 const char* const export_usage =
     "Usage : sonivar-dat export ENREGISTREMENT.dat [--wav SORTIE.wav] [--hdf5 SORTIE.h5]\n"
-    "                           [--channels LISTE] [--geometry G.xml]\n"
+    "                           [--channels LISTE] [--geometry G.xml] [--calib E.xml]\n"
     "  --wav FICHIER      WAV multivoie, 32 bits entiers ou flottants comme\n"
     "                     l'enregistrement (RF64 au-delà de 4 Gio)\n"
     "  --hdf5 FICHIER     jeu de données time_data (échantillons x voies, float32)\n"
     "                     et attributs sample_freq (horloge exacte de l'unité),\n"
-    "                     microphones, sample_type, comment, start_time\n"
+    "                     microphones, sample_type, comment, start_time (aussi dans\n"
+    "                     le groupe /metadata)\n"
     "  --channels LISTE   micros exportés, par index global : 0,3,8-15\n"
-    "  --geometry G.xml   positions des micros (XML MicGeom) : attribut\n"
-    "                     microphone_positions (voies x 3, m) de time_data\n"
+    "  --geometry G.xml   positions des micros (XML MicGeom) : microphone_positions\n"
+    "                     (3 x voies, m) de time_data et de /metadata\n"
+    "  --calib E.xml      étalonnage des 32 micros (Pa par unité) : à côté de\n"
+    "                     l'export, SORTIE.calib.xml avec le facteur de chaque voie\n"
+    "                     exportée, en Pa par unité des données exportées ;\n"
+    "                     calibration_factors et calibration_unit dans le HDF5\n"
     "Une voie par micro, dans l'ordre des index globaux ; compteur et status omis.\n"
     "Chaque fichier est écrit sous un nom provisoire puis renommé à la fin.\n"
     "Code de sortie : 0, 1 si l'export échoue, 2 pour des arguments erronés ou une\n"
@@ -237,10 +242,12 @@ ExportArgs parse_export(const std::vector<std::string>& args)
     ExportArgs a;
     for (std::size_t i = 2; i < args.size() && a.error.empty(); ++i) {
         const auto [name, value] = next_option(args, i);
-        if (name != "--wav" && name != "--hdf5" && name != "--channels" && name != "--geometry")
+        if (name != "--wav" && name != "--hdf5" && name != "--channels" && name != "--geometry" && name != "--calib")
             a.error = "option inconnue : " + name;
         else if (!value || value->empty())
             a.error = "valeur manquante après " + name;
+        else if (name == "--calib")
+            a.request.calibration_path = *value;
         else if (name == "--geometry")
             a.request.geometry_path = *value;
         else if (name == "--wav")
@@ -283,6 +290,9 @@ int cmd_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (!a.request.hdf5_path.empty())
         out << "HDF5 : " << a.request.hdf5_path << ", time_data " << grouped(result.frames) << " x "
             << result.channels << " float32\n";
+    if (!result.calibration_path.empty())
+        out << "Étalonnage : " << result.calibration_path << ", " << result.channels
+            << " facteur(s) en Pa par unité des données exportées\n";
     return exit_ok;
 }
 

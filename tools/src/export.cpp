@@ -8,6 +8,8 @@
 #include "map/geometry.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <charconv>
 #include <cmath>
 
@@ -24,7 +26,7 @@ std::optional<int> index_of(std::string_view text)
 }
 
 struct Outputs {
-    OutputFile wav_file, hdf5_file;
+    OutputFile wav_file, hdf5_file, calibration_file;
     WavSink wav;
     Hdf5Sink hdf5;
     bool with_wav = false;
@@ -35,14 +37,53 @@ struct Outputs {
 std::string refusal(const Recording& r, const ExportRequest& request)
 {
     const auto inputs = input_identities(r);
-    for (const std::string* path : {&request.wav_path, &request.hdf5_path})
+    const std::string calibration = calibration_output(request);
+    for (const std::string* path : {&request.wav_path, &request.hdf5_path, &calibration})
         if (!path->empty())
             if (std::string why = output_refusal(*path, inputs); !why.empty())
                 return why;
     if (!request.wav_path.empty() && !request.hdf5_path.empty() &&
         same_destination(request.wav_path, request.hdf5_path))
         return "--wav et --hdf5 nomment le même fichier : " + request.wav_path;
+    for (const std::string* path : {&request.wav_path, &request.hdf5_path})
+        if (!calibration.empty() && !path->empty() && same_destination(*path, calibration))
+            return "l'étalonnage écrit à côté de l'export serait " + *path + " lui-même";
     return {};
+}
+
+// Each exported column's factor in pascal per unit of the exported data
+// (a float32 sample s counts as s x 2^31); empty with `error` set when the
+// file cannot be read.
+std::vector<double> column_factors(const ExportRequest& request, const Recording& r, const std::vector<int>& micros,
+                                   std::string& error)
+{
+    if (request.calibration_path.empty())
+        return {};
+    const CalibrationResult read = read_calibration(request.calibration_path);
+    if (!read.calibration) {
+        error = read.error;
+        return {};
+    }
+    const double counts_per_unit = r.header.type_float != 0 ? int32_full_scale : 1.0;
+    std::vector<double> factors;
+    for (int m : micros)
+        factors.push_back(per_count_factor(read.calibration, m) * counts_per_unit);
+    return factors;
+}
+
+bool write_calibration(Outputs& out, const std::string& path, const std::vector<double>& factors,
+                       std::string& error)
+{
+    if (!out.calibration_file.create(path, error))
+        return false;
+    std::ofstream file(out.calibration_file.temp_path(), std::ios::binary);
+    file << calibration_xml(factors, std::filesystem::path(path).stem().stem().string());
+    file.flush();
+    if (!file) {
+        error = "écriture impossible de " + path;
+        return false;
+    }
+    return true;
 }
 
 Hdf5Facts facts_of(const Recording& r, const std::vector<int>& micros)
@@ -155,11 +196,21 @@ void finish(Outputs& out, const ExportRequest& request, ExportResult& result)
         return;  // the temporary files go with `out`
     if (out.with_wav && !out.wav_file.commit(result.error))
         return;
-    if (out.with_hdf5)
-        out.hdf5_file.commit(result.error);
+    if (out.with_hdf5 && !out.hdf5_file.commit(result.error))
+        return;
+    if (!result.calibration_path.empty())
+        out.calibration_file.commit(result.error);
 }
 
 } // namespace
+
+std::string calibration_output(const ExportRequest& request)
+{
+    if (request.calibration_path.empty())
+        return {};
+    std::filesystem::path beside(request.hdf5_path.empty() ? request.wav_path : request.hdf5_path);
+    return beside.replace_extension(".calib.xml").string();
+}
 
 std::optional<std::vector<int>> parse_channel_list(std::string_view text, std::string& error)
 {
@@ -210,12 +261,19 @@ ExportResult export_recording(const Recording& r, const ExportRequest& request, 
     const std::vector<double> positions =
         request.hdf5_path.empty() ? std::vector<double>{}
                                   : positions_of(request.geometry_path, wanted, result.error);
+    const std::vector<double> factors = column_factors(request, r, wanted, result.error);
+    if (!result.error.empty()) {
+        result.refused = true;  // a geometry or a calibration that cannot be read: exit 2
+        return result;
+    }
     DatReader reader;
     Outputs out;
-    if (!result.error.empty() || !reader.open(r.dat_path, r.dat_bytes, result.error) ||
-        !open_outputs(out, r, request, wanted, result) ||
-        (!positions.empty() && !out.hdf5.add_positions(positions, result.error)))
+    if (!reader.open(r.dat_path, r.dat_bytes, result.error) || !open_outputs(out, r, request, wanted, result) ||
+        (!positions.empty() && !out.hdf5.add_positions(positions, result.error)) ||
+        (!factors.empty() && out.with_hdf5 && !out.hdf5.add_calibration(factors, "Pa", result.error)) ||
+        (!factors.empty() && !write_calibration(out, calibration_output(request), factors, result.error)))
         return result;
+    result.calibration_path = calibration_output(request);
     copy_frames(reader, out, r, request, *words, result, progress);
     finish(out, request, result);
     return result;

@@ -18,6 +18,7 @@ struct ExportRequest {
     std::string hdf5_path;   // empty: no HDF5
     std::vector<int> micros; // global indices, ascending; empty: every active microphone
     std::string geometry_path; // microphone positions for the HDF5 file; empty: none
+    std::string calibration_path; // the 32 microphones' factors; empty: none
 };
 
 struct ExportResult {
@@ -26,7 +27,12 @@ struct ExportResult {
     bool rf64 = false;
     bool refused = false;  // an output named one of the inputs or a special file
     std::string error;     // empty on success
+    std::string calibration_path;  // the exported columns' factors, written beside
 };
+
+// Where an export's calibration goes: beside its first output, the
+// extension replaced by ".calib.xml"; empty without a calibration.
+std::string calibration_output(const ExportRequest& request);
 
 // "0,3,8-15": global microphone indices, sorted and without repeats;
 // nullopt with `error` set when the text is not such a list.

@@ -5,7 +5,10 @@
 #include <hdf5.h>
 #include <sndfile.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace sonivar_dat {
@@ -38,8 +41,65 @@ int wav_format(std::size_t channels, bool samples_are_float, bool rf64)
 
 struct WavSink::File {
     SNDFILE* sf = nullptr;
+    std::FILE* own = nullptr;  // a float WAV written here, header included
+    std::uint64_t frames = 0;
     std::size_t channels = 0;
+    int rate = 0;
 };
+
+namespace {
+
+// A float WAV's header: fmt with its extension size (0), as every reader
+// expects of a format other than PCM (libsndfile leaves it out, and sox
+// then warns of a "missing extended part of fmt chunk"), a fact chunk with
+// the frames, then the data. The sizes are written again at the end.
+constexpr std::size_t float_header_bytes = 12 + 26 + 12 + 8;
+
+void put16(unsigned char*& at, std::uint32_t v)
+{
+    *at++ = static_cast<unsigned char>(v);
+    *at++ = static_cast<unsigned char>(v >> 8);
+}
+
+void put32(unsigned char*& at, std::uint32_t v)
+{
+    put16(at, v & 0xffffu);
+    put16(at, v >> 16);
+}
+
+void put_tag(unsigned char*& at, const char* tag)
+{
+    std::memcpy(at, tag, 4);
+    at += 4;
+}
+
+std::array<unsigned char, float_header_bytes> float_wav_header(std::size_t channels, int rate, std::uint64_t frames)
+{
+    const auto data = static_cast<std::uint32_t>(frames * channels * 4);
+    const auto block = static_cast<std::uint32_t>(channels * 4);
+    std::array<unsigned char, float_header_bytes> h{};
+    unsigned char* at = h.data();
+    put_tag(at, "RIFF");
+    put32(at, static_cast<std::uint32_t>(float_header_bytes - 8) + data);
+    put_tag(at, "WAVE");
+    put_tag(at, "fmt ");
+    put32(at, 18);
+    put16(at, 3);  // IEEE float
+    put16(at, static_cast<std::uint32_t>(channels));
+    put32(at, static_cast<std::uint32_t>(rate));
+    put32(at, static_cast<std::uint32_t>(rate) * block);
+    put16(at, block);
+    put16(at, 32);
+    put16(at, 0);  // no extension
+    put_tag(at, "fact");
+    put32(at, 4);
+    put32(at, static_cast<std::uint32_t>(frames));
+    put_tag(at, "data");
+    put32(at, data);
+    return h;
+}
+
+} // namespace
 
 WavSink::WavSink() : file_(std::make_unique<File>()) {}
 
@@ -47,11 +107,25 @@ WavSink::~WavSink()
 {
     if (file_->sf != nullptr)
         sf_close(file_->sf);
+    if (file_->own != nullptr)
+        std::fclose(file_->own);
 }
 
 bool WavSink::open(const std::string& path, std::size_t channels, int sample_rate,
                    bool samples_are_float, bool rf64, std::string& error)
 {
+    file_->channels = channels;
+    file_->rate = sample_rate;
+    if (samples_are_float && !rf64) {
+        errno = 0;
+        file_->own = std::fopen(path.c_str(), "wb");
+        const auto header = float_wav_header(channels, sample_rate, 0);
+        if (file_->own == nullptr || std::fwrite(header.data(), 1, header.size(), file_->own) != header.size()) {
+            error = "création impossible : " + failure("stdio", "fopen");
+            return false;
+        }
+        return true;
+    }
     SF_INFO info{};
     info.samplerate = sample_rate;
     info.channels = static_cast<int>(channels);
@@ -62,7 +136,6 @@ bool WavSink::open(const std::string& path, std::size_t channels, int sample_rat
         error = "création impossible : " + failure("libsndfile", sf_strerror(nullptr));
         return false;
     }
-    file_->channels = channels;
     // Samples go in as raw little-endian words, already in the file's
     // encoding, so libsndfile has no peak values to gather.
     sf_command(file_->sf, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
@@ -74,6 +147,14 @@ bool WavSink::write(const void* frames, std::size_t count, std::string& error)
     // Both encodings are 32-bit little-endian words, as the host holds them.
     const auto bytes = static_cast<sf_count_t>(count * file_->channels * 4);
     errno = 0;
+    if (file_->own != nullptr) {
+        if (std::fwrite(frames, 1, static_cast<std::size_t>(bytes), file_->own) != static_cast<std::size_t>(bytes)) {
+            error = "écriture incomplète : " + failure("stdio", "fwrite");
+            return false;
+        }
+        file_->frames += count;
+        return true;
+    }
     if (sf_write_raw(file_->sf, frames, bytes) != bytes) {
         error = "écriture incomplète : " + failure("libsndfile", sf_strerror(file_->sf));
         return false;
@@ -83,6 +164,16 @@ bool WavSink::write(const void* frames, std::size_t count, std::string& error)
 
 bool WavSink::close(std::string& error)
 {
+    if (std::FILE* own = std::exchange(file_->own, nullptr)) {
+        errno = 0;
+        const auto header = float_wav_header(file_->channels, file_->rate, file_->frames);
+        const bool written = std::fseek(own, 0, SEEK_SET) == 0 &&
+                             std::fwrite(header.data(), 1, header.size(), own) == header.size();
+        const bool closed = std::fclose(own) == 0;
+        if (!written || !closed)
+            error = "fermeture en erreur : " + failure("stdio", "fclose");
+        return written && closed;
+    }
     SNDFILE* sf = file_->sf;
     file_->sf = nullptr;
     errno = 0;
@@ -123,44 +214,59 @@ private:
     herr_t (*close_)(hid_t);
 };
 
-bool write_attribute(hid_t object, const char* name, hid_t type, hid_t space, const void* data)
+// Each fact is written twice: as an attribute of time_data, and as a
+// dataset of the /metadata group, which the field's Python tools load as
+// the recording's metadata.
+bool write_fact(hid_t object, hid_t group, const char* name, hid_t type, hid_t space, const void* data)
 {
     const Handle attr(H5Acreate2(object, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.ok() && H5Awrite(attr.get(), type, data) >= 0;
+    const Handle set(H5Dcreate2(group, name, type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
+    return attr.ok() && H5Awrite(attr.get(), type, data) >= 0 && set.ok() &&
+           H5Dwrite(set.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) >= 0;
 }
 
-bool write_double(hid_t object, const char* name, double value)
+bool write_double(hid_t object, hid_t group, const char* name, double value)
 {
     const Handle space(H5Screate(H5S_SCALAR), H5Sclose);
-    return space.ok() && write_attribute(object, name, H5T_NATIVE_DOUBLE, space.get(), &value);
+    return space.ok() && write_fact(object, group, name, H5T_NATIVE_DOUBLE, space.get(), &value);
 }
 
-bool write_int32s(hid_t object, const char* name, const std::vector<int>& values)
+bool write_int32s(hid_t object, hid_t group, const char* name, const std::vector<int>& values)
 {
     const std::vector<std::int32_t> data(values.begin(), values.end());
     const hsize_t n = data.size();
     const Handle space(H5Screate_simple(1, &n, nullptr), H5Sclose);
-    return space.ok() && write_attribute(object, name, H5T_NATIVE_INT32, space.get(), data.data());
+    return space.ok() && write_fact(object, group, name, H5T_NATIVE_INT32, space.get(), data.data());
+}
+
+// rows x columns doubles, row after row.
+bool write_doubles(hid_t object, hid_t group, const char* name, const std::vector<double>& values,
+                   hsize_t rows, hsize_t columns)
+{
+    const hsize_t dims[2] = {rows, columns};
+    const Handle space(H5Screate_simple(rows == 1 ? 1 : 2, rows == 1 ? dims + 1 : dims, nullptr), H5Sclose);
+    return values.size() == rows * columns && space.ok() &&
+           write_fact(object, group, name, H5T_NATIVE_DOUBLE, space.get(), values.data());
 }
 
 // A fixed-length UTF-8 string, which every HDF5 reader maps to text.
-bool write_text(hid_t object, const char* name, const std::string& text)
+bool write_text(hid_t object, hid_t group, const char* name, const std::string& text)
 {
     const Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
     const Handle space(H5Screate(H5S_SCALAR), H5Sclose);
     return type.ok() && space.ok() && H5Tset_size(type.get(), text.size() + 1) >= 0 &&
            H5Tset_strpad(type.get(), H5T_STR_NULLTERM) >= 0 &&
            H5Tset_cset(type.get(), H5T_CSET_UTF8) >= 0 &&
-           write_attribute(object, name, type.get(), space.get(), text.c_str());
+           write_fact(object, group, name, type.get(), space.get(), text.c_str());
 }
 
-bool write_facts(hid_t dataset, const Hdf5Facts& facts)
+bool write_facts(hid_t dataset, hid_t group, const Hdf5Facts& facts)
 {
-    return write_double(dataset, "sample_freq", facts.sample_freq) &&
-           write_int32s(dataset, "microphones", facts.microphones) &&
-           write_text(dataset, "sample_type", facts.sample_type) &&
-           write_text(dataset, "comment", facts.comment) &&
-           write_text(dataset, "start_time", facts.start_time);
+    return write_double(dataset, group, "sample_freq", facts.sample_freq) &&
+           write_int32s(dataset, group, "microphones", facts.microphones) &&
+           write_text(dataset, group, "sample_type", facts.sample_type) &&
+           write_text(dataset, group, "comment", facts.comment) &&
+           write_text(dataset, group, "start_time", facts.start_time);
 }
 
 } // namespace
@@ -168,6 +274,7 @@ bool write_facts(hid_t dataset, const Hdf5Facts& facts)
 struct Hdf5Sink::File {
     Handle file{H5I_INVALID_HID, H5Fclose};
     Handle dataset{H5I_INVALID_HID, H5Dclose};
+    Handle metadata{H5I_INVALID_HID, H5Gclose};
     std::uint64_t row = 0;
     std::size_t channels = 0;
 };
@@ -177,6 +284,7 @@ Hdf5Sink::Hdf5Sink() : file_(std::make_unique<File>()) {}
 // The dataset before the file, as HDF5 wants them closed.
 Hdf5Sink::~Hdf5Sink()
 {
+    file_->metadata.reset();
     file_->dataset.reset();
     file_->file.reset();
 }
@@ -199,7 +307,8 @@ bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, const Hdf5Fac
                                                space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT)
                                   : H5I_INVALID_HID,
                        H5Dclose);
-    if (!f.dataset.ok() || !write_facts(f.dataset.get(), facts)) {
+    f.metadata = Handle(H5Gcreate2(f.file.get(), "metadata", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
+    if (!f.dataset.ok() || !f.metadata.ok() || !write_facts(f.dataset.get(), f.metadata.get(), facts)) {
         error = "création impossible du jeu de données time_data : " +
                 failure("libhdf5", "H5Dcreate2/H5Acreate2");
         return false;
@@ -207,20 +316,30 @@ bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, const Hdf5Fac
     return true;
 }
 
+// Stored 3 x N, x of every microphone then y then z, as the field's tools
+// read an array's positions.
 bool Hdf5Sink::add_positions(const std::vector<double>& xyz, std::string& error)
 {
     File& f = *file_;
-    const hsize_t dims[2] = {f.channels, 3};
-    const hid_t space = H5Screate_simple(2, dims, nullptr);
-    const hid_t attr = H5Acreate2(f.dataset.get(), "microphone_positions", H5T_IEEE_F64LE, space,
-                                  H5P_DEFAULT, H5P_DEFAULT);
-    const bool ok = xyz.size() == f.channels * 3 && attr >= 0 &&
-                    H5Awrite(attr, H5T_NATIVE_DOUBLE, xyz.data()) >= 0;
-    if (attr >= 0)
-        H5Aclose(attr);
-    H5Sclose(space);
+    std::vector<double> rows(xyz.size());
+    for (std::size_t c = 0; c < f.channels && 3 * c + 2 < xyz.size(); ++c)
+        for (std::size_t axis = 0; axis < 3; ++axis)
+            rows[axis * f.channels + c] = xyz[3 * c + axis];
+    const bool ok = xyz.size() == f.channels * 3 &&
+                    write_doubles(f.dataset.get(), f.metadata.get(), "microphone_positions", rows, 3, f.channels);
     if (!ok)
         error = "écriture impossible de l'attribut microphone_positions";
+    return ok;
+}
+
+bool Hdf5Sink::add_calibration(const std::vector<double>& factors, const std::string& unit, std::string& error)
+{
+    File& f = *file_;
+    const bool ok = factors.size() == f.channels &&
+                    write_doubles(f.dataset.get(), f.metadata.get(), "calibration_factors", factors, 1, f.channels) &&
+                    write_text(f.dataset.get(), f.metadata.get(), "calibration_unit", unit);
+    if (!ok)
+        error = "écriture impossible de l'étalonnage";
     return ok;
 }
 
@@ -249,6 +368,7 @@ bool Hdf5Sink::write(const float* rows, std::size_t count, std::string& error)
 
 bool Hdf5Sink::close(std::string& error)
 {
+    file_->metadata.reset();
     File& f = *file_;
     errno = 0;
     const bool dataset_closed = f.dataset.reset();

@@ -52,9 +52,12 @@ public:
     // Creates `path` with a `time_data` dataset of frames x microphones.
     bool open(const std::string& path, std::uint64_t frames, const Hdf5Facts& facts,
               std::string& error);
-    // A `microphone_positions` attribute of time_data: channels x 3 float64,
-    // x, y, z in metres of each channel, row after row.
+    // `microphone_positions` (attribute of time_data and dataset of
+    // /metadata): 3 x channels float64, metres, from `xyz` (x, y, z of each
+    // channel, row after row).
     bool add_positions(const std::vector<double>& xyz, std::string& error);
+    // Each column's factor to `unit` (pascal per unit of the data).
+    bool add_calibration(const std::vector<double>& factors, const std::string& unit, std::string& error);
     // The next `count` rows, interleaved.
     bool write(const float* rows, std::size_t count, std::string& error);
     bool close(std::string& error);
