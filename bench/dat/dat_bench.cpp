@@ -1,4 +1,4 @@
-// Throughput of sonivar-dat check and export --wav on a large recording that
+// Throughput of sonivar-dat check, export --wav and spectrum on a large recording that
 // sits in the page cache, side by side with `cat RECORDING.dat > /dev/null`
 // in the same run, and the peak memory of each command. A plain copy of the
 // recording into the same folder (dd, 128 KiB blocks) shows what writing a
@@ -114,6 +114,7 @@ int main(int argc, char** argv)
     const Timing check = best({SONIVAR_DAT_PROGRAM, "check", dat.string()}, "/dev/null");
     const Timing exp =
         best({SONIVAR_DAT_PROGRAM, "export", dat.string(), "--wav", wav}, "/dev/null", wav);
+    const Timing spectrum = best({SONIVAR_DAT_PROGRAM, "spectrum", dat.string()}, "/dev/null");
     const Timing copy = best({"dd", "if=" + dat.string(), "of=" + wav, "bs=128K", "status=none"},
                              "/dev/null", wav);
 
@@ -127,8 +128,11 @@ int main(int argc, char** argv)
     line("cat", cat);
     line("check", check);
     line("export --wav", exp);
+    line("spectrum", spectrum);
+    std::printf("spectrum / check throughput: %.2f\n", check.seconds / spectrum.seconds);
     line("copy (dd)", copy);
     fs::remove_all(dir);
-    const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0;
+    const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0 &&
+                    WEXITSTATUS(spectrum.status) == 0;
     return ok ? 0 : 1;
 }

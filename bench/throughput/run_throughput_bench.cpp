@@ -15,6 +15,7 @@
 #include "acquisition/stream_format.h"
 #include "app/principale.h"
 #include "map/carte_acoustique.h"
+#include "spectrum/spectre_acoustique.h"
 #include "platform/dialogs.h"
 #include "simulated_unit.h"
 
@@ -359,6 +360,25 @@ void every_method_recorded(Principale& w, FixedDialogs& dialogs)
         QFile::remove(dialogs.path);
     }
     w.carte->set_methode(0);
+    // The spectrum beside the map: both one update per packet.
+    w.button_Spectre->click();
+    map_caught_up(w);
+    const std::uint64_t maps = w.carte->cartes, spectra = w.spectre->spectres;
+    const std::uint64_t pieces_before = Principale::own.feed.pieces;  // the spectrum was not open then
+    paced_run(w, "paced, 34 channels at 50 kHz, recorded, map and spectrum open", true);
+    map_caught_up(w);
+    const double limit = now_s() + 60.0;
+    while (w.spectre->spectres + w.spectre->paquets_sautes < Principale::own.feed.pieces - pieces_before &&
+           now_s() < limit)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::printf("  maps: %llu, spectra: %llu, for %llu packets; file %lld of %llu bytes received\n",
+                static_cast<unsigned long long>(w.carte->cartes - maps),
+                static_cast<unsigned long long>(w.spectre->spectres - spectra),
+                static_cast<unsigned long long>((Principale::ntr + SonivarACQ32::stream::packet_bytes - 1) /
+                                                SonivarACQ32::stream::packet_bytes),
+                static_cast<long long>(QFileInfo(dialogs.path).size()), static_cast<unsigned long long>(Principale::ntr));
+    QFile::remove(dialogs.path);
+    w.spectre->close();
     w.checkBox_Record->setChecked(false);
     choose(w, 0, 20.0, true);
 }

@@ -111,16 +111,39 @@ PlotAxes plot_axes(const PlotData& d, QSize size)
     return a;
 }
 
+namespace {
+
+// The axes, their grid and their labels change only when the scale does:
+// a live spectrum redraws them from the last picture's.
+QImage background(const PlotAxes& a, QSize size, const std::string& unit)
+{
+    struct Kept {
+        QSize size;
+        double f_min = 0, f_max = 0, db_top = 0;
+        std::string unit;
+        QImage image;
+    };
+    thread_local Kept kept;
+    if (kept.image.isNull() || kept.size != size || kept.f_min != a.f_min || kept.f_max != a.f_max ||
+        kept.db_top != a.db_top || kept.unit != unit) {
+        kept = {size, a.f_min, a.f_max, a.db_top, unit, QImage(size, QImage::Format_RGB32)};
+        kept.image.fill(Qt::white);
+        QPainter p(&kept.image);
+        draw_grid(p, a, unit);
+    }
+    return kept.image;
+}
+
+} // namespace
+
 QImage spectrum_image(const PlotData& d, QSize size)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
     const PlotAxes a = plot_axes(d, size);
+    QImage image = background(a, size, d.unit);
+    QPainter p(&image);
     if (d.shade_upper > d.shade_lower)
         p.fillRect(QRectF(QPointF(a.x_of(d.shade_lower), a.area.top()), QPointF(a.x_of(d.shade_upper), a.area.bottom())),
-                   QColor(255, 200, 120, 120));
-    draw_grid(p, a, d.unit);
+                   QColor(255, 160, 60, 70));
     draw_levels(p, a, d);
     return image;
 }
