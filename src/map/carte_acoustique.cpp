@@ -127,6 +127,12 @@ void CarteAcoustique::build_controls()
     grid->addWidget(label_Etat, 2, 0, 1, 3);
     grid->addWidget(label_Sautes, 3, 0, 1, 3);
 
+    connect_controls();
+}
+
+// Settings map again; the picture's own choices only redraw.
+void CarteAcoustique::connect_controls()
+{
     for (QDoubleSpinBox* box : {numericUpDown_Frequence, numericUpDown_Distance, numericUpDown_Etendue,
                                 numericUpDown_Pas})
         connect(box, &QDoubleSpinBox::valueChanged, this, [this] { reglages_changes(); });

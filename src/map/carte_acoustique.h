@@ -103,6 +103,7 @@ signals:
 
 private:
     void build_controls();
+    void connect_controls();
     QLayout* build_method_controls();
     void methode_changee();
     void parametre_change(double value);

@@ -1,10 +1,11 @@
 #include "spectrum/spectrum_plot.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace SonivarACQ32::spectrum {
 
@@ -52,7 +53,6 @@ void draw_levels(QPainter& p, const PlotAxes& a, const PlotData& d)
 {
     p.save();
     p.setClipRect(a.area);
-    p.setRenderHint(QPainter::Antialiasing);
     if (d.bars) {
         const double half = std::pow(2.0, 1.0 / 6.0);
         for (std::size_t i = 0; i < d.lines.size(); ++i) {
@@ -61,16 +61,30 @@ void draw_levels(QPainter& p, const PlotAxes& a, const PlotData& d)
             p.fillRect(bar, QColor(40, 90, 180));
         }
     } else {
-        QPainterPath path;
+        // Bins that fall on the same pixel column (the high ones, on a log
+        // axis) are drawn as one stroke from that column's lowest to its
+        // highest level.
+        struct Column {
+            double x, top, bottom;
+        };
+        std::vector<Column> columns;
         for (std::size_t i = 0; i < d.lines.size(); ++i) {
-            const QPointF point(a.x_of(d.lines[i].frequency), a.y_of(d.levels[i]));
-            if (i == 0)
-                path.moveTo(point);
-            else
-                path.lineTo(point);
+            const double x = std::round(a.x_of(d.lines[i].frequency)), y = a.y_of(d.levels[i]);
+            if (!columns.empty() && columns.back().x == x) {
+                columns.back().top = std::min(columns.back().top, y);
+                columns.back().bottom = std::max(columns.back().bottom, y);
+            } else {
+                columns.push_back({x, y, y});
+            }
+        }
+        QPolygonF line;
+        for (const Column& c : columns) {
+            line << QPointF(c.x, c.top);
+            if (c.bottom != c.top)
+                line << QPointF(c.x, c.bottom);
         }
         p.setPen(QPen(QColor(40, 90, 180), 1.5));
-        p.drawPath(path);
+        p.drawPolyline(line);
     }
     p.restore();
 }
