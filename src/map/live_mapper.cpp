@@ -29,7 +29,6 @@ bool LiveMapper::configure()
         if (m >= 0 && static_cast<std::size_t>(m) < job_.geometry.positions.size())
             placed.push_back(job_.geometry.positions[m]);
     problem_ = beamformer_.configure(placed, job_.sample_rate, job_.settings);
-    carry_.clear();
     return problem_.empty();
 }
 

@@ -3,6 +3,7 @@
 // sessions, and given to the windows that show levels.
 #include "app/principale.h"
 
+#include "app/format.h"
 #include "map/carte_acoustique.h"
 #include "spectrum/calibrator.h"
 #include "spectrum/spectre_acoustique.h"
@@ -74,7 +75,7 @@ bool Principale::mesure_etalonneur(double niveau_db, double frequence_hz)
     own.mesures_etalonneur[static_cast<std::size_t>(reading.microphone)] = static_cast<float>(reading.factor);
     dit_etalonnage(QStringLiteral("Micro %1 mesuré : %2 Pa par unité")
                        .arg(reading.microphone)
-                       .arg(reading.factor, 0, 'g', 4));
+                       .arg(fmt::locale().toString(reading.factor, 'g', 4)));
     return true;
 }
 

@@ -105,6 +105,8 @@ void SpectreAcoustique::montre_etalonnage(const QString& text) { label_Etalonnag
 
 void SpectreAcoustique::garde_seconde(const acoustic_map::MapOutcome& outcome)
 {
+    if (outcome.mapped == 0)
+        return;  // the last piece again, with new settings: no new second
     Seconde s;
     s.auto_spectra = outcome.auto_spectra;
     for (int m : run_.layout.micros)
