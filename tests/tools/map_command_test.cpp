@@ -216,11 +216,17 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150"}, 1},                  // 1000 frames: less than a block
         {{"--geometry", g, "--freq", "3150", "--method", "music"}, 2, "das, functional, clean-sc ou capon"},
         {{"--geometry", g, "--freq", "3150", "--calib", g}, 2, "facteur 1 absent"},
+        // Outputs over the recording it reads, or twice the same file: refused.
+        {{"--geometry", g, "--freq", "3150", "--csv", dat.string()}, 2},
+        {{"--geometry", g, "--freq", "3150", "--png", dat.parent_path().string() + "/./s.Zv"}, 2},
+        {{"--geometry", g, "--freq", "3150", "--csv", (dir.path() / "m").string(), "--png",
+          (dir.path() / "m").string()}, 2, "même fichier"},
         {{"--geometry", g, "--freq", "3150", "--method", "functional", "--exponent", "250"}, 2, "(de 1 à 200)"},
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--loop-gain", "0"}, 2, "(de 0,01 à 1,00)"},
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--iterations", "2.5"}, 2, "entier"},
         {{"--geometry", g, "--freq", "3150", "--exponent", "4"}, 2, "--exponent ne vaut que pour --method functional"},
     };
+    const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {
         std::vector<std::string> args = {"map", dat.string()};
         args.insert(args.end(), r.args.begin(), r.args.end());
@@ -229,6 +235,7 @@ TEST(MapCommand, RefusedArguments)
         EXPECT_FALSE(c.err.empty());
         EXPECT_NE(c.err.find(r.says), std::string::npos) << c.err;
     }
+    EXPECT_EQ(fs::file_size(dat), dat_size);  // never written over
 }
 
 // A tone of known amplitude reads its own level in its third-octave band,
@@ -264,19 +271,22 @@ TEST(SpectrumCommand, PeakOfAToneAndItsFiles)
     EXPECT_NE(narrow.out.find("moyenne de 32 micros"), std::string::npos);
     EXPECT_NE(narrow.out.find(" dBFS(A)\n"), std::string::npos);
 
+    const auto spectrum_dat_size = fs::file_size(dat);
     struct Refused {
         std::vector<std::string> options;
         const char* says;
     };
     for (const Refused& r : {Refused{{"--mic", "32"}, "index de 0 à 31"}, Refused{{"--mic", "1.5"}, "index"},
                              Refused{{"--octave", "3"}, "option inconnue"},
-                             Refused{{"--calib", (dir.path() / "none.xml").string()}, "none.xml"}}) {
+                             Refused{{"--calib", (dir.path() / "none.xml").string()}, "none.xml"},
+                             Refused{{"--csv", dat.string()}, ""}, Refused{{"--png", dat.string()}, ""}}) {
         std::vector<std::string> args = {"spectrum", dat.string()};
         args.insert(args.end(), r.options.begin(), r.options.end());
         const Cli c = run(args);
         EXPECT_EQ(c.code, 2) << r.says;
         EXPECT_NE(c.err.find(r.says), std::string::npos) << c.err;
     }
+    EXPECT_EQ(fs::file_size(dat), spectrum_dat_size);  // never written over
 }
 
 // What a program outside the project makes of a file: its standard output,

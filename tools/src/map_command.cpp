@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "options.h"
+#include "output_file.h"
 #include "progress.h"
 #include "recording_map.h"
 
@@ -221,6 +222,10 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return exit_usage;
     }
     const Recording& r = *loaded.recording;
+    if (const std::string why = outputs_refusal(r, {a.csv, a.png}); !why.empty()) {
+        err << "sonivar-dat : " << why << "\n";
+        return exit_usage;
+    }
     MapRequest request = a.request;
     request.calibration = calib.calibration;
     MapResult result;

@@ -82,4 +82,19 @@ bool OutputFile::commit(std::string& error)
     return true;
 }
 
+std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs)
+{
+    const auto inputs = input_identities(recording);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].empty())
+            continue;
+        if (std::string why = output_refusal(outputs[i], inputs); !why.empty())
+            return why;
+        for (std::size_t j = i + 1; j < outputs.size(); ++j)
+            if (!outputs[j].empty() && same_destination(outputs[i], outputs[j]))
+                return "deux sorties nomment le même fichier : " + outputs[i];
+    }
+    return {};
+}
+
 } // namespace sonivar_dat

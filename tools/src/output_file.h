@@ -17,6 +17,11 @@ std::string output_refusal(const std::string& path, const std::vector<FileIdenti
 // Whether two output paths name the same file, existing or not.
 bool same_destination(const std::string& a, const std::string& b);
 
+// Why a command's outputs (empty ones left out) cannot be written: one of
+// them is a file of the recording or a special file, or two name the same
+// file. Empty when they can all be.
+std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs);
+
 class OutputFile {
 public:
     OutputFile() = default;

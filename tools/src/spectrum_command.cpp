@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "options.h"
+#include "output_file.h"
 #include "picture_context.h"
 #include "progress.h"
 #include "recording_map.h"
@@ -140,6 +141,10 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
         return exit_usage;
     }
     const Recording& r = *loaded.recording;
+    if (const std::string why = outputs_refusal(r, {a.csv, a.png}); !why.empty()) {
+        err << "sonivar-dat : " << why << "\n";
+        return exit_usage;
+    }
     const auto& micros = r.layout.micros;
     const auto at = std::find(micros.begin(), micros.end(), a.mic);
     if (a.mic >= 0 && at == micros.end()) {
