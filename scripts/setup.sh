@@ -5,7 +5,7 @@ set -euo pipefail
 
 SONIVAR_PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-translations-l10n libusb-1.0-0-dev
+  qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libusb-1.0-0-dev
   libumockdev-dev umockdev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libhdf5-dev libfftw3-dev libeigen3-dev

@@ -3,6 +3,7 @@
 
 #include "app/format.h"
 #include "map/map_image.h"
+#include "map/ecoute_point.h"
 #include "map/map_worker.h"
 
 #include <QCheckBox>
@@ -65,6 +66,7 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
 
 CarteAcoustique::~CarteAcoustique()
 {
+    ecoute_.reset();
     worker_.reset();  // before the controls it posts to
 }
 
@@ -96,7 +98,10 @@ void CarteAcoustique::build_controls()
     label_Sautes = new QLabel;
     pictureBox_Carte = new QLabel;
     pictureBox_Carte->setMinimumSize(410, 410);
-    pictureBox_Carte->setAlignment(Qt::AlignCenter);
+    pictureBox_Carte->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pictureBox_Carte->setCursor(Qt::CrossCursor);
+    pictureBox_Carte->setToolTip(QStringLiteral("Un clic choisit le point à écouter"));
+    pictureBox_Carte->installEventFilter(this);
     pictureBox_Echelle = new QLabel;
     label_Echelle_Haut = new QLabel;
     label_Echelle_Bas = new QLabel;
@@ -115,6 +120,7 @@ void CarteAcoustique::build_controls()
     form->addRow(checkBox_Moyenne);
     form->addRow(button_Geometrie, label_Geometrie);
     form->addRow(button_Spectre);
+    form->addRow(build_picture_controls());
     auto* scale = new QGridLayout;
     scale->addWidget(label_Echelle_Haut, 0, 0);
     scale->addWidget(pictureBox_Echelle, 1, 0);
@@ -126,6 +132,7 @@ void CarteAcoustique::build_controls()
     grid->addWidget(label_Maximum, 1, 0, 1, 3);
     grid->addWidget(label_Etat, 2, 0, 1, 3);
     grid->addWidget(label_Sautes, 3, 0, 1, 3);
+    grid->addLayout(build_review_controls(), 4, 0, 1, 3);
 
     connect_controls();
 }
@@ -234,16 +241,27 @@ bool CarteAcoustique::charge_geometrie(const QString& path)
     return true;
 }
 
-// The dialog is not modal to the program: a run keeps streaming while the
-// operator picks a file.
+// The dialogs are not modal to the program: a run keeps streaming while
+// the operator picks a file.
+void CarteAcoustique::propose_fichier(const QString& title, const QString& filter, bool to_save,
+                                      std::function<void(const QString&)> then)
+{
+    auto* dialog = new QFileDialog(this, title, QString(), filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (to_save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(QStringLiteral("png"));
+    } else {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    connect(dialog, &QFileDialog::fileSelected, this, std::move(then));
+    dialog->show();
+}
+
 void CarteAcoustique::button_Geometrie_Click()
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Géométrie de l'antenne"), QString(),
-                                   QStringLiteral("Géométrie XML (*.xml);;Tous les fichiers (*)"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { charge_geometrie(path); });
-    dialog->show();
+    propose_fichier(QStringLiteral("Géométrie de l'antenne"), QStringLiteral("Géométrie XML (*.xml);;Tous les fichiers (*)"),
+                    false, [this](const QString& path) { charge_geometrie(path); });
 }
 
 void CarteAcoustique::set_frequence(double hz) { numericUpDown_Frequence->setValue(hz); }
@@ -251,7 +269,7 @@ void CarteAcoustique::set_distance(double z_m) { numericUpDown_Distance->setValu
 
 // The worker gets everything a map depends on; it maps the last piece
 // again when no new one comes.
-void CarteAcoustique::reglages_changes()
+am::MapJob CarteAcoustique::travail() const
 {
     am::MapJob job;
     job.settings = reglages();
@@ -259,7 +277,12 @@ void CarteAcoustique::reglages_changes()
     job.layout = run_.layout;
     job.sample_rate = run_.sample_rate;
     job.calibration = etalonnage_;
-    worker_->set_job(job);
+    return job;
+}
+
+void CarteAcoustique::reglages_changes()
+{
+    worker_->set_job(travail());
     const auto [lower, upper] = bande_hz();
     emit bande_changee(lower, upper);
 }

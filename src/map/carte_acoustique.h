@@ -5,16 +5,24 @@
 // map in the program's 128-colour map with its dB scale, the acquired
 // microphones as dots and the maximum marked; its controls choose the band,
 // the plane and its grid, and the array's geometry.
+//
+// Between runs it reviews a recording: a time window moved over it by hand
+// or played, its maps (and spectra) made on the workers from the file; a
+// point of the map listened to; the map drawn over a photo of the scene;
+// the map saved as a framed picture.
 #include "feed/live_window.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/live_mapper.h"
+#include "map/map_picture.h"
+#include "stream/recording_slice.h"
 
 #include <QPointF>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -28,12 +36,25 @@ class QLayout;
 class QSettings;
 class QLabel;
 class QPushButton;
+class QSlider;
+class QTimer;
 
 namespace SonivarACQ32 {
 
 namespace acoustic_map {
 class MapWorker;
 }
+class EcoutePoint;
+
+// The recording under review and how it is being gone through.
+struct RevueEnregistrement {
+    std::optional<stream::Recording> enregistrement;
+    feed::RunFacts faits;     // its layout and rate, under a serial of its own
+    double duree = 0.0;       // s, its whole frames
+    bool lecture = false;     // playing
+    double lecture_depart = 0.0;   // the instant when play began, s
+    std::uint32_t horloge_depart = 0;  // the program's clock then, ms
+};
 
 class CarteAcoustique : public feed::LiveWindow {
     Q_OBJECT
@@ -63,6 +84,24 @@ public:
     // The settings kept between sessions, and the geometry file in use.
     void sauve_reglages(QSettings& settings) const;
     void reprend_reglages(const QSettings& settings);
+
+    // Review of a recording: opens it (false with the reason shown when it
+    // cannot be read), moves its time window (start, s), closes it.
+    bool ouvre_enregistrement(const QString& dat_path);
+    void set_instant(double seconds);
+    double instant = 0.0;
+    void ferme_enregistrement();
+    bool en_revue() const { return revue_.enregistrement.has_value(); }
+    // The stretch under review sent again to the maps and the spectrum.
+    void relance_revue();
+    // The point listened to, m; a click on the map chooses it.
+    void set_point_ecoute(double x, double y);
+    std::optional<QPointF> point_ecoute;
+    // A photo of the scene (PNG or JPEG) under the map; false with the
+    // reason shown when it cannot be read.
+    bool charge_image(const QString& path);
+    // The map as shown, framed with its axes, scale and facts, as PNG.
+    bool enregistre_image(const QString& png_path);
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.
@@ -95,11 +134,36 @@ public:
     QLabel* label_Maximum = nullptr;
     QLabel* label_Etat = nullptr;
     QLabel* label_Sautes = nullptr;    // pieces the worker could not keep up with
+    // Review.
+    QPushButton* button_Ouvrir = nullptr;
+    QPushButton* button_Fermer = nullptr;
+    QSlider* trackBar_Instant = nullptr;      // ms from the recording's start
+    QPushButton* button_Lecture = nullptr;    // play / pause
+    QComboBox* comboBox_Vitesse = nullptr;    // times the recording's pace
+    QDoubleSpinBox* numericUpDown_Fenetre = nullptr;  // the time window, s
+    QLabel* label_Instant = nullptr;
+    QLabel* label_Enregistrement = nullptr;   // the recording's facts
+    // Listening.
+    QPushButton* button_Ecouter = nullptr;
+    QLabel* label_Ecoute = nullptr;
+    // The photo under the map, and the saved picture.
+    QPushButton* button_Image = nullptr;
+    QSlider* trackBar_Opacite = nullptr;      // percent
+    QDoubleSpinBox* numericUpDown_Seuil = nullptr;    // dB below the scale's top
+    QDoubleSpinBox* numericUpDown_Largeur_Image = nullptr;  // m at the map's distance
+    QDoubleSpinBox* numericUpDown_Hauteur_Image = nullptr;
+    QLabel* label_Orientation = nullptr;
+    QPushButton* button_Enregistrer_Image = nullptr;
 
 signals:
     // The band mapped changed: its edges, Hz.
     void bande_changee(double lower_hz, double upper_hz);
     void spectre_demande();
+    // A stretch of the recording under review, for the spectrum.
+    void tranche_revue(const feed::RunFacts& run, const stream::FileSlice& slice);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build_controls();
@@ -108,11 +172,28 @@ private:
     void methode_changee();
     void parametre_change(double value);
     void button_Geometrie_Click();
+    void propose_fichier(const QString& title, const QString& filter, bool to_save,
+                         std::function<void(const QString&)> then);
     void reglages_changes();
     acoustic_map::Settings reglages() const;
     void recoit_carte(const acoustic_map::MapOutcome& outcome);
     void dessine();
     void dessine_echelle();
+    acoustic_map::MapView vue() const;
+    acoustic_map::MapJob travail() const;
+    QLayout* build_review_controls();
+    QLayout* build_picture_controls();
+    void connect_review_controls();
+    void demande_tranche();
+    void montre_instant();
+    void lecture_pause();
+    void avance_lecture();
+    void button_Ouvrir_Click();
+    void button_Image_Click();
+    void button_Enregistrer_Image_Click();
+    void button_Ecouter_Click();
+    void fond_change();
+    QString fenetre_texte() const;
 
     acoustic_map::Geometry geometrie;
     QString fichier_geometrie;  // empty: the example geometry built in
@@ -123,6 +204,12 @@ private:
     bool carte_valide = false;
     feed::RunFacts run_;                    // the run the pieces come from
     std::optional<stream::Calibration> etalonnage_;
+    bool en_direct_ = false;  // a run streams: the live map takes precedence
+    RevueEnregistrement revue_;
+    QTimer* minuterie_lecture_ = nullptr;
+    acoustic_map::Backdrop fond_;
+    QString fichier_image_;
+    std::unique_ptr<EcoutePoint> ecoute_;
     std::unique_ptr<acoustic_map::MapWorker> worker_;
 };
 

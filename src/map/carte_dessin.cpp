@@ -5,12 +5,12 @@
 #include "app/format.h"
 #include "display/colour_map.h"
 #include "map/map_image.h"
+#include "map/map_picture.h"
 #include "map/map_worker.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 
 #include <algorithm>
@@ -21,17 +21,7 @@ namespace am = acoustic_map;
 
 namespace {
 
-constexpr int map_pixels = 410;  // side of the picture, about
 constexpr int scale_width = 20;
-
-// Centre of the grid cell holding (x, y), in pixels of a picture of
-// `cell` pixels per grid point, y upwards.
-QPointF pixel_of(double x, double y, const am::Grid& grid, int side, int cell)
-{
-    const double size = static_cast<double>(side) * cell;
-    return {(x + grid.extent) / grid.step * cell + cell / 2.0,
-            size - ((y + grid.extent) / grid.step * cell + cell / 2.0)};
-}
 
 std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
 
@@ -51,24 +41,20 @@ QString caption_of(const am::Settings& s)
     return text + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
 }
 
-// In the map's top left corner, on a dark band that keeps it readable over
-// any colour.
-void draw_caption(QPainter& painter, const QString& text)
-{
-    QFont font = painter.font();
-    font.setPixelSize(12);
-    painter.setFont(font);
-    const QRect area = painter.fontMetrics().boundingRect(QRect(0, 0, 400, 100), Qt::AlignLeft, text);
-    painter.fillRect(area.adjusted(0, 0, 8, 4), QColor(0, 0, 0, 160));
-    painter.setPen(Qt::white);
-    painter.drawText(area.translated(4, 2), Qt::AlignLeft, text);
-}
-
 } // namespace
 
 
+// A run that streams has the map; a recording under review comes back
+// once it ends.
 void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {
+    en_direct_ = state != feed::Capture::stopped;
+    if (en_direct_ && revue_.lecture)
+        lecture_pause();
+    if (revue_.enregistrement && !en_direct_) {
+        relance_revue();
+        return;
+    }
     const bool new_run = run.serial != run_.serial || run.sample_rate != run_.sample_rate ||
                          run.layout.micros != run_.layout.micros;
     run_ = run;
@@ -76,6 +62,8 @@ void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
         reglages_changes();
     if (run.serial != 0)
         label_Etat->setText(capture_text(state));
+    if (en_direct_ && revue_.enregistrement)
+        label_Etat->setText(capture_text(state) + QStringLiteral(" : la relecture attend la fin de l'acquisition"));
 }
 
 void CarteAcoustique::piece(const feed::Piece& p)
@@ -103,6 +91,23 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
     dessine();
 }
 
+// The map as the window shows it, and as its saved picture holds it.
+am::MapView CarteAcoustique::vue() const
+{
+    am::MapView view;
+    view.map = &derniere_carte;
+    view.grid = reglages_carte.grid;
+    view.range_db = comboBox_Dynamique->currentData().toInt();
+    if (comboBox_Echelle->currentIndex() == 1)
+        view.top_db = static_cast<float>(numericUpDown_Haut->value());
+    view.microphones = am::placed_microphones(geometrie, run_.layout.micros);
+    view.listening = point_ecoute;
+    if (!fond_.photo.isNull())
+        view.backdrop = &fond_;
+    view.caption = caption_of(reglages_carte);
+    return view;
+}
+
 void CarteAcoustique::dessine()
 {
     if (!carte_valide) {
@@ -111,38 +116,16 @@ void CarteAcoustique::dessine()
         return;
     }
     const am::Map& map = derniere_carte;
-    const am::Grid grid = reglages_carte.grid;
-    const int range = comboBox_Dynamique->currentData().toInt();
-    const int cell = std::max(1, map_pixels / map.side);
-    const float scale_top =
-        comboBox_Echelle->currentIndex() == 1 ? static_cast<float>(numericUpDown_Haut->value()) : map.max_db;
-    QImage image = am::map_image(map, range, cell, scale_top);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.setBrush(Qt::black);
-    for (int m : run_.layout.micros)
-        if (static_cast<std::size_t>(m) < geometrie.positions.size())
-            painter.drawEllipse(pixel_of(geometrie.positions[m].x, geometrie.positions[m].y, grid,
-                                         map.side, cell), 3.0, 3.0);
-    const QPointF top = pixel_of(map.max_x, map.max_y, grid, map.side, cell);
-    painter.setPen(QPen(Qt::white, 2));
-    painter.setBrush(Qt::NoBrush);
-    // A ring with ticks outside it: the maximum's own cell stays visible,
-    // which matters for CLEAN-SC, whose sources are single cells.
-    painter.drawEllipse(top, 11.0, 11.0);
-    for (const QPointF tick : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)})
-        painter.drawLine(top + 11.0 * tick, top + 18.0 * tick);
-    draw_caption(painter, caption_of(reglages_carte));
-    painter.end();
-    pictureBox_Carte->setPixmap(QPixmap::fromImage(image));
+    const am::MapView view = vue();
+    pictureBox_Carte->setPixmap(QPixmap::fromImage(am::draw_map(view)));
     unite = QString::fromLatin1(stream::unit_text(map.unit));
     maximum_db = map.max_db;
     label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
                                .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1), unite,
                                     method_text(reglages_carte)));
-    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(scale_top, 1), unite));
-    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(scale_top - range, 1), unite));
+    const float top = am::scale_top(view);
+    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(top, 1), unite));
+    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(top - view.range_db, 1), unite));
 }
 
 // The scale: the colour map from index 127 at the top to 0 at the bottom.

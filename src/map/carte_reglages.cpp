@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSettings>
+#include <QSlider>
 
 #include <algorithm>
 
@@ -24,6 +25,9 @@ void each_number(const CarteAcoustique& c, Visit visit)
     visit("carte/etendue", c.numericUpDown_Etendue);
     visit("carte/pas", c.numericUpDown_Pas);
     visit("carte/haut", c.numericUpDown_Haut);
+    visit("carte/image_largeur", c.numericUpDown_Largeur_Image);
+    visit("carte/image_hauteur", c.numericUpDown_Hauteur_Image);
+    visit("carte/image_seuil", c.numericUpDown_Seuil);
 }
 
 template <typename Visit>
@@ -49,6 +53,8 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
             s.setValue(QStringLiteral("carte/parametre/") + QString::fromStdString(am::method_key(k)),
                        parametres.*(range->field));
     s.setValue(QStringLiteral("carte/geometrie"), fichier_geometrie);
+    s.setValue(QStringLiteral("carte/image"), fichier_image_);
+    s.setValue(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value());
 }
 
 // A value out of a control's range is brought into it by the control.
@@ -78,6 +84,10 @@ void CarteAcoustique::reprend_reglages(const QSettings& s)
     const QString geometry = s.value(QStringLiteral("carte/geometrie")).toString();
     if (!geometry.isEmpty())
         charge_geometrie(geometry);
+    trackBar_Opacite->setValue(s.value(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value()).toInt());
+    const QString photo = s.value(QStringLiteral("carte/image")).toString();
+    if (!photo.isEmpty())
+        charge_image(photo);
 }
 
 } // namespace SonivarACQ32

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <mutex>
 #include <numbers>
 
 namespace SonivarACQ32::acoustic_map {
@@ -16,8 +17,21 @@ using cplx = std::complex<double>;
 struct FftwFree {
     void operator()(void* p) const { fftwf_free(p); }
 };
+// FFTW's planner is one for the whole program and not thread-safe: the map
+// and the spectrum make and drop their plans on threads of their own, so
+// every plan is made and destroyed under this lock (running one needs none).
+std::mutex& planner_lock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 struct PlanFree {
-    void operator()(fftwf_plan_s* p) const { fftwf_destroy_plan(p); }
+    void operator()(fftwf_plan_s* p) const
+    {
+        const std::lock_guard lock(planner_lock());
+        fftwf_destroy_plan(p);
+    }
 };
 
 // Periodic Hann window: its 50 % overlapped copies add up to a constant.
@@ -92,8 +106,11 @@ std::string CrossSpectra::configure(int n, Bins band)
     d.in.reset(fftwf_alloc_real(static_cast<std::size_t>(n) * block_frames));
     d.out.reset(fftwf_alloc_complex(static_cast<std::size_t>(n) * nb_bins));
     const int length = block_frames;
-    d.plan.reset(fftwf_plan_many_dft_r2c(1, &length, n, d.in.get(), nullptr, 1, block_frames,
-                                         d.out.get(), nullptr, 1, nb_bins, FFTW_ESTIMATE));
+    {
+        const std::lock_guard lock(planner_lock());
+        d.plan.reset(fftwf_plan_many_dft_r2c(1, &length, n, d.in.get(), nullptr, 1, block_frames, d.out.get(),
+                                             nullptr, 1, nb_bins, FFTW_ESTIMATE));
+    }
     if (d.plan == nullptr)
         return "Transformée de Fourier indisponible";
     const std::size_t matrix = static_cast<std::size_t>(band.count()) * n * n;

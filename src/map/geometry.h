@@ -27,6 +27,17 @@ struct GeometryResult {
     std::string error;  // French, for the operator, when there is no geometry
 };
 
+// The positions of `micros` (global indices), in their order; those the
+// geometry does not place are left out.
+inline std::vector<Position> placed_microphones(const Geometry& geometry, const std::vector<int>& micros)
+{
+    std::vector<Position> placed;
+    for (int m : micros)
+        if (m >= 0 && static_cast<std::size_t>(m) < geometry.positions.size())
+            placed.push_back(geometry.positions[m]);
+    return placed;
+}
+
 // The geometry held in XML text.
 GeometryResult parse_geometry(std::string_view xml);
 // The geometry of a file; the error names the file.

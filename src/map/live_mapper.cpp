@@ -24,11 +24,8 @@ bool LiveMapper::configure()
                                                  job_.settings);
         return problem_.empty();
     }
-    std::vector<Position> placed;
-    for (int m : job_.layout.micros)
-        if (m >= 0 && static_cast<std::size_t>(m) < job_.geometry.positions.size())
-            placed.push_back(job_.geometry.positions[m]);
-    problem_ = beamformer_.configure(placed, job_.sample_rate, job_.settings);
+    problem_ = beamformer_.configure(placed_microphones(job_.geometry, job_.layout.micros), job_.sample_rate,
+                                     job_.settings);
     return problem_.empty();
 }
 
@@ -93,6 +90,22 @@ MapOutcome LiveMapper::remap()
     run_ = last_.run;
     add_piece(last_);
     return outcome(0, 0);
+}
+
+MapOutcome LiveMapper::map_slice(const stream::FileSlice& slice, std::uint64_t run)
+{
+    std::string error;
+    if (!stream::read_slice(slice, last_.bytes, error)) {
+        MapOutcome out;
+        out.settings = job_.settings;
+        out.status = error;
+        return out;
+    }
+    last_.stream_position = slice.offset;
+    last_.run = run;
+    MapOutcome out = remap();
+    out.mapped = out.valid ? 1 : 0;
+    return out;
 }
 
 MapOutcome LiveMapper::refused(std::uint64_t skipped) const

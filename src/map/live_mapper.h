@@ -9,6 +9,7 @@
 #include "map/geometry.h"
 #include "stream/frame_layout.h"
 #include "stream/levels.h"
+#include "stream/recording_slice.h"
 #include "stream/samples.h"
 
 #include <cstdint>
@@ -62,6 +63,9 @@ public:
     // The last piece mapped again, with the job in force (a setting
     // changed while no data comes).
     MapOutcome remap();
+    // A stretch of a recording, read from its file, mapped on its own as the
+    // piece of run `run`; it becomes the last piece.
+    MapOutcome map_slice(const stream::FileSlice& slice, std::uint64_t run);
 
 private:
     bool configure();

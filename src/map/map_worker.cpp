@@ -1,5 +1,7 @@
 #include "map/map_worker.h"
 
+#include <utility>
+
 namespace SonivarACQ32::acoustic_map {
 
 MapWorker::MapWorker(Deliver deliver)
@@ -35,6 +37,7 @@ void MapWorker::push(const unsigned char* data, std::size_t len, std::uint64_t s
         piece.stream_position = stream_position;
         piece.run = run;
         waiting_.push_back(std::move(piece));
+        slice_.reset();  // a run streams: its pieces take precedence over a review
     }
     wake_.notify_one();
 }
@@ -49,15 +52,29 @@ void MapWorker::set_job(const MapJob& job)
     wake_.notify_one();
 }
 
+void MapWorker::map_slice(const MapJob& job, const stream::FileSlice& slice, std::uint64_t run)
+{
+    {
+        std::lock_guard lock(mutex_);
+        job_ = job;
+        job_changed_ = true;
+        slice_ = WaitingSlice{slice, run};
+    }
+    wake_.notify_one();
+}
+
+// Live pieces first; then a recording's stretch; then the last piece again
+// when only the settings changed.
 void MapWorker::loop(std::stop_token stop)
 {
     std::vector<StreamPiece> work;
     for (;;) {
         bool remap = false;
+        std::optional<WaitingSlice> slice;
         std::uint64_t dropped = 0;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, stop, [this] { return !waiting_.empty() || job_changed_; });
+            wake_.wait(lock, stop, [this] { return !waiting_.empty() || job_changed_ || slice_; });
             if (stop.stop_requested())
                 return;
             if (job_changed_) {
@@ -65,11 +82,15 @@ void MapWorker::loop(std::stop_token stop)
                 job_changed_ = false;
                 remap = waiting_.empty();
             }
+            if (waiting_.empty())
+                slice = std::exchange(slice_, std::nullopt);
             work.swap(waiting_);
             dropped = dropped_;
             dropped_ = 0;
         }
-        MapOutcome out = remap ? mapper_.remap() : mapper_.map(work);
+        MapOutcome out = slice   ? mapper_.map_slice(slice->slice, slice->run)
+                         : remap ? mapper_.remap()
+                                 : mapper_.map(work);
         out.skipped += dropped;
         if (out.valid || !out.status.empty() || out.skipped > 0)
             deliver_(std::move(out));

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -27,12 +28,16 @@ public:
     MapWorker(const MapWorker&) = delete;
     MapWorker& operator=(const MapWorker&) = delete;
 
-    // A copy of the piece joins the waiting ones.
+    // A copy of the piece joins the waiting ones; a stretch of a recording
+    // not begun is dropped.
     void push(const unsigned char* data, std::size_t len, std::uint64_t stream_position,
               std::uint64_t run);
     // New settings: the last piece is mapped again with them when no piece
     // waits.
     void set_job(const MapJob& job);
+    // A stretch of a recording to map with `job`, once no live piece waits;
+    // it replaces a stretch not begun (only the newest position matters).
+    void map_slice(const MapJob& job, const stream::FileSlice& slice, std::uint64_t run);
 
 private:
     void loop(std::stop_token stop);
@@ -45,6 +50,11 @@ private:
     std::uint64_t dropped_ = 0;
     MapJob job_;
     bool job_changed_ = false;
+    struct WaitingSlice {
+        stream::FileSlice slice;
+        std::uint64_t run = 0;
+    };
+    std::optional<WaitingSlice> slice_;
     LiveMapper mapper_;  // the worker's alone
     std::jthread thread_;
 };

@@ -72,14 +72,29 @@ void SpectreAcoustique::micros_changes()
         comboBox_Micro->addItem(QStringLiteral("Micro %1 (faisceau %2, micro %3)").arg(m).arg(m / 8).arg(m % 8), m);
 }
 
-void SpectreAcoustique::travail_change()
+am::MapJob SpectreAcoustique::travail() const
 {
     am::MapJob job;
     job.spectra_only = true;
     job.layout = run_.layout;
     job.sample_rate = run_.sample_rate;
     job.calibration = etalonnage_;
-    worker_->set_job(job);
+    return job;
+}
+
+void SpectreAcoustique::travail_change() { worker_->set_job(travail()); }
+
+// A stretch of the recording the map window reviews; a run that starts
+// takes the spectrum back.
+void SpectreAcoustique::revue(const feed::RunFacts& run, const stream::FileSlice& slice)
+{
+    const bool new_layout = run.sample_rate != run_.sample_rate || run.layout.micros != run_.layout.micros;
+    run_ = run;
+    en_revue_ = true;
+    if (new_layout)
+        micros_changes();
+    worker_->map_slice(travail(), slice, run.serial);
+    label_Etat->setText(QStringLiteral("Relecture d'un enregistrement"));
 }
 
 void SpectreAcoustique::set_etalonnage(const std::optional<stream::Calibration>& calibration)
@@ -103,6 +118,9 @@ void SpectreAcoustique::clic_frequence(double hz)
 
 void SpectreAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {
+    if (state == feed::Capture::stopped && en_revue_)
+        return;  // the review goes on
+    en_revue_ = false;
     const bool new_layout = run.sample_rate != run_.sample_rate || run.layout.micros != run_.layout.micros ||
                             run.layout.is_float != run_.layout.is_float;
     run_ = run;

@@ -61,6 +61,9 @@ public:
     // A word about the calibration for the operator.
     void montre_etalonnage(const QString& text);
 
+    // A stretch of a recording under review in the map window.
+    void revue(const feed::RunFacts& run, const stream::FileSlice& slice);
+
     void capture(feed::Capture state, const feed::RunFacts& run) override;
     void piece(const feed::Piece& piece) override;
 
@@ -89,6 +92,7 @@ protected:
 
 private:
     void build_controls();
+    acoustic_map::MapJob travail() const;
     void travail_change();
     void recoit(const acoustic_map::MapOutcome& outcome);
     void dessine();
@@ -103,6 +107,7 @@ private:
     std::optional<stream::Calibration> etalonnage_;
     acoustic_map::MapOutcome dernier_;  // the last auto-spectra
     bool valide_ = false;
+    bool en_revue_ = false;  // showing a recording, until a run starts
     spectrum::PlotData trace_;
     double bande_basse_ = 0.0, bande_haute_ = 0.0;
     std::unique_ptr<acoustic_map::MapWorker> worker_;

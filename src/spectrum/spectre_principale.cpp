@@ -58,6 +58,8 @@ void Principale::button_Spectre_Click()
     spectre->show();
     spectre->raise();
     spectre->activateWindow();
+    if (carte != nullptr)
+        carte->relance_revue();  // a recording under review shows on the spectrum too
 }
 
 // Once both windows exist, the map's band follows on the spectrum.
@@ -67,6 +69,7 @@ void Principale::relie_carte_spectre()
         return;
     connect(carte, &CarteAcoustique::bande_changee, spectre, &SpectreAcoustique::set_bande_carte,
             Qt::UniqueConnection);
+    connect(carte, &CarteAcoustique::tranche_revue, spectre, &SpectreAcoustique::revue, Qt::UniqueConnection);
     const auto [lower, upper] = carte->bande_hz();
     spectre->set_bande_carte(lower, upper);
 }

@@ -13,8 +13,9 @@ class DatReader {
 public:
     // Opens `path` for reading, up to `limit` bytes: the length the file had
     // when the recording was loaded, so that a file still growing (a run in
-    // progress) is read as it was measured. False with `error` set.
-    bool open(const std::string& path, std::uint64_t limit, std::string& error);
+    // progress) is read as it was measured; reading starts at byte `from`.
+    // False with `error` set.
+    bool open(const std::string& path, std::uint64_t limit, std::string& error, std::uint64_t from = 0);
     // Reads up to n bytes; fewer only at the limit or the end of the file.
     // -1 on a read error.
     long long read(void* out, std::size_t n);

@@ -4,18 +4,25 @@
 #include "cli.h"
 #include "recording_maker.h"
 
+#include "map/focus.h"
 #include "map/geometry.h"
+#include "map/map_picture.h"
+#include "display/colour_map.h"
 #include "stream/calibration_file.h"
 #include "stream/levels.h"
 #include "point_source_signals.h"
 
 #include <QImage>
+#include <sndfile.h>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numbers>
+#include <tuple>
 #include <numeric>
 #include <cstring>
 #include <fstream>
@@ -36,24 +43,24 @@ const std::vector<am::Position>& example()
     return g.geometry->positions;
 }
 
-// The stream of a recording in which a source sits at `first` for the first
-// half of the frames and at `second` for the rest.
-std::vector<std::uint32_t> source_stream(const testsupport::RecordingPlan& plan, am::Position first,
-                                         am::Position second)
+std::vector<am::Position> placed(const testsupport::RecordingPlan& plan)
 {
     std::vector<am::Position> mics;
     for (int m : plan.micros)
         mics.push_back(example()[m]);
-    const std::size_t half = plan.frames / 2;
-    auto a = testsupport::point_source_frames({first, 3150.0, 1e6}, mics, plan.freq, half);
-    const auto b = testsupport::point_source_frames({second, 3150.0, 1e6}, mics, plan.freq,
-                                                     plan.frames - half);
-    a.insert(a.end(), b.begin(), b.end());
+    return mics;
+}
+
+// The stream of `frames` (one float per microphone of the plan), counter
+// first.
+std::vector<std::uint32_t> stream_of(const testsupport::RecordingPlan& plan, const std::vector<float>& frames)
+{
+    const std::size_t n = plan.micros.size();
     std::vector<std::uint32_t> words;
     for (std::uint32_t f = 0; f < plan.frames; ++f) {
         words.push_back(f);
-        for (std::size_t m = 0; m < mics.size(); ++m) {
-            const float v = a[f * mics.size() + m];
+        for (std::size_t m = 0; m < n; ++m) {
+            const float v = frames[f * n + m];
             std::uint32_t w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v)));
             if (plan.is_float)
                 std::memcpy(&w, &v, 4);
@@ -63,13 +70,32 @@ std::vector<std::uint32_t> source_stream(const testsupport::RecordingPlan& plan,
     return words;
 }
 
-// A recording of the 32 microphones hearing a source at `at` throughout.
-fs::path source_recording(const testsupport::TempDir& dir, std::uint32_t frames, am::Position at)
+// The stream of a recording in which a source sits at `first` for the first
+// half of the frames and at `second` for the rest.
+std::vector<std::uint32_t> source_stream(const testsupport::RecordingPlan& plan, am::Position first,
+                                         am::Position second)
+{
+    const std::size_t half = plan.frames / 2;
+    auto a = testsupport::point_source_frames({first, 3150.0, 1e6}, placed(plan), plan.freq, half);
+    const auto b = testsupport::point_source_frames({second, 3150.0, 1e6}, placed(plan), plan.freq,
+                                                     plan.frames - half);
+    a.insert(a.end(), b.begin(), b.end());
+    return stream_of(plan, a);
+}
+
+testsupport::RecordingPlan every_microphone(std::uint32_t frames)
 {
     testsupport::RecordingPlan plan;
     plan.micros.resize(32);
     std::iota(plan.micros.begin(), plan.micros.end(), 0);
     plan.frames = frames;
+    return plan;
+}
+
+// A recording of the 32 microphones hearing a source at `at` throughout.
+fs::path source_recording(const testsupport::TempDir& dir, std::uint32_t frames, am::Position at)
+{
+    const testsupport::RecordingPlan plan = every_microphone(frames);
     return testsupport::write_recording(dir.path(), "s", plan, source_stream(plan, at, at));
 }
 
@@ -151,9 +177,42 @@ TEST(MapCommand, CsvAndPngWritten)
     while (std::getline(in, line))
         ++rows;
     EXPECT_EQ(rows, 11 * 11);
+    // Framed: the facts above, axes, and the scale from its top colour.
     const QImage image(QString::fromStdString(png.string()));
-    EXPECT_FALSE(image.isNull());
-    EXPECT_EQ(image.width(), image.height());
+    const int side = 11 * (am::view_pixels / 11);
+    const am::FramedLayout layout = am::framed_layout(QSize(side, side), 4);
+    ASSERT_EQ(image.size(), layout.size);
+    const auto palette = SonivarACQ32::colours::colour_map();
+    EXPECT_EQ(image.pixel(layout.scale.center().x(), layout.scale.top()), qRgb(palette.red[127], palette.green[127], palette.blue[127]));
+    EXPECT_EQ(image.pixel(layout.scale.center().x(), layout.scale.bottom()), qRgb(palette.red[0], palette.green[0], palette.blue[0]));
+    EXPECT_EQ(image.pixel(4, 4), qRgb(255, 255, 255));
+    int inked = 0;  // the y axis' labels left of the map
+    for (int y = layout.map.top(); y <= layout.map.bottom(); ++y)
+        for (int x = 20; x < layout.map.left() - 6; ++x)
+            inked += qGray(image.pixel(x, y)) < 128;
+    EXPECT_GT(inked, 50);
+}
+
+// One framed picture per slice on one scale: the source moves half way.
+TEST(MapCommand, SequenceOfSlices)
+{
+    testsupport::TempDir dir;
+    const testsupport::RecordingPlan plan = every_microphone(16384);
+    const auto dat = testsupport::write_recording(dir.path(), "s", plan,
+                                                  source_stream(plan, {0.3, -0.2, 1.0}, {-0.5, 0.4, 1.0}));
+    const fs::path folder = dir.path() / "cartes";
+    const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "3150",
+                       "--every", "0.16", "--png-dir", folder.string()});
+    ASSERT_EQ(c.code, 0) << c.err;
+    EXPECT_NE(c.out.find("Tranche 1 : 0,00 s – 0,16 s, maximum x = 0,30 m, y = -0,20 m, "), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("Tranche 2 : 0,16 s – 0,32 s, maximum x = -0,50 m, y = 0,40 m, "), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("Tranche 3 : 0,32 s – 0,33 s, trop courte : pas de carte\n"), std::string::npos) << c.out;
+    EXPECT_TRUE(fs::exists(folder / "carte_0001.png"));
+    EXPECT_TRUE(fs::exists(folder / "carte_0002.png"));
+    EXPECT_FALSE(fs::exists(folder / "carte_0003.png"));
+    EXPECT_EQ(QImage(QString::fromStdString((folder / "carte_0001.png").string())).size(),
+              QImage(QString::fromStdString((folder / "carte_0002.png").string())).size());
+    EXPECT_EQ(run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "3150", "--every", "0.1"}).code, 2);
 }
 
 // The maximum's level and its unit from map's output: "..., 12,3 dBFS".
@@ -198,6 +257,9 @@ TEST(MapCommand, RefusedArguments)
     testsupport::TempDir dir;
     const auto dat = testsupport::write_recording(dir.path(), "s", testsupport::RecordingPlan{});
     const std::string g = SONIVAR_EXAMPLE_GEOMETRY;
+    const fs::path sequence = dir.path() / "sequence";
+    fs::create_directory(sequence);
+    fs::create_symlink(dat, sequence / "carte_0002.png");  // a slice's picture would replace the recording
     struct Row {
         std::vector<std::string> args;
         int code;
@@ -225,6 +287,9 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--loop-gain", "0"}, 2, "(de 0,01 à 1,00)"},
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--iterations", "2.5"}, 2, "entier"},
         {{"--geometry", g, "--freq", "3150", "--exponent", "4"}, 2, "--exponent ne vaut que pour --method functional"},
+        {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", sequence.string()}, 2},
+        {{"--geometry", g, "--freq", "3150", "--every", "0", "--png-dir", sequence.string()}, 2, "au moins 0,01 s"},
+        {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", dat.string()}, 2, "dossier"},
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {
@@ -382,3 +447,73 @@ TEST(ExportForTheFieldsTools, PositionsMetadataCalibrationAndFloatWav)
 }
 
 } // namespace
+
+namespace {
+
+// The level of the tone at `hz` in `x`, dB of its amplitude (a Hann-windowed
+// single-frequency transform).
+double tone_db(const std::vector<float>& x, double rate, double hz)
+{
+    std::complex<double> sum;
+    double weights = 0.0;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / x.size());
+        sum += w * static_cast<double>(x[n]) * std::polar(1.0, -2.0 * std::numbers::pi * hz * n / rate);
+        weights += w;
+    }
+    return 20.0 * std::log10(2.0 * std::abs(sum) / weights);
+}
+
+std::vector<float> wav_samples(const fs::path& path, int& rate)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    EXPECT_NE(f, nullptr) << path;
+    if (f == nullptr)
+        return {};
+    rate = info.samplerate;
+    std::vector<float> x(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(f, x.data(), info.frames);
+    sf_close(f);
+    EXPECT_EQ(info.channels, 1);
+    return x;
+}
+
+} // namespace
+
+// Two tones 0.5 m apart at 1 m: listening at one of them brings it out
+// above the other by far more than a single microphone does.
+TEST(ListenCommand, FocusedSignalBringsOutThePoint)
+{
+    testsupport::TempDir dir;
+    const testsupport::RecordingPlan plan = every_microphone(25000);
+    const testsupport::PointSource a{{-0.25, 0.0, 1.0}, 4000.0, 1e6}, b{{0.25, 0.0, 1.0}, 5000.0, 1e6};
+    auto frames = testsupport::point_source_frames(a, placed(plan), plan.freq, plan.frames);
+    const auto other = testsupport::point_source_frames(b, placed(plan), plan.freq, plan.frames);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] += other[i];
+    const auto dat = testsupport::write_recording(dir.path(), "deux", plan, stream_of(plan, frames));
+    std::vector<float> mic0(plan.frames);
+    for (std::size_t t = 0; t < mic0.size(); ++t)
+        mic0[t] = frames[t * 32];
+    for (const auto& [at, here, there] : {std::tuple{"-0.25,0,1", a, b}, std::tuple{"0.25,0,1", b, a}}) {
+        const am::Focuser focuser(placed(plan), here.at, plan.freq);
+        const fs::path wav = dir.path() / "point.wav";
+        const Cli c = run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", at,
+                           "--wav", wav.string()});
+        ASSERT_EQ(c.code, 0) << c.err;
+        int rate = 0;
+        const std::vector<float> y = wav_samples(wav, rate);
+        EXPECT_EQ(rate, 50000);
+        EXPECT_EQ(y.size() + focuser.lookahead(), plan.frames) << "every frame but the look-ahead's at the end";
+        const double alone = tone_db(mic0, plan.freq, here.frequency) - tone_db(mic0, plan.freq, there.frequency);
+        const double focused = tone_db(y, rate, here.frequency) - tone_db(y, rate, there.frequency);
+        EXPECT_GE(focused - alone, 10.0) << at << ": focused " << focused << " dB, one microphone " << alone;
+        // In fractions of full scale, at the level the array's centre hears.
+        EXPECT_NEAR(tone_db(y, rate, here.frequency), 20.0 * std::log10(here.amplitude / 2147483648.0), 0.2);
+    }
+    EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,0", "--wav",
+                   (dir.path() / "x.wav").string()}).code, 2);
+    EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,1", "--wav",
+                   dat.string()}).code, 2);
+}

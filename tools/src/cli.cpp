@@ -4,6 +4,7 @@
 #include "export.h"
 #include "map_command.h"
 #include "spectrum_command.h"
+#include "listen_command.h"
 #include "options.h"
 #include "progress.h"
 #include "stream_reader.h"
@@ -25,6 +26,7 @@ const char* const general_usage =
     "  export  exporte les micros en WAV (--wav) et/ou HDF5 (--hdf5)\n"
     "  map     carte acoustique de l'enregistrement (--geometry, --freq)\n"
     "  spectrum  spectre de puissance de l'enregistrement\n"
+    "  listen  son d'un point devant l'antenne (--geometry, --at, --wav)\n"
     "\n"
     "sonivar-dat COMMANDE --help : aide de la commande.\n";
 
@@ -324,6 +326,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                         : command == "export" ? export_usage
                         : command == "map"    ? map_usage
                         : command == "spectrum" ? spectrum_usage
+                        : command == "listen"   ? listen_usage
                                               : nullptr;
     if (usage == nullptr)
         return usage_error(err, "commande inconnue : " + command, general_usage);
@@ -340,6 +343,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return cmd_map(args, out, err, terminal);
     if (command == "spectrum")
         return cmd_spectrum(args, out, err, terminal);
+    if (command == "listen")
+        return cmd_listen(args, out, err, terminal);
     if (args.size() > 2)
         return usage_error(err, "argument en trop : " + args[2], usage);
     const auto r = load(args[1], err);

@@ -6,10 +6,13 @@
 #include "progress.h"
 #include "recording_map.h"
 
-#include "map/map_image.h"
+#include "map/map_picture.h"
+#include "picture_context.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <filesystem>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -23,6 +26,7 @@ const char* const map_usage =
     "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
+    "                        [--every S --png-dir DOSSIER] [--top DB]\n"
     "                        [--calib ETALONNAGE.xml]\n"
     "                        [--method das|functional|clean-sc|capon] [--remove-diagonal]\n"
     "                        [--exponent NU] [--loop-gain G] [--iterations N] [--loading F]\n"
@@ -35,7 +39,13 @@ const char* const map_usage =
     "  --extent M          demi-largeur de la grille (défaut 1 m)\n"
     "  --step M            pas de la grille (défaut 0,05 m)\n"
     "  --from S, --to S    intervalle de temps en secondes (défaut : tout)\n"
-    "  --png FICHIER       image de la carte (dynamique 30 dB)\n"
+    "  --png FICHIER       image de la carte (dynamique 30 dB), avec ses axes en\n"
+    "                      mètres, son échelle et son unité, la méthode, la bande,\n"
+    "                      l'intervalle de temps et le maximum\n"
+    "  --every S           une carte par tranche de S secondes de l'intervalle,\n"
+    "  --png-dir DOSSIER   chacune en image DOSSIER/carte_0001.png... sur une\n"
+    "                      échelle commune (--top, ou le maximum de toutes)\n"
+    "  --top DB            haut de l'échelle des images (défaut : le maximum)\n"
     "  --csv FICHIER       table x,y,level_db\n"
     "  --calib FICHIER     étalonnage (XML, un facteur en Pa par unité par micro) :\n"
     "                      niveaux en dB SPL ; sans lui, en dBFS\n"
@@ -54,11 +64,14 @@ const char* const map_usage =
 namespace {
 
 constexpr int png_range_db = 30;
-constexpr int png_pixels_per_point = 10;
+constexpr double min_slice_s = 0.01;
+constexpr int max_slices = 100000;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv, calib;
+    std::string geometry, png, csv, calib, png_dir;
+    double every_s = 0.0;  // 0: one map of the whole range
+    std::optional<double> top_db;
     bool has_freq = false;
     std::vector<std::string> method_options;  // given, to check against the method
     std::string error;
@@ -126,8 +139,19 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
         if (!method)
             return (a.error = "--method attend das, functional, clean-sc ou capon"), false;
         s.method = *method;
-    } else if (name == "--geometry" || name == "--png" || name == "--csv" || name == "--calib") {
-        (name == "--geometry" ? a.geometry : name == "--png" ? a.png : name == "--csv" ? a.csv : a.calib) = value;
+    } else if (name == "--geometry" || name == "--png" || name == "--csv" || name == "--calib" ||
+               name == "--png-dir") {
+        (name == "--geometry" ? a.geometry : name == "--png" ? a.png : name == "--csv" ? a.csv
+                                            : name == "--calib" ? a.calib : a.png_dir) = value;
+    } else if (name == "--every") {
+        const auto v = number(value);
+        if (!v || *v < min_slice_s)
+            return invalid(a, name, value, " (au moins 0,01 s)");
+        a.every_s = *v;
+    } else if (name == "--top") {
+        a.top_db = number(value);
+        if (!a.top_db)
+            return invalid(a, name, value);
     } else {
         return (a.error = "option inconnue : " + name), false;
     }
@@ -165,6 +189,10 @@ MapArgs parse_map(const std::vector<std::string>& args)
         a.error = "--freq attendu";
     else if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
         a.error = "--to doit suivre --from";
+    if (a.error.empty() && (a.every_s > 0.0) != !a.png_dir.empty())
+        a.error = "--every et --png-dir vont ensemble";
+    else if (a.error.empty() && a.every_s > 0.0 && !(a.png.empty() && a.csv.empty()))
+        a.error = "--png et --csv ne vont pas avec --every (une image par tranche dans --png-dir)";
     if (a.error.empty())
         a.error = method_mismatch(a);
     if (a.error.empty())
@@ -184,7 +212,32 @@ bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid
     return static_cast<bool>(csv);
 }
 
-int write_outputs(const MapArgs& a, const am::Map& map, std::ostream& out, std::ostream& err)
+// "Intervalle : 0,00 s – 0,33 s" of frames first..end.
+QString time_window(const Recording& r, FrameRange range)
+{
+    const double rate = sampling_rate_hz(r.header);
+    return QString::fromStdString("Intervalle : " + decimal(range.first / rate, 2) + " s – " +
+                                  decimal(range.end / rate, 2) + " s");
+}
+
+// The map framed with its axes, scale and facts, as the map window saves it.
+bool write_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
+               std::optional<double> top_db)
+{
+    ensure_picture_context();
+    am::MapView view;
+    view.map = &map;
+    view.grid = settings.grid;
+    view.range_db = png_range_db;
+    if (top_db)
+        view.top_db = static_cast<float>(*top_db);
+    am::Annotations notes;
+    notes.unit = QString::fromLatin1(unit_text(map.unit));
+    notes.lines = am::map_facts(settings, map, window);
+    return am::framed_picture(am::draw_map(view), view, notes).save(QString::fromStdString(path), "PNG");
+}
+
+int write_outputs(const MapArgs& a, const am::Map& map, const QString& window, std::ostream& out, std::ostream& err)
 {
     if (!a.csv.empty()) {
         if (!write_csv(a.csv, map, a.request.settings.grid)) {
@@ -194,12 +247,80 @@ int write_outputs(const MapArgs& a, const am::Map& map, std::ostream& out, std::
         out << "CSV : " << a.csv << "\n";
     }
     if (!a.png.empty()) {
-        if (!am::map_image(map, png_range_db, png_pixels_per_point).save(QString::fromStdString(a.png), "PNG")) {
+        if (!write_png(a.png, map, a.request.settings, window, a.top_db)) {
             err << "sonivar-dat : écriture impossible de " << a.png << "\n";
             return exit_damaged;
         }
         out << "PNG : " << a.png << "\n";
     }
+    return exit_ok;
+}
+
+std::string slice_name(int k)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "carte_%04d.png", k + 1);
+    return name;
+}
+
+// The slices' maps first, so that their pictures share one scale: the
+// fixed top asked for, or the highest maximum of them all.
+int map_sequence(const MapArgs& a, const Recording& r, const am::Geometry& geometry, MapRequest request,
+                 std::ostream& out, std::ostream& err, std::FILE* terminal)
+{
+    const FrameRange whole = frame_range(r, request.from_s, request.to_s);
+    const double rate = sampling_rate_hz(r.header), start = whole.first / rate, end = whole.end / rate;
+    const double slices = std::ceil((end - start) / a.every_s - 1e-9);
+    if (slices < 1.0 || slices > max_slices) {
+        err << "sonivar-dat : --every " << decimal(a.every_s, 2) << " donne " << decimal(slices, 0)
+            << " tranches (de 1 à " << max_slices << ")\n";
+        return exit_usage;
+    }
+    std::error_code ec;
+    std::filesystem::create_directory(a.png_dir, ec);
+    if (ec || !std::filesystem::is_directory(a.png_dir)) {
+        err << "sonivar-dat : dossier " << a.png_dir << " : " << (ec ? ec.message() : "ce n'est pas un dossier") << "\n";
+        return exit_usage;
+    }
+    std::vector<std::string> paths;
+    for (int k = 0; k < static_cast<int>(slices); ++k)
+        paths.push_back((std::filesystem::path(a.png_dir) / slice_name(k)).string());
+    if (const std::string why = outputs_refusal(r, paths); !why.empty()) {
+        err << "sonivar-dat : " << why << "\n";
+        return exit_usage;
+    }
+    std::vector<std::optional<am::Map>> maps(paths.size());
+    std::optional<double> top = a.top_db;
+    Progress progress(terminal, "Cartes", whole.end);
+    for (std::size_t k = 0; k < maps.size(); ++k) {
+        request.from_s = start + static_cast<double>(k) * a.every_s;
+        request.to_s = std::min(end, request.from_s + a.every_s);
+        MapResult result = map_recording(r, geometry, request, progress);
+        if (result.bad_request || (!result.error.empty() && result.frames >= am::block_frames)) {
+            err << "sonivar-dat : " << result.error << "\n";
+            return result.bad_request ? exit_usage : exit_damaged;
+        }
+        if (result.error.empty()) {
+            maps[k] = std::move(result.map);
+            top = a.top_db ? a.top_db : std::max(top.value_or(maps[k]->max_db), double(maps[k]->max_db));
+        }
+    }
+    for (std::size_t k = 0; k < maps.size(); ++k) {
+        const double from = start + static_cast<double>(k) * a.every_s, to = std::min(end, from + a.every_s);
+        out << "Tranche " << k + 1 << " : " << decimal(from, 2) << " s – " << decimal(to, 2) << " s";
+        if (!maps[k]) {
+            out << ", trop courte : pas de carte\n";
+            continue;
+        }
+        const am::Map& map = *maps[k];
+        if (!write_png(paths[k], map, a.request.settings, time_window(r, frame_range(r, from, to)), top)) {
+            err << "sonivar-dat : écriture impossible de " << paths[k] << "\n";
+            return exit_damaged;
+        }
+        out << ", maximum x = " << decimal(map.max_x, 2) << " m, y = " << decimal(map.max_y, 2) << " m, "
+            << decimal(map.max_db, 1) << " " << unit_text(map.unit) << " : " << paths[k] << "\n";
+    }
+    out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";
     return exit_ok;
 }
 
@@ -213,25 +334,18 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "sonivar-dat : " << a.error << "\n\n" << map_usage;
         return exit_usage;
     }
-    LoadResult loaded = load_recording(args[1]);
-    const am::GeometryResult geometry = am::read_geometry(a.geometry);
-    const CalibrationResult calib = a.calib.empty() ? CalibrationResult{} : read_calibration(a.calib);
-    if (!loaded.recording || !geometry.geometry || (!a.calib.empty() && !calib.calibration)) {
-        err << "sonivar-dat : "
-            << (!loaded.recording ? loaded.error : !geometry.geometry ? geometry.error : calib.error) << "\n";
+    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png}, err);
+    if (!in)
         return exit_usage;
-    }
-    const Recording& r = *loaded.recording;
-    if (const std::string why = outputs_refusal(r, {a.csv, a.png}); !why.empty()) {
-        err << "sonivar-dat : " << why << "\n";
-        return exit_usage;
-    }
+    const Recording& r = in->recording;
     MapRequest request = a.request;
-    request.calibration = calib.calibration;
+    request.calibration = in->calibration;
+    if (a.every_s > 0.0)
+        return map_sequence(a, r, in->geometry, request, out, err, terminal);
     MapResult result;
     {
         Progress progress(terminal, "Carte", r.dat_bytes / r.layout.frame_bytes());
-        result = map_recording(r, *geometry.geometry, request, progress);
+        result = map_recording(r, in->geometry, request, progress);
     }
     if (!result.error.empty()) {
         err << "sonivar-dat : " << result.error << "\n";
@@ -245,7 +359,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
         << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
         << unit_text(result.map.unit) << "\n";
-    return write_outputs(a, result.map, out, err);
+    return write_outputs(a, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
 }
 
 } // namespace sonivar_dat

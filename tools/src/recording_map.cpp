@@ -1,6 +1,7 @@
 #include "recording_map.h"
 
 #include "stream_reader.h"
+#include "output_file.h"
 #include "progress.h"
 
 #include <algorithm>
@@ -12,34 +13,15 @@ namespace am = SonivarACQ32::acoustic_map;
 
 std::vector<am::Position> placed_micros(const Recording& r, const am::Geometry& geometry)
 {
-    std::vector<am::Position> placed;
-    for (int m : r.layout.micros)
-        if (m >= 0 && static_cast<std::size_t>(m) < geometry.positions.size())
-            placed.push_back(geometry.positions[m]);
-    return placed;
+    return am::placed_microphones(geometry, r.layout.micros);
 }
 
 namespace {
 
-struct Range {
-    std::uint64_t first = 0;
-    std::uint64_t end = 0;
-};
-
-Range frames_of(const Recording& r, const MapRequest& request)
-{
-    const std::uint64_t total = r.dat_bytes / r.layout.frame_bytes();
-    const double rate = r.header.freq;
-    const auto at = [&](double s) {
-        return static_cast<std::uint64_t>(std::clamp(std::floor(s * rate), 0.0, double(total)));
-    };
-    return {at(request.from_s), request.to_s < 0.0 ? total : at(request.to_s)};
-}
-
 // Reads the range block by block into the beamformer; the frames after the
 // last whole FFT block of one read are carried into the next.
 std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording& r,
-                 const std::vector<int>& words, const std::vector<float>& factors, Range range,
+                 const std::vector<int>& words, const std::vector<float>& factors, FrameRange range,
                  Progress& progress)
 {
     const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
@@ -47,16 +29,15 @@ std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording&
     const std::size_t block_frames = std::max<std::size_t>(am::block_frames, read_block_bytes / (4 * nv));
     std::vector<std::uint32_t> in(block_frames * nv);
     std::vector<float> pending;
-    for (std::uint64_t at = 0; at < range.end;) {
+    for (std::uint64_t at = range.first; at < range.end;) {
         const std::size_t count =
             static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, range.end - at));
         if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4))
             return "erreur de lecture du fichier de données";
-        const std::uint64_t skip = range.first > at ? std::min<std::uint64_t>(range.first - at, count) : 0;
         const std::size_t kept = pending.size();
-        pending.resize(kept + (count - skip) * channels);
-        gather_as_float(in.data() + skip * nv, count - skip, nv, words, r.header.type_float != 0,
-                        pending.data() + kept, factors.data());
+        pending.resize(kept + count * channels);
+        gather_as_float(in.data(), count, nv, words, r.header.type_float != 0, pending.data() + kept,
+                        factors.data());
         const std::size_t frames = pending.size() / channels;
         const std::size_t blocks = beamformer.add_frames(pending.data(), frames);
         pending.erase(pending.begin(), pending.begin() + blocks * am::hop_frames * channels);
@@ -82,11 +63,11 @@ std::string read_range(const Recording& r, const MapRequest& request, am::Beamfo
     std::vector<float> factors;
     for (int m : r.layout.micros)
         factors.push_back(all.of(m));
-    const Range range = frames_of(r, request);
-    frames = range.end > range.first ? range.end - range.first : 0;
+    const FrameRange range = frame_range(r, request.from_s, request.to_s);
+    frames = range.frames();
     DatReader reader;
     std::string error;
-    if (!reader.open(r.dat_path, r.dat_bytes, error))
+    if (!reader.open(r.dat_path, r.dat_bytes, error, range.first * r.layout.frame_bytes()))
         return error;
     return feed(reader, beamformer, r, *words, factors, range, progress);
 }
@@ -95,6 +76,24 @@ std::string too_short() { return "moins de " + std::to_string(am::block_frames) 
 
 } // namespace
 
+std::optional<MapInputs> read_map_inputs(const std::string& dat_path, const std::string& geometry_path,
+                                         const std::string& calib_path, const std::vector<std::string>& outputs,
+                                         std::ostream& err)
+{
+    LoadResult loaded = load_recording(dat_path);
+    const am::GeometryResult geometry = am::read_geometry(geometry_path);
+    const CalibrationResult calib = calib_path.empty() ? CalibrationResult{} : read_calibration(calib_path);
+    std::string why = !loaded.recording ? loaded.error : !geometry.geometry ? geometry.error
+                      : !calib_path.empty() && !calib.calibration ? calib.error : std::string();
+    if (why.empty())
+        why = outputs_refusal(*loaded.recording, outputs);
+    if (!why.empty()) {
+        err << "sonivar-dat : " << why << "\n";
+        return std::nullopt;
+    }
+    return MapInputs{std::move(*loaded.recording), std::move(*geometry.geometry), calib.calibration};
+}
+
 MapResult map_recording(const Recording& r, const am::Geometry& geometry, const MapRequest& request,
                         Progress& progress)
 {
@@ -102,7 +101,7 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     am::Settings settings = request.settings;
     settings.unit = unit_of(request.calibration);
     am::Beamformer beamformer;
-    result.error = beamformer.configure(placed_micros(r, geometry), r.header.freq, settings);
+    result.error = beamformer.configure(placed_micros(r, geometry), sampling_rate_hz(r.header), settings);
     result.bad_request = !result.error.empty();
     if (!result.error.empty())
         return result;
@@ -117,7 +116,7 @@ SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& reque
     SpectrumResult result;
     result.unit = unit_of(request.calibration);
     am::Beamformer beamformer;
-    result.error = beamformer.configure_spectra(static_cast<int>(r.layout.micros.size()), r.header.freq,
+    result.error = beamformer.configure_spectra(static_cast<int>(r.layout.micros.size()), sampling_rate_hz(r.header),
                                                 request.settings);
     if (!result.error.empty())
         return result;

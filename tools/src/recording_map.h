@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace sonivar_dat {
@@ -45,6 +46,21 @@ struct SpectrumResult {
 // The auto-spectra of every microphone over the request's range (its
 // settings' smoothing and band play no part).
 SpectrumResult spectrum_of_recording(const Recording& recording, const MapRequest& request, Progress& progress);
+
+// What map and listen read besides their options: the recording, the
+// array's geometry and, when a file is named, the calibration.
+struct MapInputs {
+    Recording recording;
+    SonivarACQ32::acoustic_map::Geometry geometry;
+    std::optional<SonivarACQ32::stream::Calibration> calibration;
+};
+
+// Reads them; nullopt with the reason written on `err` when one cannot be
+// read or one of `outputs` cannot be written without harm (a file of the
+// recording, a special file, two outputs on one file).
+std::optional<MapInputs> read_map_inputs(const std::string& dat_path, const std::string& geometry_path,
+                                         const std::string& calib_path, const std::vector<std::string>& outputs,
+                                         std::ostream& err);
 
 MapResult map_recording(const Recording& recording,
                         const SonivarACQ32::acoustic_map::Geometry& geometry,

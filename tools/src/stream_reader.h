@@ -11,6 +11,7 @@
 #include "stream/levels.h"
 #include "stream/calibration_file.h"
 #include "stream/recording.h"
+#include "stream/recording_slice.h"
 
 namespace sonivar_dat {
 using namespace SonivarACQ32::stream;

@@ -1,0 +1,181 @@
+// The map window's pictures: a photo of the scene under the map, the point
+// to listen to chosen on the map, and the map saved as a framed PNG.
+#include "map/carte_acoustique.h"
+
+#include "app/format.h"
+#include "stream/input_file.h"
+
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+
+#include <algorithm>
+
+namespace SonivarACQ32 {
+
+namespace am = acoustic_map;
+
+namespace {
+
+// A photo larger than this is not one of a scene (nor worth the memory).
+constexpr qint64 max_photo_bytes = 64ll << 20;
+constexpr int max_photo_megapixels = 100;
+
+QDoubleSpinBox* metres_box(double value)
+{
+    auto* box = new QDoubleSpinBox;
+    box->setRange(0.05, 100.0);
+    box->setDecimals(2);
+    box->setSingleStep(0.1);
+    box->setSuffix(QStringLiteral(" m"));
+    box->setValue(value);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
+
+} // namespace
+
+QLayout* CarteAcoustique::build_picture_controls()
+{
+    button_Image = new QPushButton(QStringLiteral("Image de fond…"));
+    trackBar_Opacite = new QSlider(Qt::Horizontal);
+    trackBar_Opacite->setRange(0, 100);
+    trackBar_Opacite->setValue(static_cast<int>(fond_.opacity * 100.0));
+    numericUpDown_Seuil = new QDoubleSpinBox;
+    numericUpDown_Seuil->setRange(1.0, 60.0);
+    numericUpDown_Seuil->setDecimals(0);
+    numericUpDown_Seuil->setSuffix(QStringLiteral(" dB"));
+    numericUpDown_Seuil->setValue(fond_.threshold_db);
+    numericUpDown_Largeur_Image = metres_box(fond_.width_m);
+    numericUpDown_Hauteur_Image = metres_box(fond_.height_m);
+    label_Orientation = new QLabel(QStringLiteral("Vue depuis l'antenne : x vers la droite, y vers le haut"));
+    label_Orientation->setWordWrap(true);
+    button_Enregistrer_Image = new QPushButton(QStringLiteral("Enregistrer l'image…"));
+    auto* form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(button_Image);
+    form->addRow(QStringLiteral("Opacité de la carte"), trackBar_Opacite);
+    form->addRow(QStringLiteral("Niveaux montrés"), numericUpDown_Seuil);
+    form->addRow(QStringLiteral("Largeur de l'image"), numericUpDown_Largeur_Image);
+    form->addRow(QStringLiteral("Hauteur de l'image"), numericUpDown_Hauteur_Image);
+    form->addRow(label_Orientation);
+    form->addRow(button_Enregistrer_Image);
+    connect(button_Image, &QPushButton::clicked, this, [this] { button_Image_Click(); });
+    connect(button_Enregistrer_Image, &QPushButton::clicked, this, [this] { button_Enregistrer_Image_Click(); });
+    connect(trackBar_Opacite, &QSlider::valueChanged, this, [this] { fond_change(); });
+    for (QDoubleSpinBox* box : {numericUpDown_Seuil, numericUpDown_Largeur_Image, numericUpDown_Hauteur_Image})
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this] { fond_change(); });
+    return form;
+}
+
+void CarteAcoustique::fond_change()
+{
+    fond_.opacity = trackBar_Opacite->value() / 100.0;
+    fond_.threshold_db = numericUpDown_Seuil->value();
+    fond_.width_m = numericUpDown_Largeur_Image->value();
+    fond_.height_m = numericUpDown_Hauteur_Image->value();
+    dessine();
+}
+
+// Only a regular file of a sensible size is read: a pipe would block and a
+// device never end.
+bool CarteAcoustique::charge_image(const QString& path)
+{
+    const QFileInfo file(path);
+    QString why;
+    QImage photo;
+    if (!file.exists())
+        why = QStringLiteral("fichier absent");
+    else if (!file.isFile())
+        why = QStringLiteral("ce n'est pas un fichier ordinaire");
+    else if (file.size() > max_photo_bytes)
+        why = QStringLiteral("fichier de plus de 64 Mio");
+    else {
+        QImageReader reader(path);
+        reader.setAllocationLimit(max_photo_megapixels * 4);
+        reader.setAutoTransform(true);
+        if (!reader.read(&photo))
+            why = reader.errorString();
+    }
+    if (!why.isEmpty()) {
+        label_Etat->setText(QStringLiteral("Image de fond illisible (%1) : %2").arg(file.fileName(), why));
+        return false;
+    }
+    fond_.photo = photo.convertToFormat(QImage::Format_RGB32);
+    fichier_image_ = file.absoluteFilePath();
+    fond_change();
+    return true;
+}
+
+void CarteAcoustique::set_point_ecoute(double x, double y)
+{
+    point_ecoute = QPointF(x, y);
+    label_Ecoute->setText(QStringLiteral("Point écouté : x = %1 m, y = %2 m").arg(fmt::N(x, 2), fmt::N(y, 2)));
+    dessine();
+}
+
+// A click on the map chooses the point to listen to.
+bool CarteAcoustique::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == pictureBox_Carte && event->type() == QEvent::MouseButtonPress && carte_valide) {
+        const am::MapView view = vue();
+        const QPointF at = am::metres_of(static_cast<QMouseEvent*>(event)->position(), view.grid, am::cell_pixels(view));
+        const double extent = view.grid.extent;
+        if (std::abs(at.x()) <= extent && std::abs(at.y()) <= extent)
+            set_point_ecoute(at.x(), at.y());
+        return true;
+    }
+    return feed::LiveWindow::eventFilter(watched, event);
+}
+
+// The saved picture never replaces a file of the recording under review.
+bool CarteAcoustique::enregistre_image(const QString& png_path)
+{
+    QString why;
+    const auto target = stream::identity_of(png_path.toStdString());
+    if (!carte_valide)
+        why = QStringLiteral("pas de carte à enregistrer");
+    else if (revue_.enregistrement && target) {
+        for (const stream::FileIdentity& input : stream::input_identities(*revue_.enregistrement))
+            if (input == *target)
+                why = QStringLiteral("c'est un fichier de l'enregistrement relu");
+    }
+    if (why.isEmpty()) {
+        const am::MapView view = vue();
+        am::Annotations notes;
+        notes.unit = unite;
+        notes.number = local_number;
+        notes.lines = am::map_facts(reglages_carte, derniere_carte,
+                                    revue_.enregistrement ? fenetre_texte() : QStringLiteral("En direct"), local_number);
+        if (!am::framed_picture(am::draw_map(view), view, notes).save(png_path, "PNG"))
+            why = QStringLiteral("écriture impossible");
+    }
+    if (!why.isEmpty()) {
+        label_Etat->setText(QStringLiteral("Image non enregistrée (%1) : %2").arg(QFileInfo(png_path).fileName(), why));
+        return false;
+    }
+    label_Etat->setText(QStringLiteral("Image enregistrée : ") + QFileInfo(png_path).fileName());
+    return true;
+}
+
+void CarteAcoustique::button_Image_Click()
+{
+    propose_fichier(QStringLiteral("Image de la scène"), QStringLiteral("Images (*.png *.jpg *.jpeg);;Tous les fichiers (*)"),
+                    false, [this](const QString& path) { charge_image(path); });
+}
+
+void CarteAcoustique::button_Enregistrer_Image_Click()
+{
+    propose_fichier(QStringLiteral("Enregistrer l'image de la carte"), QStringLiteral("Images PNG (*.png)"), true,
+                    [this](const QString& path) { enregistre_image(path); });
+}
+
+} // namespace SonivarACQ32

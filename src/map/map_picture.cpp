@@ -1,0 +1,142 @@
+#include "map/map_picture.h"
+
+#include "display/colour_map.h"
+#include "map/map_image.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace SonivarACQ32::acoustic_map {
+
+namespace {
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+// The map's colours with the cells below the threshold left out and the
+// rest at the backdrop's opacity.
+QImage see_through(const QImage& colours, const Map& map, float top, const Backdrop& backdrop)
+{
+    QImage out = colours.convertToFormat(QImage::Format_ARGB32);
+    const int cell = out.width() / std::max(1, map.side);
+    const int alpha = static_cast<int>(std::lround(255.0 * std::clamp(backdrop.opacity, 0.0, 1.0)));
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const int j = map.side - 1 - std::min(map.side - 1, y / cell);
+        for (int x = 0; x < out.width(); ++x) {
+            const int i = std::min(map.side - 1, x / cell);
+            const float level = map.level_db[static_cast<std::size_t>(j) * map.side + i];
+            row[x] = level >= top - backdrop.threshold_db ? qRgba(qRed(row[x]), qGreen(row[x]), qBlue(row[x]), alpha)
+                                                          : qRgba(0, 0, 0, 0);
+        }
+    }
+    return out;
+}
+
+void draw_photo(QPainter& painter, const Backdrop& backdrop, const Grid& grid, int cell)
+{
+    const QPointF top_left = pixel_of(-backdrop.width_m / 2.0, backdrop.height_m / 2.0, grid, cell);
+    const QPointF bottom_right = pixel_of(backdrop.width_m / 2.0, -backdrop.height_m / 2.0, grid, cell);
+    painter.drawImage(QRectF(top_left, bottom_right), backdrop.photo);
+}
+
+void draw_marks(QPainter& painter, const MapView& view, int cell)
+{
+    const Map& map = *view.map;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(Qt::black);
+    for (const Position& m : view.microphones)
+        painter.drawEllipse(pixel_of(m.x, m.y, view.grid, cell), 3.0, 3.0);
+    // A ring with ticks outside it: the maximum's own cell stays visible,
+    // which matters for CLEAN-SC, whose sources are single cells.
+    const QPointF top = pixel_of(map.max_x, map.max_y, view.grid, cell);
+    painter.setPen(QPen(Qt::white, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(top, 11.0, 11.0);
+    for (const QPointF tick : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)})
+        painter.drawLine(top + 11.0 * tick, top + 18.0 * tick);
+    if (view.listening) {  // a cross, apart from the maximum's ring
+        const QPointF p = pixel_of(view.listening->x(), view.listening->y(), view.grid, cell);
+        painter.setPen(QPen(Qt::magenta, 2));
+        painter.drawLine(p + QPointF(-7, -7), p + QPointF(7, 7));
+        painter.drawLine(p + QPointF(-7, 7), p + QPointF(7, -7));
+    }
+}
+
+// In the map's top left corner, on a dark band that keeps it readable over
+// any colour.
+void draw_caption(QPainter& painter, const QString& caption)
+{
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QRect area = painter.fontMetrics().boundingRect(QRect(0, 0, 400, 100), Qt::AlignLeft, caption);
+    painter.fillRect(area.adjusted(0, 0, 8, 4), QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(area.translated(4, 2), Qt::AlignLeft, caption);
+}
+
+} // namespace
+
+float scale_top(const MapView& view) { return std::isnan(view.top_db) ? view.map->max_db : view.top_db; }
+
+int cell_pixels(const MapView& view) { return std::max(1, view_pixels / std::max(1, view.map->side)); }
+
+QPointF pixel_of(double x, double y, const Grid& grid, int cell)
+{
+    const double size = static_cast<double>(grid.side()) * cell;
+    return {(x + grid.extent) / grid.step * cell + cell / 2.0, size - ((y + grid.extent) / grid.step * cell + cell / 2.0)};
+}
+
+QPointF metres_of(QPointF pixel, const Grid& grid, int cell)
+{
+    const double size = static_cast<double>(grid.side()) * cell;
+    return {(pixel.x() - cell / 2.0) / cell * grid.step - grid.extent,
+            (size - pixel.y() - cell / 2.0) / cell * grid.step - grid.extent};
+}
+
+QImage draw_map(const MapView& view)
+{
+    const int cell = cell_pixels(view);
+    const float top = scale_top(view);
+    QImage colours = map_image(*view.map, view.range_db, cell, top);
+    QImage image = colours;
+    if (view.backdrop != nullptr && !view.backdrop->photo.isNull()) {
+        image = QImage(colours.size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        draw_photo(painter, *view.backdrop, view.grid, cell);
+        painter.drawImage(0, 0, see_through(colours, *view.map, top, *view.backdrop));
+    }
+    QPainter painter(&image);
+    draw_marks(painter, view, cell);
+    if (!view.caption.isEmpty())
+        draw_caption(painter, view.caption);
+    return image;
+}
+
+std::vector<QString> map_facts(const Settings& s, const Map& map, const QString& time_window, NumberText number)
+{
+    QString method = text(method_caption(s.method, s.parameters, number));
+    if (s.remove_diagonal)
+        method += QStringLiteral(", sans la diagonale");
+    QString band = QStringLiteral("%1 Hz, ").arg(text(number(s.frequency, 0)));
+    if (s.band == BandKind::third_octave) {
+        const Edges e = third_octave_edges(s.frequency);
+        band += QStringLiteral("tiers d'octave (%1 – %2 Hz)").arg(text(number(e.lower, 0)), text(number(e.upper, 0)));
+    } else {
+        band += QStringLiteral("raie unique");
+    }
+    band += QStringLiteral(", plan à z = %1 m").arg(text(number(s.grid.z, 2)));
+    std::vector<QString> lines = {method, band};
+    if (!time_window.isEmpty())
+        lines.push_back(time_window);
+    lines.push_back(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4")
+                        .arg(text(number(map.max_x, 2)), text(number(map.max_y, 2)), text(number(map.max_db, 1)),
+                             QString::fromLatin1(stream::unit_text(map.unit))));
+    return lines;
+}
+
+} // namespace SonivarACQ32::acoustic_map

@@ -1,0 +1,78 @@
+#pragma once
+// A map as the operator sees it and as it is kept: the coloured map with
+// the microphones, its maximum, the point listened to and its caption,
+// over a photo of the scene if there is one; and the same picture framed
+// with axes in metres, the dB scale with its unit and the facts of the map
+// (method, band, time window, maximum), for a PNG worth keeping. Shared by
+// the map window and the toolkit.
+#include "map/beamformer.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QRect>
+#include <QString>
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::acoustic_map {
+
+// A photo of the scene taken from the array's centre along its axis, seen
+// from the array (x to the right, y up), and how the map lies over it.
+struct Backdrop {
+    QImage photo;
+    double width_m = 2.0;   // the photo's field at the map's distance
+    double height_m = 1.5;
+    double opacity = 0.6;   // of the map's colours over the photo
+    double threshold_db = 10.0;  // only levels this close to the scale's top are drawn
+};
+
+struct MapView {
+    const Map* map = nullptr;
+    Grid grid;
+    int range_db = 20;
+    float top_db = std::nanf("");  // the scale's top; NaN: the map's own maximum
+    std::vector<Position> microphones;
+    std::optional<QPointF> listening;  // the point listened to, m
+    const Backdrop* backdrop = nullptr;
+    QString caption;  // top left, over the map
+};
+
+constexpr int view_pixels = 410;  // side of the map's picture, about
+
+// The top of the scale the view is drawn with.
+float scale_top(const MapView& view);
+// Pixels per grid point of the view's picture.
+int cell_pixels(const MapView& view);
+QImage draw_map(const MapView& view);
+
+// The centre of the grid cell holding (x, y) in the picture, y upwards; and
+// the point in metres under a pixel.
+QPointF pixel_of(double x, double y, const Grid& grid, int cell);
+QPointF metres_of(QPointF pixel, const Grid& grid, int cell);
+
+// What the framed picture says besides the map: its unit, and lines of
+// text above it.
+struct Annotations {
+    QString unit;
+    std::vector<QString> lines;
+    NumberText number = french_number;  // for the axes and the scale
+};
+
+// Where the framed picture puts the map and the colour bar.
+struct FramedLayout {
+    QSize size;
+    QRect map;
+    QRect scale;  // the colour bar, top colour at its top
+};
+FramedLayout framed_layout(QSize map_size, std::size_t lines);
+QImage framed_picture(const QImage& map_picture, const MapView& view, const Annotations& notes);
+
+// The lines of a map's facts: method, band, time window when one is given,
+// maximum; numbers written by `number`.
+std::vector<QString> map_facts(const Settings& settings, const Map& map, const QString& time_window,
+                               NumberText number = french_number);
+
+} // namespace SonivarACQ32::acoustic_map

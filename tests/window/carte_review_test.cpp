@@ -1,0 +1,139 @@
+// The map window reviewing a recording made by a run of the circling
+// source: the maximum follows the source over time, the spectrum finds its
+// tone, a torn recording opens; the map over a photo, saved as a framed
+// picture; listening to a point.
+#include "display/colour_map.h"
+#include "map/carte_acoustique.h"
+#include "map/map_picture.h"
+#include "scene.h"
+#include "spectrum/spectre_acoustique.h"
+#include "window_harness.h"
+
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+using SonivarACQ32::CarteAcoustique;
+namespace am = SonivarACQ32::acoustic_map;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CarteReview : public testsupport::WindowTest {
+protected:
+    // Records `seconds` of the default scene, the map window open at the
+    // source's tone and distance.
+    QString record(double seconds)
+    {
+        w.button_Init->click();
+        w.numericUpDown_Duree->setValue(seconds);
+        const QString path = dir.filePath(QStringLiteral("cercle.dat"));
+        dialogs.answers.push_back(path);
+        w.button_Start->click();
+        w.button_Carte->click();
+        w.carte->set_frequence(sim::scene_tone_hz);
+        w.carte->set_distance(sim::scene_height_m);
+        return path;
+    }
+
+    bool near_source(double t) const
+    {
+        const sim::PointSource s = sim::moving_source(t);
+        return std::hypot(w.carte->maximum.x() - s.at.x, w.carte->maximum.y() - s.at.y) < 0.1;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(CarteReview, MaximumFollowsTheCirclingSourceAndTheSpectrumItsTone)
+{
+    const QString path = record(7.0);
+    w.button_Spectre->click();
+    CarteAcoustique& carte = *w.carte;
+    ASSERT_TRUE(carte.ouvre_enregistrement(path)) << carte.label_Etat->text().toStdString();
+    EXPECT_TRUE(carte.label_Enregistrement->text().contains(QStringLiteral("cercle.dat")));
+    EXPECT_TRUE(carte.trackBar_Instant->isEnabled());
+    const double window = carte.numericUpDown_Fenetre->value();
+    EXPECT_NEAR(window, 1048576.0 / (4.0 * SonivarACQ32::Principale::nb_voies) / 50000.0, 0.001);
+    for (double t : {0.5, 2.5, 4.5, 6.5}) {  // a quarter of a turn apart
+        carte.set_instant(t);
+        EXPECT_DOUBLE_EQ(carte.instant, t);
+        EXPECT_TRUE(testsupport::wait_for([&] { return near_source(t + window / 2.0); }))
+            << "at " << t << " s the maximum is at " << carte.maximum.x() << ", " << carte.maximum.y() << " "
+            << carte.label_Etat->text().toStdString() << " cartes " << carte.cartes;
+    }
+    EXPECT_TRUE(testsupport::wait_for([&] { return std::abs(w.spectre->pic_hz - sim::scene_tone_hz) < 50.0; }))
+        << w.spectre->pic_hz;
+    carte.trackBar_Instant->setValue(2500);  // the slider, as the operator drags it
+    EXPECT_DOUBLE_EQ(carte.instant, 2.5);
+    EXPECT_TRUE(testsupport::wait_for([&] { return near_source(2.5 + window / 2.0); }));
+
+    // A recording torn inside a frame (the unit unplugged) opens as well.
+    const fs::path dat = path.toStdString(), torn = dir.filePath(QStringLiteral("coupe.dat")).toStdString();
+    for (const char* ext : {".dat", ".Zv", ".log"})
+        fs::copy_file(fs::path(dat).replace_extension(ext), fs::path(torn).replace_extension(ext));
+    std::ofstream(torn, std::ios::app | std::ios::binary) << "abcde";
+    ASSERT_TRUE(carte.ouvre_enregistrement(QString::fromStdString(torn.string())));
+    EXPECT_TRUE(carte.label_Enregistrement->text().contains(QStringLiteral("interrompu")));
+    EXPECT_FALSE(carte.ouvre_enregistrement(dir.filePath(QStringLiteral("absent.dat"))));
+    EXPECT_TRUE(carte.label_Etat->text().startsWith(QStringLiteral("Enregistrement illisible")));
+}
+
+// A green photo under the map: far from the source the photo shows; at the
+// maximum the map's colour. The saved picture frames the map with its scale
+// and refuses to replace the recording.
+TEST_F(CarteReview, PhotoUnderTheMapAndFramedPicture)
+{
+    const QString path = record(1.0);
+    CarteAcoustique& carte = *w.carte;
+    const QString photo = dir.filePath(QStringLiteral("scene.png"));
+    QImage green(64, 48, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    ASSERT_TRUE(green.save(photo));
+    EXPECT_FALSE(carte.charge_image(dir.path()));  // a folder
+    ASSERT_TRUE(carte.ouvre_enregistrement(path));
+    carte.numericUpDown_Largeur_Image->setValue(3.0);  // beyond the map on every side
+    carte.numericUpDown_Hauteur_Image->setValue(3.0);
+    carte.numericUpDown_Seuil->setValue(3.0);  // only the source's main lobe drawn
+    ASSERT_TRUE(carte.charge_image(photo));
+    carte.set_instant(0.5);
+    ASSERT_TRUE(testsupport::wait_for([&] { return near_source(0.5 + carte.numericUpDown_Fenetre->value() / 2.0); }));
+    carte.set_point_ecoute(-0.8, -0.8);
+
+    const QString png = dir.filePath(QStringLiteral("carte.png"));
+    ASSERT_TRUE(carte.enregistre_image(png));
+    const QImage saved(png);
+    const QImage shown = carte.pictureBox_Carte->pixmap().toImage();
+    const am::FramedLayout layout = am::framed_layout(shown.size(), 4);
+    ASSERT_EQ(saved.size(), layout.size);
+    const auto palette = SonivarACQ32::colours::colour_map();
+    const QPoint bar_top = layout.scale.topLeft() + QPoint(layout.scale.width() / 2, 0);
+    EXPECT_EQ(saved.pixel(bar_top), qRgb(palette.red[127], palette.green[127], palette.blue[127]));
+    EXPECT_EQ(saved.pixel(layout.map.bottomLeft() + QPoint(3, -3)), qRgb(0, 200, 0))
+        << "the photo where the map is far below its top";
+    const am::Grid grid = {carte.numericUpDown_Etendue->value(), carte.numericUpDown_Pas->value(),
+                           carte.numericUpDown_Distance->value()};
+    const int cell = shown.width() / grid.side();
+    const QPointF top = am::pixel_of(carte.maximum.x(), carte.maximum.y(), grid, cell);
+    EXPECT_NE(saved.pixel(layout.map.topLeft() + top.toPoint()), qRgb(0, 200, 0)) << "the map at its maximum";
+
+    const auto before = fs::file_size(path.toStdString());
+    EXPECT_FALSE(carte.enregistre_image(path));
+    EXPECT_EQ(fs::file_size(path.toStdString()), before);
+
+    carte.button_Ecouter->click();  // there is no sound output here, or there is one
+    const QString said = carte.label_Ecoute->text();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Aucune sortie son")) || said.startsWith(QStringLiteral("Écoute du point")))
+        << said.toStdString();
+}
+
+} // namespace
