@@ -1,4 +1,5 @@
-// Throughput of sonivar-dat check, export --wav and spectrum on a large recording that
+// Throughput of sonivar-dat check, export --wav, spectrum and listen (60 s
+// of the recording, against real time) on a large recording that
 // sits in the page cache, side by side with `cat RECORDING.dat > /dev/null`
 // in the same run, and the peak memory of each command. A plain copy of the
 // recording into the same folder (dd, 128 KiB blocks) shows what writing a
@@ -115,6 +116,9 @@ int main(int argc, char** argv)
     const Timing exp =
         best({SONIVAR_DAT_PROGRAM, "export", dat.string(), "--wav", wav}, "/dev/null", wav);
     const Timing spectrum = best({SONIVAR_DAT_PROGRAM, "spectrum", dat.string()}, "/dev/null");
+    const Timing listen = best({SONIVAR_DAT_PROGRAM, "listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
+                                "--at", "0.3,-0.2,1", "--to", "60", "--wav", wav},
+                               "/dev/null", wav);
     const Timing copy = best({"dd", "if=" + dat.string(), "of=" + wav, "bs=128K", "status=none"},
                              "/dev/null", wav);
 
@@ -130,9 +134,12 @@ int main(int argc, char** argv)
     line("export --wav", exp);
     line("spectrum", spectrum);
     std::printf("spectrum / check throughput: %.2f\n", check.seconds / spectrum.seconds);
+    std::printf("listen 60 s (50 kHz, 32 micros): %.3f s, %.0f x real time | cpu %.3f s | peak RSS %ld KiB | exit %d\n",
+                listen.seconds, 60.0 / listen.seconds, listen.cpu_seconds, listen.max_rss_kib,
+                WEXITSTATUS(listen.status));
     line("copy (dd)", copy);
     fs::remove_all(dir);
     const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0 &&
-                    WEXITSTATUS(spectrum.status) == 0;
+                    WEXITSTATUS(spectrum.status) == 0 && WEXITSTATUS(listen.status) == 0;
     return ok ? 0 : 1;
 }

@@ -90,6 +90,7 @@ public:
     bool ouvre_enregistrement(const QString& dat_path);
     void set_instant(double seconds);
     double instant = 0.0;
+    double instant_carte = -1.0;  // start of the stretch the map shown comes from; -1: none
     void ferme_enregistrement();
     bool en_revue() const { return revue_.enregistrement.has_value(); }
     // The stretch under review sent again to the maps and the spectrum.

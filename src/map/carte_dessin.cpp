@@ -80,6 +80,10 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
         reglages_carte = outcome.settings;
         maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
         carte_valide = true;
+        const std::size_t frame = run_.layout.frame_bytes();
+        instant_carte = en_revue() && frame > 0 && run_.serial == revue_.faits.serial
+                            ? static_cast<double>(outcome.stream_position / frame) / run_.sample_rate
+                            : -1.0;
     } else if (!outcome.status.empty()) {
         carte_valide = false;
         label_Etat->setText(QString::fromStdString(outcome.status));

@@ -123,6 +123,7 @@ MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
     out.skipped = skipped;
     out.settings = job_.settings;
     out.blocks = std::exchange(blocks_, 0);
+    out.stream_position = last_.stream_position;
     if (job_.spectra_only) {
         out.valid = beamformer_.fold_spectra();
         if (out.valid) {

@@ -51,6 +51,9 @@ struct MapOutcome {
     int microphones = 0;
     double sample_rate = 0.0;
     std::size_t blocks = 0;  // FFT blocks behind this outcome's new data
+    // Where the data mapped starts in its stream (for a recording's
+    // stretch, its first byte in the data file).
+    std::uint64_t stream_position = 0;
 };
 
 class LiveMapper {

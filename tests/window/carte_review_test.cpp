@@ -9,6 +9,7 @@
 #include "spectrum/spectre_acoustique.h"
 #include "window_harness.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
@@ -76,6 +77,31 @@ TEST_F(CarteReview, MaximumFollowsTheCirclingSourceAndTheSpectrumItsTone)
     carte.trackBar_Instant->setValue(2500);  // the slider, as the operator drags it
     EXPECT_DOUBLE_EQ(carte.instant, 2.5);
     EXPECT_TRUE(testsupport::wait_for([&] { return near_source(2.5 + window / 2.0); }));
+
+    // Played at twice its pace on the program's clock, to its end.
+    h.use_fast_clock();
+    carte.comboBox_Vitesse->setCurrentIndex(1);
+    carte.set_instant(1.0);
+    carte.button_Lecture->click();
+    EXPECT_EQ(carte.button_Lecture->text(), QStringLiteral("Pause"));
+    h.clock.advance(2000);
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.instant >= 5.0; }));
+    EXPECT_LT(carte.instant, 5.5);
+    h.clock.advance(10000);
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.button_Lecture->text() == QStringLiteral("Lecture"); }));
+    EXPECT_DOUBLE_EQ(carte.instant, carte.trackBar_Instant->maximum() / 1000.0);
+
+    // A run takes the map while it streams; the review comes back after it.
+    carte.set_instant(4.5);
+    dialogs.answers.push_back(dir.filePath(QStringLiteral("autre.dat")));
+    w.numericUpDown_Duree->setValue(0.5);
+    const std::uint64_t maps_before = carte.cartes;
+    w.button_Start->click();
+    EXPECT_EQ(fs::file_size(dir.filePath(QStringLiteral("autre.dat")).toStdString()),
+              25000u * 4 * SonivarACQ32::Principale::nb_voies);
+    EXPECT_TRUE(testsupport::wait_for([&] { return carte.cartes > maps_before + 1; })) << "the run's own maps";
+    EXPECT_TRUE(carte.label_Etat->text().startsWith(QStringLiteral("Relecture : "))) << carte.label_Etat->text().toStdString();
+    EXPECT_TRUE(testsupport::wait_for([&] { return near_source(4.5 + window / 2.0); }));
 
     // A recording torn inside a frame (the unit unplugged) opens as well.
     const fs::path dat = path.toStdString(), torn = dir.filePath(QStringLiteral("coupe.dat")).toStdString();
