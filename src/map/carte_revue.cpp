@@ -68,6 +68,8 @@ QLayout* CarteAcoustique::build_review_controls()
     numericUpDown_Fenetre->setSuffix(QStringLiteral(" s"));
     numericUpDown_Fenetre->setKeyboardTracking(false);
     trackBar_Instant = new QSlider(Qt::Horizontal);
+    trackBar_Instant->setSingleStep(100);  // ms: the arrows move a tenth of a second
+    trackBar_Instant->setPageStep(1000);
     label_Instant = new QLabel;
     label_Enregistrement = new QLabel;
     label_Enregistrement->setWordWrap(true);

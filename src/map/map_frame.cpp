@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -26,7 +27,14 @@ double tick_step(double span)
     return 20.0;
 }
 
-int decimals_of(double step) { return step >= 1.0 ? 0 : step >= 0.1 ? 1 : 2; }
+// Enough decimals to write every multiple of the step exactly (0.25: 2).
+int decimals_of(double step)
+{
+    int decimals = 0;
+    for (double scaled = step; decimals < 3 && std::abs(scaled - std::round(scaled)) > 1e-9; scaled *= 10.0)
+        ++decimals;
+    return decimals;
+}
 
 void draw_axes(QPainter& painter, const FramedLayout& layout, const MapView& view, const Annotations& notes)
 {
