@@ -167,6 +167,7 @@ struct SelfExport {
     const char* option;
     const char* input;  // extension of the input the output names
     bool through_link;
+    const char* through = nullptr;  // a folder climbed back out of: "absent/..", "a//..//"
 };
 
 void PrintTo(const SelfExport& s, std::ostream* os) { *os << s.name; }
@@ -183,12 +184,15 @@ TEST_P(ExportOntoInput, IsRefusedAndTouchesNothing)
         output = dir.path() / "lien.out";
         fs::create_symlink(target, output);
     }
+    if (s.through != nullptr)  // refused whether the system reaches the input or nothing
+        output = (dir.path() / s.through).string() + target.filename().string();
     const std::vector<fs::path> paths = {dat, companion(dat, ".Zv"), companion(dat, ".log"), output};
     const auto before = snapshots(paths);
     const auto listing = folder_listing(dir.path());
     const Outcome r = run({"export", dat.string(), s.option, output.string()});
     EXPECT_EQ(r.code, sonivar_dat::exit_usage) << r.out << r.err;
-    EXPECT_NE(r.err.find("est un des fichiers de l'enregistrement"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(s.through == nullptr ? "est un des fichiers de l'enregistrement" : "refusé"), std::string::npos)
+        << r.err;
     EXPECT_EQ(snapshots(paths), before);
     EXPECT_EQ(folder_listing(dir.path()), listing);
 }
@@ -200,7 +204,10 @@ INSTANTIATE_TEST_SUITE_P(
                     SelfExport{"wav_onto_description_link", "--wav", ".log", true},
                     SelfExport{"hdf5_onto_data_link", "--hdf5", ".dat", true},
                     SelfExport{"hdf5_onto_header", "--hdf5", ".Zv", false},
-                    SelfExport{"hdf5_onto_description_link", "--hdf5", ".log", true}),
+                    SelfExport{"hdf5_onto_description_link", "--hdf5", ".log", true},
+                    SelfExport{"wav_onto_description_past_a_missing_folder", "--wav", ".log", false, "absent/../"},
+                    SelfExport{"hdf5_onto_data_past_a_missing_folder", "--hdf5", ".dat", false, "a//..//"},
+                    SelfExport{"wav_onto_header_through_a_real_folder", "--wav", ".Zv", false, "./"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExportOutputs, SpecialFilesAndOneFileForBothAreRefused)
@@ -227,12 +234,13 @@ TEST(ExportOutputs, AFailedExportLeavesTheEarlierFileAndNoTemporaryOne)
     const fs::path dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
     const fs::path wav = dir.path() / "o.wav";
     testsupport::write_bytes(wav, "avant", 5);
-    // The HDF5 cannot be created: the WAV, already written aside, is dropped too.
+    // The HDF5 cannot be created (its folder is a file): the WAV, already
+    // written aside, is dropped too.
     const Outcome r = run({"export", dat.string(), "--wav", wav.string(), "--hdf5",
-                           (dir.path() / "absent" / "o.h5").string()});
+                           (dir.path() / "essai.log" / "o.h5").string()});
     EXPECT_EQ(r.code, sonivar_dat::exit_damaged);
     EXPECT_NE(r.err.find("création impossible de "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("dossier introuvable"), std::string::npos) << r.err;  // in French
+    EXPECT_NE(r.err.find("n'est pas un dossier"), std::string::npos) << r.err;  // in French
     EXPECT_EQ(snapshot(wav), "1:avant");
     EXPECT_EQ(folder_listing(dir.path()),
               (std::vector<std::string>{"essai.Zv", "essai.dat", "essai.log", "o.wav"}));

@@ -281,6 +281,7 @@ TEST(MapCommand, RefusedArguments)
         // Outputs over the recording it reads, or twice the same file: refused.
         {{"--geometry", g, "--freq", "3150", "--csv", dat.string()}, 2},
         {{"--geometry", g, "--freq", "3150", "--png", dat.parent_path().string() + "/./s.Zv"}, 2},
+        {{"--geometry", g, "--freq", "3150", "--csv", dat.parent_path().string() + "/absent/../s.dat"}, 2, "refusé"},
         {{"--geometry", g, "--freq", "3150", "--csv", (dir.path() / "m").string(), "--png",
           (dir.path() / "m").string()}, 2, "même fichier"},
         {{"--geometry", g, "--freq", "3150", "--method", "functional", "--exponent", "250"}, 2, "(de 1 à 200)"},
@@ -344,7 +345,9 @@ TEST(SpectrumCommand, PeakOfAToneAndItsFiles)
     for (const Refused& r : {Refused{{"--mic", "32"}, "index de 0 à 31"}, Refused{{"--mic", "1.5"}, "index"},
                              Refused{{"--octave", "3"}, "option inconnue"},
                              Refused{{"--calib", (dir.path() / "none.xml").string()}, "none.xml"},
-                             Refused{{"--csv", dat.string()}, ""}, Refused{{"--png", dat.string()}, ""}}) {
+                             Refused{{"--csv", dat.string()}, ""}, Refused{{"--png", dat.string()}, ""},
+                             Refused{{"--csv", (dir.path() / "absent/../s.Zv").string()}, "refusé"},
+                             Refused{{"--png", (dir.path() / "a//..//s.log").string()}, "refusé"}}) {
         std::vector<std::string> args = {"spectrum", dat.string()};
         args.insert(args.end(), r.options.begin(), r.options.end());
         const Cli c = run(args);
@@ -514,6 +517,7 @@ TEST(ListenCommand, FocusedSignalBringsOutThePoint)
     }
     EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,0", "--wav",
                    (dir.path() / "x.wav").string()}).code, 2);
-    EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,1", "--wav",
-                   dat.string()}).code, 2);
+    for (const fs::path& onto : {dat, dir.path() / "absent/../deux.log"})
+        EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,1", "--wav",
+                       onto.string()}).code, 2);
 }

@@ -13,20 +13,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The path with symbolic links and "." or ".." resolved as far as it exists.
-std::string resolved(const std::string& path)
+// Where `path` lands, as the system resolves it: its folder must exist
+// (".." after a missing folder does not climb back), the file name is
+// joined to the folder's real path, and an existing symbolic link is
+// followed to the file it names. Empty with `error` set when it lands
+// nowhere.
+std::string landing(const std::string& path, std::string& error)
 {
-    std::error_code ec;
-    const fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    return ec ? path : p.string();
+    const fs::path p(path);
+    const std::string name = p.filename().string();
+    if (name.empty() || name == "." || name == "..") {
+        error = "ce n'est pas un nom de fichier";
+        return {};
+    }
+    const std::string folder = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (real == nullptr) {
+        error = system_reason(errno);
+        return {};
+    }
+    std::string at = std::string(real) + (std::string(real) == "/" ? "" : "/") + name;
+    std::free(real);
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* target = ::realpath(at.c_str(), nullptr)) {
+            at = target;
+            std::free(target);
+        }
+    }
+    return at;
 }
 
 } // namespace
 
 std::string output_refusal(const std::string& path, const std::vector<FileIdentity>& inputs)
 {
+    std::string error;
+    const std::string at = landing(path, error);
+    if (at.empty())  // the system would not reach it ("missing/../x" does not climb back)
+        return "la sortie " + path + " : " + error + " : refusé, rien n'a été écrit";
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (::stat(at.c_str(), &st) != 0)
         return {};  // a new file: any creation failure is reported when it is made
     for (const FileIdentity& input : inputs)
         if (input == FileIdentity{st.st_dev, st.st_ino})
@@ -42,7 +69,9 @@ bool same_destination(const std::string& a, const std::string& b)
     const auto ia = identity_of(a), ib = identity_of(b);
     if (ia && ib)
         return *ia == *ib;
-    return resolved(a) == resolved(b);
+    std::string error;
+    const std::string la = landing(a, error), lb = landing(b, error);
+    return !la.empty() && la == lb;
 }
 
 OutputFile::~OutputFile()
@@ -53,7 +82,12 @@ OutputFile::~OutputFile()
 
 bool OutputFile::create(const std::string& final_path, std::string& error)
 {
-    final_ = resolved(final_path);
+    std::string reason;
+    final_ = landing(final_path, reason);
+    if (final_.empty()) {
+        error = "création impossible de " + final_path + " : " + reason;
+        return false;
+    }
     const fs::path target(final_);
     // A hidden name beside the final one, completed by mkostemp.
     std::string name = target.parent_path().string();
