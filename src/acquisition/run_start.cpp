@@ -47,6 +47,15 @@ bool Principale::prepare_run()
     // A unit that went while the window was idle: no file is asked for.
     if (own.unit_lost)
         return false;
+    // A defined duration too short for one sample would count 0 samples,
+    // which the unit and the run read as "no end".
+    if (checkBox_Definie->isChecked() && count == 0) {
+        call_verb(QStringLiteral("Durée définie trop courte : au moins un échantillon (%1 s à %2 Hz), "
+                                 "ou décochez « Durée définie »\r\n")
+                      .arg(fmt::N(1.0 / frequence, 6), fmt::N(frequence, 0)),
+                  1);
+        return false;
+    }
     if (checkBox_Definie->isChecked())
         info(QStringLiteral("Durée : %1 s, nb échantillons : %2\r\n")
                  .arg(fmt::N(duree, 1), fmt::N(count, 0)));
@@ -86,7 +95,10 @@ bool Principale::check_disk_space()
         QStringLiteral("%1 Go disponibles sur le disque, soit %2 s\r\n")
             .arg(fmt::G(run_sizing::usable_gibibytes(run.usable_space)),
                  fmt::N(run_sizing::seconds_allowed(run.usable_space, nb_voies, frequence), 1));
-    if (count != 0 && run.requested_bytes > run.usable_space) {
+    // An open-ended run with no room past the reserve would stop at once,
+    // its files empty: refused as a run of defined length is.
+    const bool no_room = count != 0 ? run.requested_bytes > run.usable_space : run.usable_space == 0;
+    if (no_room) {
         call_verb(QStringLiteral("Pas suffisamment de place sur le disque !\r\n"), 1);
         info(room);
         return false;

@@ -79,8 +79,10 @@ void Principale::apply_automatic_stops()
             button_Stop_Click();
     }
     // Without recording no disk is filled: only Stop or a fault ends the run.
-    if (count == 0 && record && !stopped && run_sizing::disk_limit_reached(num_pkt, run.usable_space))
+    if (count == 0 && record && !stopped && run_sizing::disk_limit_reached(num_pkt, run.usable_space)) {
+        info(QStringLiteral("Limite du disque atteinte (réserve de 1 Go gardée libre) : acquisition arrêtée\r\n"));
         button_Stop_Click();
+    }
     // A unit that keeps streaming after Stop: its transfers are taken back.
     const std::uint32_t grace = run_sizing::stop_grace_ms(run.base_timeout);
     if (stopped && !fini && platform::tick_count() - run.stop_tick > grace) {

@@ -150,7 +150,7 @@ TEST_F(RunFixture, OpenEndedRunWithoutRecordingStopsOnStop)
 TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
 {
     // The space left after the reserve, in MiB.
-    const std::uint64_t cases[] = {5, 40, 0};
+    const std::uint64_t cases[] = {5, 40};
     w.button_Init->click();
     w.checkBox_Test->setChecked(true);
     w.checkBox_Definie->setChecked(false);
@@ -163,8 +163,9 @@ TEST_F(RunFixture, OpenEndedRecordingStopsBeforeTheDiskLimit)
         w.button_Start->click();
 
         EXPECT_EQ(w.n_pkt, static_cast<std::uint32_t>(usable_mib - 1));
-        // Stopped once, by the program: the unit would stream on.
+        // Stopped once, by the program, saying why: the unit would stream on.
         EXPECT_EQ(Principale::own.pane_text.count(QStringLiteral("Stopped\r\n")), 1);
+        EXPECT_TRUE(Principale::own.pane_text.contains(QStringLiteral("Limite du disque atteinte")));
         EXPECT_EQ(testsupport::count_requests(unit.requests(), 0xB1, {0x03, 0x00}), 1);
         unit.clear_requests();
         const QByteArray data = testsupport::read_all(data_path());
