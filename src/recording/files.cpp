@@ -59,14 +59,37 @@ void report_open_failure(const QString& kind, const QString& path, int err)
                           0);
 }
 
-// Writes all of `bytes` and pushes them to the system, so that a full disk
-// shows here rather than unnoticed when the file is closed.
-bool write_through(QFile& file, const QByteArray& bytes, int& err)
+// Writes all of `bytes` from the file's start and pushes them to the
+// system, so that a full disk shows here rather than unnoticed when the
+// file is closed; what the file held past them is cut. A regular file is
+// written through its descriptor, so that the system's reason of a failure
+// is the one reported however many writes failed before (a buffered file
+// that failed once fails again without a reason).
+bool rewrite_whole(QFile& file, const QByteArray& bytes, int& err)
 {
-    errno = 0;
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    err = ok ? 0 : errno;
-    return ok;
+    err = 0;
+    if (file.isSequential()) {  // a device: written as it comes
+        errno = 0;
+        const bool ok = file.write(bytes) == bytes.size() && file.flush();
+        err = ok ? 0 : (errno != 0 ? errno : EIO);
+        return ok;
+    }
+    const int fd = file.handle();
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            return false;
+        }
+        done += n;
+    }
+    if (::ftruncate(fd, bytes.size()) != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
 }
 
 void report_write_failure(const QString& kind, const QString& path, int err)
@@ -74,15 +97,6 @@ void report_write_failure(const QString& kind, const QString& path, int err)
     Principale::call_verb(QStringLiteral("Erreur d'écriture du fichier %1 %2 : %3\r\n")
                               .arg(kind, path, raison_erreur(err)),
                           0);
-}
-
-// Back to an empty file at offset 0 for a whole rewrite; a file still
-// untouched (or a device) is left as it is.
-bool rewind_empty(QFile& file)
-{
-    if (file.pos() == 0 && file.size() == 0)
-        return true;
-    return file.seek(0) && file.resize(0);
 }
 
 void set_button_look(QPushButton* button, const QString& text, int point_size)
@@ -211,7 +225,7 @@ void Principale::write_companions(bool final_version)
         // Fixed size: rewritten in place.
         const QByteArray record_bytes(reinterpret_cast<const char*>(&header_file),
                                       sizeof header_file);
-        if (!(Zv->pos() == 0 || Zv->seek(0)) || !write_through(*Zv, record_bytes, err))
+        if (!rewrite_whole(*Zv, record_bytes, err))
             report_write_failure(QStringLiteral("d'en-tête"),
                                  companion_path(acqui_name, extension_entete), err);
     }
@@ -235,7 +249,7 @@ void Principale::write_companions(bool final_version)
             report_write_failure(QStringLiteral("de description"), path, errno != 0 ? errno : EIO);
         return;
     }
-    if (!rewind_empty(*log) || !write_through(*log, text, err))
+    if (!rewrite_whole(*log, text, err))
         report_write_failure(QStringLiteral("de description"), path, err);
 }
 

@@ -392,6 +392,28 @@ TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "no temporary left";
 }
 
+// No room from the start (a file-size limit below the header record): every
+// write of the three files fails, and each failure gives the system's reason,
+// the later ones as much as the first.
+TEST_F(RunFixture, EveryWriteFailureKeepsItsReason)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit none{1000, old.rlim_max};
+    w.button_Init->click();
+    dialogs.answers.push_back(data_path());
+    w.numericUpDown_Duree->setValue(0.5);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    w.button_Start->click();
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    const QString& pane = Principale::own.pane_text;
+    EXPECT_GE(pane.count(QStringLiteral("Erreur d'écriture du fichier d'en-tête")), 2) << pane.right(600).toStdString();
+    EXPECT_TRUE(pane.contains(QStringLiteral("Erreur d'écriture dans le fichier de données (")));
+    EXPECT_FALSE(pane.contains(QStringLiteral("erreur inconnue"))) << pane.right(600).toStdString();
+}
+
 TEST_F(RunFixture, ClosingTheWindowStopsTheRunAndKeepsItsFiles)
 {
     w.show();
