@@ -343,6 +343,7 @@ public:
     void write_companions(bool final_version);
     // Creates the three files of acqui_name; when one cannot be created it
     // says so, closes those already open and returns false.
+    bool companions_may_be_replaced(const QString& data_path);
     bool open_file_set();
     void close_data_file();
     void open_comment_box();

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace SonivarACQ32::platform {
 namespace {
@@ -12,6 +13,16 @@ public:
     {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
         box.exec();
+    }
+
+    bool question(QWidget* parent, const QString& title, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+        box.setDefaultButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
     }
 
     QString save_file(QWidget* parent, const QString& filter, const QString& folder) override

@@ -1,5 +1,5 @@
 #pragma once
-// The modal alert and the save dialog sit behind one seam: the real Qt boxes
+// The modal alert, the question and the save dialog sit behind one seam: the real Qt boxes
 // by default, a recorder in tests so that nothing blocks.
 #include "platform/seam.h"
 
@@ -19,6 +19,8 @@ public:
     // replacing an existing file. Returns the chosen path, or an empty
     // string when the operator cancelled.
     virtual QString save_file(QWidget* parent, const QString& filter, const QString& folder) = 0;
+    // Modal question with "Oui" and "Non", "Non" the default: true for "Oui".
+    virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 // The dialogs in force (not owned): Qt's unless a test installed others.

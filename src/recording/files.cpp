@@ -138,10 +138,36 @@ void Principale::button_Fichier_Click()
     const QString chosen = platform::dialogs().save_file(this, data_file_filter, folder);
     if (chosen.isEmpty())
         return;
-    acqui_name = data_file_path(chosen);
+    const QString data_path = data_file_path(chosen);
+    if (!companions_may_be_replaced(data_path))
+        return;
+    acqui_name = data_path;
     call_verb(QStringLiteral("Nom du fichier d'acquisition : ") + acqui_name + QStringLiteral("\r\n"),
               0);
     file_open = open_file_set();
+}
+
+// The dialog asks about the data file only. A header or description file
+// already beside a new data file belongs to something else: the operator
+// says whether it may be replaced ("Non" cancels the choice). A folder or a
+// device in the way is not asked about: creating the file fails and says so.
+bool Principale::companions_may_be_replaced(const QString& data_path)
+{
+    if (QFileInfo::exists(data_path))
+        return true;  // a recording replaced as a whole, as the dialog asked
+    QStringList existing;
+    for (const QString& extension : {extension_entete, extension_description})
+        if (const QString path = companion_path(data_path, extension); QFileInfo(path).isFile())
+            existing << QFileInfo(path).fileName();
+    if (existing.isEmpty())
+        return true;
+    const QString text = existing.size() > 1
+                             ? QStringLiteral("Ces fichiers existent déjà à côté de %1 et seraient remplacés : %2.\r\n"
+                                              "Les remplacer ?")
+                             : QStringLiteral("Ce fichier existe déjà à côté de %1 et serait remplacé : %2.\r\n"
+                                              "Le remplacer ?");
+    return platform::dialogs().question(this, QStringLiteral("Fichiers existants"),
+                                        text.arg(QFileInfo(data_path).fileName(), existing.join(QStringLiteral(", "))));
 }
 
 bool Principale::open_file_set()

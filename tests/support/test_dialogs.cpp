@@ -20,4 +20,14 @@ QString TestDialogs::save_file(QWidget*, const QString& filter, const QString& f
     return path;
 }
 
+bool TestDialogs::question(QWidget*, const QString&, const QString& text)
+{
+    questions << text;
+    if (replies.empty())
+        return false;
+    const bool reply = replies.front();
+    replies.pop_front();
+    return reply;
+}
+
 } // namespace testsupport

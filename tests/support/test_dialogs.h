@@ -1,7 +1,8 @@
 #pragma once
 // Stands in for the modal alert and the save dialog during tests: alerts are
 // recorded with the pane as it stood when they came, and the save dialog
-// answers from a queue of scripted paths (an empty path cancels).
+// answers from a queue of scripted paths (an empty path cancels); questions
+// are answered from a queue of replies.
 #include "platform/dialogs.h"
 
 #include <QString>
@@ -24,11 +25,14 @@ public:
 
     void alert(QWidget* parent, const QString& title, const QString& text) override;
     QString save_file(QWidget* parent, const QString& filter, const QString& folder) override;
+    bool question(QWidget* parent, const QString& title, const QString& text) override;
 
     std::vector<Alert> alerts;
     std::deque<QString> answers;   // next paths the save dialog returns
     QStringList filters_asked;     // filters the dialog was shown with
     QStringList folders_asked;     // folders it opened in ("" for the default)
+    QStringList questions;         // texts of the questions asked
+    std::deque<bool> replies;      // next replies ("Oui": true); none left: "Non"
 };
 
 } // namespace testsupport

@@ -271,6 +271,33 @@ TEST_F(RecordingFiles, AbandonLeavesHeaderAndDescriptionEmpty)
     EXPECT_TRUE(Principale::own.pane_text.endsWith(QStringLiteral(".dat\r\n")));
 }
 
+// A header or description file of something else beside the chosen name:
+// the operator is asked; "Non" keeps it and cancels the choice.
+TEST_F(RecordingFiles, ExistingCompanionsAreReplacedOnlyWhenTheOperatorAgrees)
+{
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace);
+        QFile other(path(QStringLiteral("autre.log")));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("une autre mesure");
+        other.close();
+        dialogs.replies.push_back(replace);
+        choose(path(QStringLiteral("autre.dat")));
+
+        ASSERT_EQ(dialogs.questions.size(), 1);
+        EXPECT_EQ(dialogs.questions.takeFirst(),
+                  QStringLiteral("Ce fichier existe déjà à côté de autre.dat et serait remplacé : autre.log.\r\n"
+                                 "Le remplacer ?"));
+        EXPECT_EQ(w.file_open, replace);
+        EXPECT_EQ(QFileInfo(path(QStringLiteral("autre.log"))).size(), replace ? 0 : 16);
+        EXPECT_EQ(QFileInfo::exists(path(QStringLiteral("autre.dat"))), replace);
+    }
+    // A recording replaced as a whole: the dialog already asked.
+    choose(path(QStringLiteral("autre.dat")));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_TRUE(w.file_open);
+}
+
 TEST_F(RecordingFiles, AFullDiskIsReportedAndBothFilesAreClosed)
 {
     struct Case {
