@@ -154,11 +154,27 @@ void on_cancelled(int s)
         info(QStringLiteral("   fini\r\n"));
 }
 
-// Time-out, error, stall, lost device, overflow: the data is not accepted
-// and the slot drops out of the ring, neither resubmitted nor stopped.
-void on_failed(libusb_transfer* t)
+// The whole frames of a transfer cut by an unplug: they reached the host
+// and are the run's last data (the torn frame after them is not kept).
+void keep_whole_frames(int s, const libusb_transfer* t)
 {
     using P = Principale;
+    const std::uint64_t frame = stream::frame_bytes(P::nb_voies);
+    if (P::test_init || P::transf_arret[s] || frame == 0 || t->actual_length <= 0)
+        return;
+    const std::uint64_t end = (P::ntr + static_cast<std::uint64_t>(t->actual_length)) / frame * frame;
+    if (end > P::ntr)
+        accept_packet(s, static_cast<std::uint32_t>(end - P::ntr));
+}
+
+// Time-out, error, stall, lost device, overflow: the data is not accepted
+// (but for the whole frames a lost device had already delivered) and the
+// slot drops out of the ring, neither resubmitted nor stopped.
+void on_failed(int s, libusb_transfer* t)
+{
+    using P = Principale;
+    if (t->status == LIBUSB_TRANSFER_NO_DEVICE)
+        keep_whole_frames(s, t);
     if (t->status == LIBUSB_TRANSFER_TIMED_OUT) {
         P::err_timeout = true;
         if (!P::test_init)
@@ -186,7 +202,7 @@ void LIBUSB_CALL Principale::fn_callback(libusb_transfer* transfer)
         switch (transfer->status) {
         case LIBUSB_TRANSFER_CANCELLED: on_cancelled(s); break;
         case LIBUSB_TRANSFER_COMPLETED: on_completed(s, transfer); break;
-        default: on_failed(transfer); break;
+        default: on_failed(s, transfer); break;
         }
     }
     ++num_pkt;

@@ -25,6 +25,11 @@ void Principale::button_Init_Click()
     if (init_USB() != 0)
         return;
     initialise();
+    // A unit unplugged meanwhile is named as during a run: only Init is left.
+    if (own.unit_lost) {
+        unit_gone();
+        return;
+    }
     // Every control group is enabled, whatever the verdict.
     set_all_enabled(true);
     enable();
@@ -45,7 +50,8 @@ int Principale::initialise()
     if (test_boitier() != 0) {
         // `test` keeps the value the test gave it: advanced-mode messages
         // stay on until the box changes or an initialisation succeeds.
-        call_verb(QStringLiteral("Sonivar 32 ne répond pas ! \r\n"), 1);
+        if (!own.unit_lost)  // a unit gone is named by the caller
+            call_verb(QStringLiteral("Sonivar 32 ne répond pas ! \r\n"), 1);
         test_init = false;
         return -1;
     }

@@ -16,14 +16,15 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTextDocument>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace SonivarACQ32 {
@@ -97,6 +98,41 @@ void report_write_failure(const QString& kind, const QString& path, int err)
     Principale::call_verb(QStringLiteral("Erreur d'écriture du fichier %1 %2 : %3\r\n")
                               .arg(kind, path, raison_erreur(err)),
                           0);
+}
+
+enum class Replacement { done, failed, not_created };
+
+// `bytes` written under a temporary name in the folder of `path` and renamed
+// over it once whole. The temporary name is short, whatever the length of
+// the final one (a name near the system's limit leaves no room for a
+// suffix); written unbuffered, so that a write cut short (full disk, size
+// limit) shows in its count.
+Replacement replace_whole(const QString& path, const QByteArray& bytes, int& err)
+{
+    QByteArray temp = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.sonivar-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return Replacement::not_created;
+    const mode_t mask = ::umask(0);  // the usual rights, not mkostemp's private ones
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    err = 0;
+    for (qsizetype done = 0; done < bytes.size() && err == 0;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            err = n < 0 ? errno : EIO;
+        else
+            done += n;
+    }
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        err = errno;
+    if (err != 0)
+        ::unlink(temp.constData());
+    return err == 0 ? Replacement::done : Replacement::failed;
 }
 
 void set_button_look(QPushButton* button, const QString& text, int point_size)
@@ -264,16 +300,12 @@ void Principale::write_companions(bool final_version)
     // it: a crash or a full disk meanwhile leaves the early one whole. Where
     // nothing can be created beside it (a device, a folder without write
     // access), it is rewritten in place.
-    // Unbuffered: a write cut short (full disk, size limit) shows in its
-    // count; QSaveFile would commit a buffered one that failed at its flush.
-    QSaveFile replacement(path);
-    if (final_version && QFileInfo(path).isFile() &&
-        replacement.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        errno = 0;
-        const bool ok = replacement.write(text) == text.size() && replacement.commit();
-        if (!ok)
-            report_write_failure(QStringLiteral("de description"), path, errno != 0 ? errno : EIO);
-        return;
+    if (final_version && QFileInfo(path).isFile()) {
+        const Replacement r = replace_whole(path, text, err);
+        if (r == Replacement::failed)
+            report_write_failure(QStringLiteral("de description"), path, err);
+        if (r != Replacement::not_created)
+            return;
     }
     if (!rewrite_whole(*log, text, err))
         report_write_failure(QStringLiteral("de description"), path, err);

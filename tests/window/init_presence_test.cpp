@@ -162,9 +162,24 @@ INSTANTIATE_TEST_SUITE_P(
         Failing{"OneByteOver", [](sim::SimulatedUnit& u) { u.set_length_error(1); }}),
     [](const testing::TestParamInfo<Failing>& info) { return std::string(info.param.name); });
 
-// The cable pulled and plugged back between two Inits: the second Init
-// reopens the unit and passes its presence test again.
 using InitReplug = testsupport::WindowTest;
+
+// The cable pulled during the presence test: the loss is named as during a
+// run, and only Init is left enabled.
+TEST_F(InitReplug, UnpluggedDuringThePresenceTest)
+{
+    unit.unplug_after(4000);
+    w.button_Init->click();
+
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].text, QStringLiteral("Alerte : Sonivar 32 déconnecté !\r\n"));
+    EXPECT_FALSE(Principale::own.pane_text.contains(detecte));
+    EXPECT_TRUE(w.button_Init->isEnabled());
+    EXPECT_FALSE(w.button_Start->isEnabled());
+    EXPECT_FALSE(w.initialisation);
+    expect_ring_freed();
+}
+
 
 TEST_F(InitReplug, InitAfterTheCableCameBackFindsTheUnitAgain)
 {
