@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -121,8 +122,10 @@ struct SimulatedUnit::Impl {
     bool handler_attached = false;
     int fifo = -1;
     bool fifo_blocked = false;  // the byte is in: the node polls not writable
-    // The host's URBs, by their address in the host, from submission to reap.
+    // The host's URBs, by their address in the host, from submission to
+    // reap, and the client (the host's open node) each came from.
     std::map<std::uint64_t, UMockdevIoctlData*> urbs;
+    std::map<std::uint64_t, UMockdevIoctlClient*> owners;
     int opens = 0, closes = 0, claims = 0, releases = 0;
     std::uint64_t ioctls = 0;
 
@@ -158,8 +161,9 @@ struct SimulatedUnit::Impl {
     void offer_zero_copy();
     void remove_leftovers();
 
-    void keep_urb(std::uint64_t id, UMockdevIoctlData* urb);
+    void keep_urb(std::uint64_t id, UMockdevIoctlData* urb, UMockdevIoctlClient* owner);
     void drop_urbs();
+    void drop_other_hosts(UMockdevIoctlClient* host);
     void on_ioctl(UMockdevIoctlClient* client);
     void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -250,13 +254,43 @@ void SimulatedUnit::Impl::plug()
 
 // The host's URB from its submission to its reap; a URB address the host
 // submits again (after a replug) replaces the old entry.
-void SimulatedUnit::Impl::keep_urb(std::uint64_t id, UMockdevIoctlData* urb)
+void SimulatedUnit::Impl::keep_urb(std::uint64_t id, UMockdevIoctlData* urb, UMockdevIoctlClient* owner)
 {
     auto [it, added] = urbs.try_emplace(id, urb);
     if (!added) {
         umockdev_ioctl_data_unref(it->second);
         it->second = urb;
     }
+    owners[id] = owner;
+}
+
+// A host that closed the node (its process killed, say) takes its URBs with
+// it, reaped or not: none may go to the next host, whose URBs may even sit
+// at the same addresses. umockdev does not tell when a host's connection
+// ends; but only one host at a time holds the interface, so when one
+// claims it, the URBs of any other come from a host that has let go.
+void SimulatedUnit::Impl::drop_other_hosts(UMockdevIoctlClient* host)
+{
+    const auto now = Clock::now();
+    std::size_t dropped = 0;
+    for (auto it = owners.begin(); it != owners.end();) {
+        if (it->second == host) {
+            ++it;
+            continue;
+        }
+        const std::uint64_t id = it->first;
+        engine.forget(id, now);
+        unmap_in_place(id);
+        if (auto urb = urbs.find(id); urb != urbs.end()) {
+            umockdev_ioctl_data_unref(urb->second);
+            urbs.erase(urb);
+        }
+        it = owners.erase(it);
+        ++dropped;
+    }
+    if (debug_enabled() && dropped > 0)
+        std::fprintf(stderr, "sim: %zu URBs of a host gone dropped\n", dropped);
+    after_change();
 }
 
 void SimulatedUnit::Impl::drop_urbs()
@@ -264,6 +298,7 @@ void SimulatedUnit::Impl::drop_urbs()
     for (auto& [addr, data] : urbs)
         umockdev_ioctl_data_unref(data);
     urbs.clear();
+    owners.clear();
     for (auto& [id, mapping] : in_place)
         ::munmap(mapping.first, mapping.second);
     in_place.clear();
@@ -467,6 +502,7 @@ void SimulatedUnit::Impl::on_ioctl(UMockdevIoctlClient* client)
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_DISCONNECT_CLAIM:
         ++claims;
+        drop_other_hosts(client);
         complete(client, 0, 0);
         return;
     case USBDEVFS_RELEASEINTERFACE:
@@ -510,12 +546,12 @@ void SimulatedUnit::Impl::submit(UMockdevIoctlClient* client, UMockdevIoctlData*
                           static_cast<std::uint16_t>(b[6] | (b[7] << 8))};
         const std::size_t length = (setup.request_type & 0x80) ? 0 : setup.length;  // OUT data stage
         std::vector<std::uint8_t> data(b + 8, b + 8 + std::min<std::size_t>(length, urb->buffer_length - 8));
-        keep_urb(id, urb_data.release());
+        keep_urb(id, urb_data.release(), client);
         engine.submit_control(id, setup, data, now);
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
         const auto length = static_cast<std::uint32_t>(urb->buffer_length);
         std::uint8_t* memory = zero_copy ? map_in_place(id, urb->buffer, length) : nullptr;
-        keep_urb(id, urb_data.release());
+        keep_urb(id, urb_data.release(), client);
         engine.submit_bulk(id, length, now, memory);
     } else {
         std::fprintf(stderr, "simulated unit: URB type %d on endpoint 0x%02x refused\n", urb->type,
@@ -543,6 +579,7 @@ void SimulatedUnit::Impl::reap(UMockdevIoctlClient* client, UMockdevIoctlData* a
     }
     UMockdevIoctlData* urb_data = it->second;
     urbs.erase(it);
+    owners.erase(done->id);
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
     unmap_in_place(done->id);  // its data is in place already
     if (!done->data.empty()) {

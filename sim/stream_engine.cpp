@@ -77,6 +77,16 @@ bool StreamEngine::discard(std::uint64_t id, Clock::time_point now)
     return false;
 }
 
+void StreamEngine::forget(std::uint64_t id, Clock::time_point now)
+{
+    std::erase_if(queued_, [id](const auto& urb) { return urb.id == id; });
+    std::erase_if(finished_, [id](const Finished& done) { return done.id == id; });
+    if (held_ == id) {
+        held_.reset();
+        pump(now);
+    }
+}
+
 std::optional<Finished> StreamEngine::reap(Clock::time_point now)
 {
     if (finished_.empty()) {

@@ -41,6 +41,10 @@ public:
                      std::uint8_t* in_place = nullptr);
     // Cancels a request still pending (-ECONNRESET); false when none is.
     bool discard(std::uint64_t id, Clock::time_point now);
+    // The transfer's host is gone (its process ended): the transfer leaves
+    // the queue and the finished list without a word, as the kernel drops a
+    // closed file's URBs.
+    void forget(std::uint64_t id, Clock::time_point now);
     // The oldest finished request. When none is left, the unit may go on
     // filling: unpaced, the stream moves on only once the host has drained
     // what was ready, so that one event-handling pass of the host ends.

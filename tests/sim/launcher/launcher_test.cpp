@@ -191,6 +191,21 @@ TEST(Launcher, ServesZeroCopyMemoryAcrossProcesses)
     }
 }
 
+// A program killed while its transfers are queued takes them with it, as
+// the kernel drops a closed file's URBs: the next program under the same
+// launcher streams to its end (it used to hang, handed the dead one's).
+TEST(Launcher, AKilledProgramsTransfersDoNotReachTheNext)
+{
+    alarm(120);  // a hang fails the test instead of blocking the suite
+    Launched sim({"--paced"}, {}, {"sh", "-c", "echo die | \"$0\"; exec \"$0\" <&3 3<&-", USB_PROBE});
+    ASSERT_TRUE(sim.started());
+    const std::string streamed = sim.ask("stream 0.3");
+    ASSERT_EQ(streamed.rfind("bytes ", 0), 0u) << streamed;
+    EXPECT_GT(std::stoll(streamed.substr(6)), 0);
+    EXPECT_EQ(sim.exit_status(), 0);
+    alarm(0);
+}
+
 // A standard tool reads the unit's strings, qualifier and status as from
 // the hardware.
 TEST(Launcher, LsusbReadsTheStandardDescriptorsAndStatus)

@@ -8,6 +8,8 @@
 //                   SECONDS, then Stop: "bytes N" (the bytes received), and
 //                   " zero-copy" when asked for and given such buffers
 //   rss             "rss KB" of the launcher (our parent process)
+//   die             starts streaming with the ring queued and kills itself
+//                   (SIGKILL) with its transfers in flight
 #include <libusb.h>
 
 #include <chrono>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -100,6 +103,24 @@ long long stream(libusb_context* ctx, libusb_device_handle* h, double seconds, b
     return s.bytes;
 }
 
+[[noreturn]] void die_streaming(libusb_context* ctx, libusb_device_handle* h)
+{
+    send(h, 0xB3, {0x05, 0x00, 0x00, 0xFF});
+    send(h, 0xB4, {0x04, 0, 0, 0, 0});
+    Stream s;
+    for (int i = 0; i < ring; ++i) {
+        libusb_transfer* t = libusb_alloc_transfer(0);
+        libusb_fill_bulk_transfer(t, h, 0x81, new unsigned char[transfer_bytes], transfer_bytes, done, &s, 0);
+        if (libusb_submit_transfer(t) == 0)
+            ++s.in_flight;
+    }
+    send(h, 0xB1, {0x02, 0x00});
+    timeval tv{0, 50000};
+    libusb_handle_events_timeout_completed(ctx, &tv, nullptr);
+    raise(SIGKILL);
+    _exit(1);
+}
+
 long parent_rss_kb()
 {
     std::ifstream status("/proc/" + std::to_string(getppid()) + "/status");
@@ -139,6 +160,11 @@ int main()
             if (h != nullptr)
                 libusb_close(h);
             std::cout << "bytes " << bytes << (zero_copy ? " zero-copy" : "") << std::endl;
+        } else if (command == "die") {
+            libusb_device_handle* h = open_unit(ctx);
+            if (h != nullptr && libusb_claim_interface(h, 0) == 0)
+                die_streaming(ctx, h);
+            std::cout << "absent" << std::endl;
         } else if (command == "rss") {
             std::cout << "rss " << parent_rss_kb() << std::endl;
         }
