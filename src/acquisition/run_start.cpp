@@ -38,7 +38,9 @@ bool Principale::prepare_run()
     increment_position = counter::increment_position(nb_voies);
     increment_compteur = counter::increment_compteur(nb_voies);
     info(QStringLiteral("\r\nNb_voies (micros+compteur) : %1\r\n").arg(fmt::G(nb_voies)));
-    if (list_top_index() != num_freq)
+    // A clock never programmed (Init failed) is programmed now, so that the
+    // pane gives the real frequency rather than 0 Hz.
+    if (list_top_index() != num_freq || !clock_def)
         listBox_Freq_Click();
     else
         info(QStringLiteral("Fréquence : %1 Hz\r\n").arg(fmt::N(frequence, 0)));

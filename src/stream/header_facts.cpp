@@ -30,9 +30,20 @@ std::string date_fault(const SonivarACQ32::platform::SYSTEMTIME& d)
     return text;
 }
 
+// Each microphone's flag is 1 or 0, and no analog input is ever acquired:
+// anything else is not what the acquisition writes, and what it means is
+// unknown.
 std::string micros_fault(const SonivarACQ32::type_header_file& h)
 {
     using SonivarACQ32::channels::nb_mics;
+    for (int m = 0; m < nb_mics; ++m)
+        if (h.micros_actifs[m] > 1)
+            return "valeur inattendue dans l'en-tête (micros_actifs[" + std::to_string(m) + "] = " +
+                   std::to_string(h.micros_actifs[m]) + ", attendu 0 ou 1)";
+    for (std::size_t v = 0; v < sizeof h.va_actives; ++v)
+        if (h.va_actives[v] != 0)
+            return "entrée analogique active dans l'en-tête (va_actives[" + std::to_string(v) + "] = " +
+                   std::to_string(h.va_actives[v]) + ") : l'unité n'en acquiert pas";
     for (int m = nb_mics; m < static_cast<int>(sizeof h.micros_actifs); ++m)
         if (h.micros_actifs[m] != 0)
             return "micro inexistant actif dans l'en-tête (micros_actifs[" + std::to_string(m) +

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -259,6 +261,10 @@ TEST(MapCommand, RefusedArguments)
     const std::string g = SONIVAR_EXAMPLE_GEOMETRY;
     const fs::path sequence = dir.path() / "sequence";
     fs::create_directory(sequence);
+    // Geometry files that are no file, or far too large: refused before a byte is read.
+    const fs::path fifo = dir.path() / "tube.xml", big = dir.path() / "grand.xml";
+    ::mkfifo(fifo.c_str(), 0644);
+    std::ofstream(big) << std::string(2u << 20, ' ');
     fs::create_symlink(dat, sequence / "carte_0002.png");  // a slice's picture would replace the recording
     struct Row {
         std::vector<std::string> args;
@@ -289,6 +295,10 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150", "--method", "clean-sc", "--iterations", "2.5"}, 2, "entier"},
         {{"--geometry", g, "--freq", "3150", "--exponent", "4"}, 2, "--exponent ne vaut que pour --method functional"},
         {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", sequence.string()}, 2},
+        {{"--geometry", fifo.string(), "--freq", "3150"}, 2, "pas un fichier ordinaire"},
+        {{"--geometry", "/dev/zero", "--freq", "3150"}, 2, "pas un fichier ordinaire"},
+        {{"--geometry", dir.path().string(), "--freq", "3150"}, 2, "pas un fichier ordinaire"},
+        {{"--geometry", big.string(), "--freq", "3150"}, 2, "plus de 1 Mio"},
         {{"--geometry", g, "--freq", "3150", "--every", "0", "--png-dir", sequence.string()}, 2, "au moins 0,01 s"},
         {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", dat.string()}, 2, "dossier"},
     };

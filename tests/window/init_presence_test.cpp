@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 
 #include <functional>
@@ -163,6 +164,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Failing>& info) { return std::string(info.param.name); });
 
 using InitReplug = testsupport::WindowTest;
+
+// A first Start after a failed Init programs the clock and says the real
+// frequency.
+TEST_F(InitReplug, FirstStartAfterAFailedInitGivesTheRealFrequency)
+{
+    unit.set_silent(true);
+    w.button_Init->click();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    unit.set_silent(false);
+    w.numericUpDown_Duree->setValue(0.1);
+    w.button_Start->click();
+
+    EXPECT_FALSE(Principale::own.pane_text.contains(QStringLiteral("Fréquence : 0 Hz")));
+    EXPECT_TRUE(Principale::own.pane_text.contains(QStringLiteral("Fréquence : %1 Hz").arg(fmt::N(50000, 0))))
+        << Principale::own.pane_text.right(400).toStdString();
+}
 
 // The cable pulled during the presence test: the loss is named as during a
 // run, and only Init is left enabled.
