@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -364,9 +365,17 @@ void run_under_the_preload(char** argv)
         value += std::string(":") + preload;
     setenv("LD_PRELOAD", value.c_str(), 1);
     // A sanitized build would refuse a library loaded before its runtime.
+    // Its log_path is dropped: the runtime creates the log's folder before
+    // the preload has found the system's mkdir, and crashed there.
     std::string asan = "verify_asan_link_order=0";
-    if (const char* old = std::getenv("ASAN_OPTIONS"); old != nullptr && *old != '\0')
-        asan += std::string(":") + old;
+    std::istringstream old(std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "");
+    for (std::string option; std::getline(old, option, ':');) {
+        if (option.rfind("log_path=", 0) == 0)
+            std::fprintf(stderr, "sonivar-sim: ASAN_OPTIONS %s ignored under %s (reports go to stderr)\n",
+                         option.c_str(), umockdev_preload);
+        else if (!option.empty())
+            asan += ":" + option;
+    }
     setenv("ASAN_OPTIONS", asan.c_str(), 1);
     execv("/proc/self/exe", argv);
     std::fprintf(stderr, "sonivar-sim: cannot restart under %s: %s\n", umockdev_preload, std::strerror(errno));

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,22 @@ TEST(Launcher, AKilledProgramsTransfersDoNotReachTheNext)
     EXPECT_GT(std::stoll(streamed.substr(6)), 0);
     EXPECT_EQ(sim.exit_status(), 0);
     alarm(0);
+}
+
+// A sanitizer's log_path in the environment does not crash the launcher
+// (its runtime made the log's folder through the preload before it was ready).
+TEST(Launcher, RunsWithASanitizerLogPath)
+{
+    const char* before = std::getenv("ASAN_OPTIONS");
+    const std::string kept = before != nullptr ? before : "";
+    setenv("ASAN_OPTIONS", (testing::TempDir() + "sonivar-sim-asan").insert(0, "log_path=").c_str(), 1);
+    Launched sim({}, {}, {"/bin/true"});
+    ASSERT_TRUE(sim.started());
+    EXPECT_EQ(sim.exit_status(), 0);
+    if (before != nullptr)
+        setenv("ASAN_OPTIONS", kept.c_str(), 1);
+    else
+        unsetenv("ASAN_OPTIONS");
 }
 
 // A standard tool reads the unit's strings, qualifier and status as from
