@@ -179,6 +179,8 @@ TEST(MapCommand, CsvAndPngWritten)
     while (std::getline(in, line))
         ++rows;
     EXPECT_EQ(rows, 11 * 11);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 5)
+        << "the recording's three files and the two outputs, no temporary one";
     // Framed: the facts above, axes, and the scale from its top colour.
     const QImage image(QString::fromStdString(png.string()));
     const int side = 11 * (am::view_pixels / 11);

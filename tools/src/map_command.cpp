@@ -202,14 +202,16 @@ MapArgs parse_map(const std::vector<std::string>& args)
 
 bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid)
 {
-    std::ofstream csv(path, std::ios::binary);
-    csv << "x,y,level_db\n";
-    for (int j = 0; j < map.side; ++j)
-        for (int i = 0; i < map.side; ++i)
-            csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
-                << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
-    csv.flush();
-    return static_cast<bool>(csv);
+    return write_whole(path, [&](const std::string& temp) {
+        std::ofstream csv(temp, std::ios::binary);
+        csv << "x,y,level_db\n";
+        for (int j = 0; j < map.side; ++j)
+            for (int i = 0; i < map.side; ++i)
+                csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
+                    << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
+        csv.flush();
+        return static_cast<bool>(csv);
+    });
 }
 
 // "Intervalle : 0,00 s – 0,33 s" of frames first..end.
@@ -234,7 +236,8 @@ bool write_png(const std::string& path, const am::Map& map, const am::Settings& 
     am::Annotations notes;
     notes.unit = QString::fromLatin1(unit_text(map.unit));
     notes.lines = am::map_facts(settings, map, window);
-    return am::framed_picture(am::draw_map(view), view, notes).save(QString::fromStdString(path), "PNG");
+    const QImage picture = am::framed_picture(am::draw_map(view), view, notes);
+    return write_whole(path, [&](const std::string& temp) { return picture.save(QString::fromStdString(temp), "PNG"); });
 }
 
 int write_outputs(const MapArgs& a, const am::Map& map, const QString& window, std::ostream& out, std::ostream& err)

@@ -41,4 +41,14 @@ private:
     std::string final_;
 };
 
+// Writes `path` whole or not at all: `write` fills the temporary file it is
+// given, which then takes the final name. False when anything failed.
+template <typename Write>
+bool write_whole(const std::string& path, Write write)
+{
+    OutputFile file;
+    std::string error;
+    return file.create(path, error) && write(file.temp_path()) && file.commit(error);
+}
+
 } // namespace sonivar_dat

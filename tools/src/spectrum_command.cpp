@@ -83,12 +83,14 @@ SpectrumArgs parse_spectrum(const std::vector<std::string>& args)
 
 bool write_csv(const std::string& path, const sp::PlotData& plot)
 {
-    std::ofstream csv(path, std::ios::binary);
-    csv << "frequency_hz,level_db\n";
-    for (std::size_t i = 0; i < plot.lines.size(); ++i)
-        csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
-    csv.flush();
-    return static_cast<bool>(csv);
+    return write_whole(path, [&](const std::string& temp) {
+        std::ofstream csv(temp, std::ios::binary);
+        csv << "frequency_hz,level_db\n";
+        for (std::size_t i = 0; i < plot.lines.size(); ++i)
+            csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
+        csv.flush();
+        return static_cast<bool>(csv);
+    });
 }
 
 int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, std::ostream& out, std::ostream& err)
@@ -102,7 +104,8 @@ int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, std::ostream&
     }
     if (!a.png.empty()) {
         ensure_picture_context();
-        if (!sp::spectrum_image(plot, QSize(800, 450)).save(QString::fromStdString(a.png), "PNG")) {
+        const QImage picture = sp::spectrum_image(plot, QSize(800, 450));
+        if (!write_whole(a.png, [&](const std::string& temp) { return picture.save(QString::fromStdString(temp), "PNG"); })) {
             err << "sonivar-dat : écriture impossible de " << a.png << "\n";
             return exit_damaged;
         }
