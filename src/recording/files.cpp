@@ -4,10 +4,12 @@
 #include "app/principale.h"
 #include "platform/dialogs.h"
 #include "recording/comment.h"
+#include "recording/data_write.h"
 #include "recording/companion_names.h"
 #include "recording/description.h"
 #include "recording/header_record.h"
 #include "recording/system_errors.h"
+#include "recording/temporary_file.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -19,12 +21,10 @@
 #include <QTextDocument>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace SonivarACQ32 {
@@ -76,21 +76,15 @@ bool rewrite_whole(QFile& file, const QByteArray& bytes, int& err)
         return ok;
     }
     const int fd = file.handle();
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : EIO;
-            return false;
-        }
-        done += n;
-    }
-    if (::ftruncate(fd, bytes.size()) != 0) {
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
         err = errno;
         return false;
     }
-    return true;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    err = write_packet(fd, reinterpret_cast<const unsigned char*>(bytes.constData()), size).err;
+    if (err == 0)
+        err = truncate_file(fd, size);
+    return err == 0;
 }
 
 void report_write_failure(const QString& kind, const QString& path, int err)
@@ -103,35 +97,23 @@ void report_write_failure(const QString& kind, const QString& path, int err)
 enum class Replacement { done, failed, not_created };
 
 // `bytes` written under a temporary name in the folder of `path` and renamed
-// over it once whole. The temporary name is short, whatever the length of
-// the final one (a name near the system's limit leaves no room for a
-// suffix); written unbuffered, so that a write cut short (full disk, size
-// limit) shows in its count.
+// over it once whole; written unbuffered, so that a write cut short (full
+// disk, size limit) shows in its count.
 Replacement replace_whole(const QString& path, const QByteArray& bytes, int& err)
 {
-    QByteArray temp = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.sonivar-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp;
+    const int fd = create_temporary(QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), temp);
     if (fd < 0)
         return Replacement::not_created;
-    const mode_t mask = ::umask(0);  // the usual rights, not mkostemp's private ones
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    err = 0;
-    for (qsizetype done = 0; done < bytes.size() && err == 0;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : EIO;
-        else
-            done += n;
-    }
+    err = write_packet(fd, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                       static_cast<std::size_t>(bytes.size()))
+              .err;
     if (::close(fd) != 0 && err == 0)
         err = errno;
-    if (err == 0 && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+    if (err == 0 && ::rename(temp.c_str(), QFile::encodeName(path).constData()) != 0)
         err = errno;
     if (err != 0)
-        ::unlink(temp.constData());
+        ::unlink(temp.c_str());
     return err == 0 ? Replacement::done : Replacement::failed;
 }
 

@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include "recording/temporary_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -88,20 +90,12 @@ bool OutputFile::create(const std::string& final_path, std::string& error)
         error = "création impossible de " + final_path + " : " + reason;
         return false;
     }
-    const fs::path target(final_);
-    // A hidden name beside the final one, completed by mkostemp.
-    std::string name = target.parent_path().string();
-    name.append("/.").append(target.filename().string()).append(".XXXXXX");
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    const int fd = SonivarACQ32::create_temporary(fs::path(final_).parent_path().string(), temp_);
     if (fd < 0) {
+        temp_.clear();
         error = "création impossible de " + final_path + " : " + system_reason(errno);
         return false;
     }
-    temp_ = name;
-    // mkostemp makes the file private; the export gets the usual rights.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     return true;
 }
