@@ -177,6 +177,16 @@ private:
 
 } // namespace
 
+QPushButton* button_under(QWidget* parent, const QWidget* above, const QString& text, const char* name, int height)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    const QRect over = above->geometry();
+    button->setGeometry(over.x(), over.bottom() + 4, over.width(), height);
+    button->setFont(gothic(12, true));
+    return button;
+}
+
 QFont gothic(int points, bool bold)
 {
     QFont font(QStringLiteral("Century Gothic"));

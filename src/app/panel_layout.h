@@ -7,6 +7,9 @@
 
 #include <array>
 
+class QPushButton;
+class QWidget;
+
 namespace SonivarACQ32 {
 class Principale;
 }
@@ -34,6 +37,9 @@ inline const std::array<QString, 17>& frequency_items()
 // The panel's face at the given size; the window itself keeps the
 // platform's default font.
 QFont gothic(int points, bool bold);
+
+// A button of the panel's face right under `above`, as wide, `height` tall.
+QPushButton* button_under(QWidget* parent, const QWidget* above, const QString& text, const char* name, int height);
 
 void build_window(Principale& w);
 void build_frequency_and_duration(Principale& w);

@@ -376,6 +376,8 @@ public:
     void button_Carte_Click();
     void place_beside(QWidget* window) const;
     void place_where_it_was(QWidget* window, const char* key) const;
+    // Shown, raised and given the focus.
+    static void bring_forward(QWidget* window);
 
     QPushButton* button_Carte = nullptr;
     CarteAcoustique* carte = nullptr;     // null until first opened, kept afterwards

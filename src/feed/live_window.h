@@ -3,9 +3,12 @@
 // and lets go of it when hidden or closed, so that a closed window costs
 // the acquisition nothing; it says when it shows and hides.
 #include "feed/packet_feed.h"
+#include "map/map_worker.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <memory>
 
 namespace SonivarACQ32::feed {
 
@@ -25,6 +28,18 @@ signals:
     void visibilite(bool visible);
 
 protected:
+    // A map worker whose outcomes reach `receive` on this window's thread;
+    // once the window is gone they are dropped with the events addressed
+    // to it.
+    template <typename Receive>
+    std::unique_ptr<acoustic_map::MapWorker> make_worker(Receive receive)
+    {
+        return std::make_unique<acoustic_map::MapWorker>([this, receive](acoustic_map::MapOutcome outcome) {
+            QMetaObject::invokeMethod(
+                this, [receive, outcome = std::move(outcome)] { receive(outcome); }, Qt::QueuedConnection);
+        });
+    }
+
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

@@ -26,32 +26,29 @@ namespace am = acoustic_map;
 
 namespace {
 
-QDoubleSpinBox* spin_box(double low, double high, double step, int decimals, double value)
-{
-    auto* box = new QDoubleSpinBox;
-    box->setRange(low, high);
-    box->setSingleStep(step);
-    box->setDecimals(decimals);
-    box->setValue(value);
-    box->setKeyboardTracking(false);  // one map per value, not per key typed
-    return box;
-}
-
 // How much of the previous average a packet's matrix keeps when the
 // operator asks for a mean over packets: about the last five packets.
 constexpr double smoothing_over_packets = 0.8;
 
 } // namespace
 
+QDoubleSpinBox* CarteAcoustique::spin_box(double low, double high, double step, int decimals, double value,
+                                          const QString& suffix)
+{
+    auto* box = new QDoubleSpinBox;
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    box->setDecimals(decimals);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    box->setKeyboardTracking(false);  // one map per value, not per key typed
+    return box;
+}
+
 CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
     : feed::LiveWindow(parent, feed)
 {
-    // Results are posted to this window; once it is gone, they are dropped
-    // with the events still addressed to it.
-    worker_ = std::make_unique<am::MapWorker>([this](am::MapOutcome outcome) {
-        QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)] { recoit_carte(outcome); }, Qt::QueuedConnection);
-    });
+    worker_ = make_worker([this](const am::MapOutcome& outcome) { recoit_carte(outcome); });
     setWindowTitle(QStringLiteral("Carte acoustique"));
     build_controls();
     const am::GeometryResult example = am::read_geometry(am::example_geometry_path);

@@ -167,6 +167,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static QDoubleSpinBox* spin_box(double low, double high, double step, int decimals, double value,
+                                    const QString& suffix = {});
     void build_controls();
     void connect_controls();
     QLayout* build_method_controls();

@@ -27,18 +27,6 @@ namespace {
 constexpr qint64 max_photo_bytes = 64ll << 20;
 constexpr int max_photo_megapixels = 100;
 
-QDoubleSpinBox* metres_box(double value)
-{
-    auto* box = new QDoubleSpinBox;
-    box->setRange(0.05, 100.0);
-    box->setDecimals(2);
-    box->setSingleStep(0.1);
-    box->setSuffix(QStringLiteral(" m"));
-    box->setValue(value);
-    box->setKeyboardTracking(false);
-    return box;
-}
-
 std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
 
 } // namespace
@@ -49,13 +37,9 @@ QLayout* CarteAcoustique::build_picture_controls()
     trackBar_Opacite = new QSlider(Qt::Horizontal);
     trackBar_Opacite->setRange(0, 100);
     trackBar_Opacite->setValue(static_cast<int>(fond_.opacity * 100.0));
-    numericUpDown_Seuil = new QDoubleSpinBox;
-    numericUpDown_Seuil->setRange(1.0, 60.0);
-    numericUpDown_Seuil->setDecimals(0);
-    numericUpDown_Seuil->setSuffix(QStringLiteral(" dB"));
-    numericUpDown_Seuil->setValue(fond_.threshold_db);
-    numericUpDown_Largeur_Image = metres_box(fond_.width_m);
-    numericUpDown_Hauteur_Image = metres_box(fond_.height_m);
+    numericUpDown_Seuil = spin_box(1.0, 60.0, 1.0, 0, fond_.threshold_db, QStringLiteral(" dB"));
+    numericUpDown_Largeur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.width_m, QStringLiteral(" m"));
+    numericUpDown_Hauteur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.height_m, QStringLiteral(" m"));
     label_Orientation = new QLabel(QStringLiteral("Vue depuis l'antenne : x vers la droite, y vers le haut"));
     label_Orientation->setWordWrap(true);
     button_Enregistrer_Image = new QPushButton(QStringLiteral("Enregistrer l'image…"));

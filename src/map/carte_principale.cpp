@@ -26,11 +26,7 @@ constexpr const char* carte_place_key = "carte/position";
 // switch governs it, so it works before, during and after a run.
 void Principale::creation_carte()
 {
-    button_Carte = new QPushButton(QStringLiteral("Carte"), this);
-    button_Carte->setObjectName(QStringLiteral("button_Carte"));
-    const QRect above = button_Fichier->geometry();
-    button_Carte->setGeometry(above.x(), above.bottom() + 4, above.width(), 32);
-    button_Carte->setFont(panel::gothic(12, true));
+    button_Carte = panel::button_under(this, button_Fichier, QStringLiteral("Carte"), "button_Carte", 32);
     connect(button_Carte, &QPushButton::clicked, this, [this] { button_Carte_Click(); });
 }
 
@@ -54,9 +50,14 @@ void Principale::button_Carte_Click()
         relie_carte_spectre();
         place_where_it_was(carte, carte_place_key);
     }
-    carte->show();
-    carte->raise();
-    carte->activateWindow();
+    bring_forward(carte);
+}
+
+void Principale::bring_forward(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 // Where the operator last left a window of our own, when a screen still

@@ -61,12 +61,7 @@ QLayout* CarteAcoustique::build_review_controls()
     comboBox_Vitesse = new QComboBox;
     for (double speed : speeds)
         comboBox_Vitesse->addItem(QStringLiteral("× %1").arg(speed));
-    numericUpDown_Fenetre = new QDoubleSpinBox;
-    numericUpDown_Fenetre->setRange(shortest_window_s, longest_window_s);
-    numericUpDown_Fenetre->setDecimals(3);
-    numericUpDown_Fenetre->setSingleStep(0.05);
-    numericUpDown_Fenetre->setSuffix(QStringLiteral(" s"));
-    numericUpDown_Fenetre->setKeyboardTracking(false);
+    numericUpDown_Fenetre = spin_box(shortest_window_s, longest_window_s, 0.05, 3, shortest_window_s, QStringLiteral(" s"));
     trackBar_Instant = new QSlider(Qt::Horizontal);
     trackBar_Instant->setSingleStep(100);  // ms: the arrows move a tenth of a second
     trackBar_Instant->setPageStep(1000);

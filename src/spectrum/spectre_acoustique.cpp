@@ -16,12 +16,7 @@ namespace am = acoustic_map;
 SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
     : feed::LiveWindow(parent, feed)
 {
-    // Results are posted to this window; once it is gone, they are dropped
-    // with the events still addressed to it.
-    worker_ = std::make_unique<am::MapWorker>([this](am::MapOutcome outcome) {
-        QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)] { recoit(outcome); }, Qt::QueuedConnection);
-    });
+    worker_ = make_worker([this](const am::MapOutcome& outcome) { recoit(outcome); });
     setWindowTitle(QStringLiteral("Spectre"));
     build_controls();
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));

@@ -23,11 +23,8 @@ constexpr const char* spectre_place_key = "spectre/position";
 // Under "Carte", in the same free space; no enablement switch governs it.
 void Principale::creation_spectre()
 {
-    button_Spectre = new QPushButton(QStringLiteral("Spectre"), this);
-    button_Spectre->setObjectName(QStringLiteral("button_Spectre"));
-    const QRect above = button_Carte->geometry();
-    button_Spectre->setGeometry(above.x(), above.bottom() + 4, above.width(), above.height());
-    button_Spectre->setFont(panel::gothic(12, true));
+    button_Spectre = panel::button_under(this, button_Carte, QStringLiteral("Spectre"), "button_Spectre",
+                                         button_Carte->height());
     connect(button_Spectre, &QPushButton::clicked, this, [this] { button_Spectre_Click(); });
     reprend_etalonnage();
 }
@@ -55,9 +52,7 @@ void Principale::button_Spectre_Click()
         relie_etalonnage();
         place_where_it_was(spectre, spectre_place_key);
     }
-    spectre->show();
-    spectre->raise();
-    spectre->activateWindow();
+    bring_forward(spectre);
     if (carte != nullptr)
         carte->relance_revue();  // a recording under review shows on the spectrum too
 }
