@@ -7,6 +7,7 @@
 #include "app/info_pane.h"
 #include "recording/companion_names.h"
 #include "recording/system_errors.h"
+#include "file_size_limit.h"
 #include "window_harness.h"
 
 #include <QCheckBox>
@@ -137,9 +138,7 @@ TEST(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
     // program must set it aside itself.
     std::signal(SIGXFSZ, SIG_DFL);
     constexpr rlim_t limit = 5 * SonivarACQ32::stream::packet_bytes / 2;
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit small{limit, old.rlim_max};
+    testsupport::FileSizeLimit disk;
     QTemporaryDir dir;
     // The window is built after the signal is back at its default.
     testsupport::WindowHarness h;
@@ -147,9 +146,9 @@ TEST(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
     w.button_Init->click();
     h.dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
     w.numericUpDown_Duree->setValue(1.0);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(disk.set(limit));
     w.button_Start->click();
-    setrlimit(RLIMIT_FSIZE, &old);
+    disk.lift();
 
     const QString& pane = Principale::own.pane_text;
     EXPECT_TRUE(pane.contains(SonivarACQ32::raison_erreur(EFBIG))) << pane.right(300).toStdString();

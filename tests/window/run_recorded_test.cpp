@@ -1,5 +1,6 @@
 // Whole runs against the simulated unit: a recorded soft start end to end,
 // exact packet multiples, and the runs that stop on their own.
+#include "file_size_limit.h"
 #include "window_harness.h"
 #include "acquisition/run_sizing.h"
 #include "recording/description.h"
@@ -330,17 +331,14 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
 {
     // The data file may not grow past 2.5 MiB: the third packet's write
     // comes up short, as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
     const rlim_t limit = 5 * MiB / 2;
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small{limit, old.rlim_max};
+    testsupport::FileSizeLimit disk;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(1.0);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(disk.set(limit));
     w.button_Start->click();
-    setrlimit(RLIMIT_FSIZE, &old);
+    disk.lift();
 
     const QString& pane = Principale::own.pane_text;
     const qsizetype report = pane.indexOf(QStringLiteral("Erreur d'écriture dans le fichier de données"));
@@ -362,21 +360,20 @@ TEST_F(RunFixture, FullDiskStopsTheRunAndClosesItsFiles)
 // whole beside the final header, and the pane names the file left behind.
 TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
 {
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
+    testsupport::FileSizeLimit disk;
     // Room for the header record rewritten in place, not for a new description.
-    rlimit full{sizeof(SonivarACQ32::type_header_file), old.rlim_max};
+    const rlim_t full = sizeof(SonivarACQ32::type_header_file);
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.checkBox_Definie->setChecked(false);
     QByteArray early_log;
     When fill([&] { return Principale::ntw >= MiB && !w.button_Stop->isHidden(); }, [&] {
         early_log = testsupport::read_all(companion("log"));
-        ASSERT_GT(static_cast<rlim_t>(early_log.size()), full.rlim_cur);
-        setrlimit(RLIMIT_FSIZE, &full);
+        ASSERT_GT(static_cast<rlim_t>(early_log.size()), full);
+        disk.set(full);
     });
     w.button_Start->click();
-    setrlimit(RLIMIT_FSIZE, &old);
+    disk.lift();
 
     ASSERT_TRUE(fill.fired);
     EXPECT_TRUE(Principale::own.pane_text.contains(
@@ -394,16 +391,13 @@ TEST_F(RunFixture, FinalDescriptionThatCannotBeWrittenLeavesTheEarlyOne)
 // the later ones as much as the first.
 TEST_F(RunFixture, EveryWriteFailureKeepsItsReason)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit none{1000, old.rlim_max};
+    testsupport::FileSizeLimit disk;
     w.button_Init->click();
     dialogs.answers.push_back(data_path());
     w.numericUpDown_Duree->setValue(0.5);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    ASSERT_TRUE(disk.set(1000));
     w.button_Start->click();
-    setrlimit(RLIMIT_FSIZE, &old);
+    disk.lift();
 
     const QString& pane = Principale::own.pane_text;
     EXPECT_GE(pane.count(QStringLiteral("Erreur d'écriture du fichier d'en-tête")), 2) << pane.right(600).toStdString();
