@@ -35,14 +35,10 @@ QString caption_of(const am::Settings& s)
 {
     const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
                                                               : QStringLiteral("raie unique");
-    QString text = method_text(s);
-    if (s.remove_diagonal)
-        text += QStringLiteral(", sans la diagonale");
-    return text + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
+    return am::method_line(s, local_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
 }
 
 } // namespace
-
 
 // A run that streams has the map; a recording under review comes back
 // once it ends.

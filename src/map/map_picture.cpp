@@ -117,11 +117,17 @@ QImage draw_map(const MapView& view)
     return image;
 }
 
-std::vector<QString> map_facts(const Settings& s, const Map& map, const QString& time_window, NumberText number)
+QString method_line(const Settings& s, NumberText number)
 {
     QString method = text(method_caption(s.method, s.parameters, number));
     if (s.remove_diagonal)
         method += QStringLiteral(", sans la diagonale");
+    return method;
+}
+
+std::vector<QString> map_facts(const Settings& s, const Map& map, const QString& time_window, NumberText number)
+{
+    const QString method = method_line(s, number);
     QString band = QStringLiteral("%1 Hz, ").arg(text(number(s.frequency, 0)));
     if (s.band == BandKind::third_octave) {
         const Edges e = third_octave_edges(s.frequency);

@@ -70,6 +70,9 @@ struct FramedLayout {
 FramedLayout framed_layout(QSize map_size, std::size_t lines);
 QImage framed_picture(const QImage& map_picture, const MapView& view, const Annotations& notes);
 
+// The method, its parameter and whether the diagonal is left out.
+QString method_line(const Settings& settings, NumberText number = french_number);
+
 // The lines of a map's facts: method, band, time window when one is given,
 // maximum; numbers written by `number`.
 std::vector<QString> map_facts(const Settings& settings, const Map& map, const QString& time_window,

@@ -357,8 +357,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Carte : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
         << r.layout.micros.size() << " micros, grille " << result.map.side << " x "
         << result.map.side << "\n";
-    out << "Méthode : " << am::method_caption(a.request.settings.method, a.request.settings.parameters)
-        << (a.request.settings.remove_diagonal ? ", sans la diagonale" : "") << "\n";
+    out << "Méthode : " << am::method_line(a.request.settings).toStdString() << "\n";
     out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
         << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
         << unit_text(result.map.unit) << "\n";
