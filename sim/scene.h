@@ -46,12 +46,26 @@ struct Calibrator {
     double amplitude() const;   // counts
 };
 
+// The source jumps to `to` at `from_s` seconds after the Start: a change
+// of the scene at a known instant of the stream.
+struct SourceMove {
+    double from_s = 0.0;
+    Position to;
+};
+
 struct Scene {
     Geometry microphones = example_geometry();
     std::optional<PointSource> fixed;  // replaces the moving source
     std::optional<Calibrator> calibrator;
+    std::optional<SourceMove> move;
 
-    PointSource source_at(double t) const { return fixed ? *fixed : moving_source(t); }
+    PointSource source_at(double t) const
+    {
+        PointSource s = fixed ? *fixed : moving_source(t);
+        if (move && t >= move->from_s)
+            s.at = move->to;
+        return s;
+    }
 };
 
 } // namespace sim

@@ -748,6 +748,22 @@ void SimulatedUnit::set_point_source(double x, double y, double z, double freque
     impl_->engine.set_scene(scene);
 }
 
+void SimulatedUnit::move_source_at(std::uint64_t frame, double x, double y, double z)
+{
+    std::lock_guard guard(impl_->lock);
+    Scene scene = impl_->engine.scene();
+    if (scene.move && scene.fixed)  // the move before has come: it starts from there
+        scene.fixed->at = scene.move->to;
+    scene.move = SourceMove{static_cast<double>(frame) / impl_->engine.model.settings.sample_rate(), {x, y, z}};
+    impl_->engine.set_scene(scene);
+}
+
+std::optional<std::chrono::steady_clock::time_point> SimulatedUnit::frame_due(std::uint64_t frame) const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.frame_due(frame);
+}
+
 void SimulatedUnit::set_calibrator(int mic, double level_db, double frequency_hz)
 {
     std::lock_guard guard(impl_->lock);

@@ -5,6 +5,7 @@
 // run under the umockdev preload (LD_PRELOAD=libumockdev-preload.so.0).
 #include "scene.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -74,6 +75,12 @@ public:
     // A tone from a fixed point (metres; amplitude at 1 m in counts, or in
     // units x 2^31 for float samples) replaces the moving default source.
     void set_point_source(double x, double y, double z, double frequency, double amplitude);
+    // The source moves to (x, y, z) from frame `frame` of the stream on
+    // (counted from the Start, at the clock programmed now); and when that
+    // frame falls due on the paced stream under way. A fixed source moved
+    // again starts from where the move before took it.
+    void move_source_at(std::uint64_t frame, double x, double y, double z);
+    std::optional<std::chrono::steady_clock::time_point> frame_due(std::uint64_t frame) const;
     // A sound calibrator over microphone `mic` (global index): it hears the
     // calibrator's tone alone, at the simulated microphones' sensitivity
     // (scene.h); the others hear the scene.

@@ -184,6 +184,14 @@ void StreamEngine::set_scene(const Scene& scene)
     source_.set_scene(scene);
 }
 
+std::optional<Clock::time_point> StreamEngine::frame_due(std::uint64_t frame) const
+{
+    if (!paced || phase_ != Phase::Streaming)
+        return std::nullopt;
+    const auto wait = std::chrono::duration<double>(static_cast<double>(frame) / model.settings.sample_rate());
+    return t0_ + std::chrono::duration_cast<Clock::duration>(wait);
+}
+
 std::uint64_t StreamEngine::frames_due(Clock::time_point now) const
 {
     const double seconds = std::chrono::duration<double>(now - t0_).count();

@@ -61,6 +61,8 @@ public:
     // What the microphones hear; a stream under way hears the change at once.
     void set_scene(const Scene& scene);
     const Scene& scene() const { return scene_; }
+    // When frame `frame` of the paced stream under way falls due.
+    std::optional<Clock::time_point> frame_due(std::uint64_t frame) const;
 
     // The cable: pulled (pending requests end with -ESHUTDOWN) and plugged
     // back (power-on settings, nothing pending).

@@ -7,12 +7,16 @@
 //  3. CPU use while waiting for an external trigger;
 //  4. the longest gap between two passes of window-event processing during
 //     paced runs at 2 channels / 2 kHz and 34 channels / 50 kHz.
+//  5. maps at video rate: maps a second per method and rate, and the delay
+//     from a source's jump to its map on screen (video_rate.cpp).
 // Usage: run_throughput_bench [repetitions]. Re-executes itself under the
 // umockdev preload when needed.
+//   run_throughput_bench --video: only the maps at video rate.
 //   run_throughput_bench --soak MINUTES: only an open-ended paced run in
 //   advanced mode (32 microphones and the counter at 50 kHz, no recording),
 //   the window thread's CPU printed minute by minute, first against last.
-#include "acquisition/stream_format.h"
+#include "bench_run.h"
+#include "stream/stream_format.h"
 #include "app/principale.h"
 #include "map/carte_acoustique.h"
 #include "spectrum/spectre_acoustique.h"
@@ -42,6 +46,7 @@
 #include <vector>
 
 using SonivarACQ32::Principale;
+using namespace bench_run;
 
 namespace {
 
@@ -56,20 +61,6 @@ public:
     bool question(QWidget*, const QString&, const QString&) override { return true; }
     QString path;
 };
-
-double now_s()
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// CPU seconds of the calling thread (the window's thread).
-double thread_cpu_s()
-{
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // ------------------------------------------------------------ bare reader
 struct Bare {
@@ -131,30 +122,6 @@ std::uint64_t bare_read(Principale& w, const QString& path)
     return bare.bytes;
 }
 
-// ------------------------------------------------------------- settings
-void choose(Principale& w, int list_index, double seconds, bool defined)
-{
-    w.listBox_Freq->verticalScrollBar()->setValue(list_index);
-    w.checkBox_Definie->setChecked(defined);
-    w.numericUpDown_Duree->setValue(seconds);
-}
-
-void all_microphones(Principale& w, bool status)
-{
-    if (!w.paq_T->isChecked())
-        w.paq_T->click();
-    w.checkBox_Test->setChecked(status);
-    w.checkBox_Status->setChecked(status);
-}
-
-void one_microphone(Principale& w)
-{
-    if (w.paq_T->isChecked())
-        w.paq_T->click();
-    w.grid[0][0]->click();
-    w.checkBox_Test->setChecked(false);
-}
-
 // ----------------------------------------------------------- measurements
 void throughput(Principale& w, sim::SimulatedUnit& unit, FixedDialogs& dialogs, int reps)
 {
@@ -203,39 +170,6 @@ void throughput(Principale& w, sim::SimulatedUnit& unit, FixedDialogs& dialogs, 
     };
     std::printf("throughput: program %.1f MB/s, bare reader %.1f MB/s, ratio %.2f (medians of %d)\n",
                 median(program), median(bare), median(ratio), reps);
-}
-
-// Longest gap between two passes of window-event processing: a zero timer
-// fires once per pass.
-struct GapMeter {
-    GapMeter()
-    {
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const double t = now_s();
-            if (last > 0)
-                longest = std::max(longest, t - last);
-            last = t;
-        });
-        timer.start();
-    }
-    QTimer timer;
-    double last = 0;
-    double longest = 0;
-};
-
-void paced_run(Principale& w, const char* label, bool measure_cpu)
-{
-    GapMeter gaps;
-    const double c0 = thread_cpu_s();
-    const double t0 = now_s();
-    w.button_Start->click();
-    const double wall = now_s() - t0;
-    const double cpu = thread_cpu_s() - c0;
-    std::printf("%s: %.1f s, %llu bytes", label, wall, static_cast<unsigned long long>(Principale::ntr));
-    if (measure_cpu)
-        std::printf(", window thread CPU %.2f %% of one core", 100.0 * cpu / wall);
-    std::printf(", longest gap between event passes %.1f ms\n", 1000.0 * gaps.longest);
 }
 
 // How long after the run's start the first level colour and the first map
@@ -328,14 +262,6 @@ void soak(Principale& w, sim::SimulatedUnit& unit, int minutes)
                 per_minute.back() - per_minute.front());
 }
 
-// The map worker has had every piece handed to it: mapped or skipped.
-void map_caught_up(Principale& w)
-{
-    const double limit = now_s() + 60.0;
-    while (w.carte->cartes + w.carte->paquets_sautes < Principale::own.feed.pieces && now_s() < limit)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
 // Each method of the map during a paced, recorded run: the maps it keeps
 // up with, and the recording whole whatever the method.
 void every_method_recorded(Principale& w, FixedDialogs& dialogs)
@@ -399,7 +325,8 @@ int main(int argc, char** argv)
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
     const bool soak_only = argc > 2 && std::strcmp(argv[1], "--soak") == 0;
-    const int reps = argc > 1 && !soak_only ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool video_only = argc > 1 && std::strcmp(argv[1], "--video") == 0;
+    const int reps = argc > 1 && !soak_only && !video_only ? std::max(1, std::atoi(argv[1])) : 3;
     QApplication app(argc, argv);
     FixedDialogs dialogs;
     SonivarACQ32::platform::dialogs_seam().install(&dialogs);
@@ -413,6 +340,11 @@ int main(int argc, char** argv)
 
     if (soak_only) {
         soak(w, unit, std::max(2, std::atoi(argv[2])));
+        SonivarACQ32::platform::dialogs_seam().restore();
+        return 0;
+    }
+    if (video_only) {
+        video_rate(w, unit);
         SonivarACQ32::platform::dialogs_seam().restore();
         return 0;
     }
@@ -445,6 +377,7 @@ int main(int argc, char** argv)
     w.carte->numericUpDown_Pas->setValue(0.05);
     every_method_recorded(w, dialogs);
     w.carte->close();
+    video_rate(w, unit);
 
     one_microphone(w);
     choose(w, 16, 10.0, true);

@@ -5,7 +5,7 @@
 // words long and not aligned on frames, so that word moves from packet to
 // packet by a fixed step, and the counter it holds grows by a fixed number
 // of frames (one fewer when the position wraps back to an earlier word).
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 
 #include <cstddef>
 #include <cstdint>

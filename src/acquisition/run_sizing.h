@@ -2,7 +2,7 @@
 // Sizing of an acquisition run: what the unit is asked for, how many 1 MiB
 // packets that makes, how long a transfer may wait, and how much of the disk
 // a recording may use. Plain arithmetic, no window and no USB.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 
 #include <cstdint>
 #include <optional>

@@ -24,20 +24,25 @@ namespace SonivarACQ32 {
 namespace {
 
 // Longest wait for USB events in one pass: the window stays responsive
-// however long a transfer takes to fill (65 s at 2 channels and 2 kHz).
-constexpr int event_wait_ms = 50;
+// however long a transfer takes to fill (65 s at 2 channels and 2 kHz),
+// and the transfer in flight is offered on time.
+constexpr int event_wait_ms = 10;
 
-// How often a slow stream's transfer in flight is offered to the feed
-// (at 2 000 Hz with 2 microphones a transfer takes 43 s to fill).
-constexpr std::uint32_t in_flight_offer_ms = 250;
+// How often the transfer in flight is offered to the feed: 25 times a
+// second, so that the live windows follow the scene at video rate whatever
+// the rate (a transfer takes 0.16 s to fill at the top rate, 43 s at
+// 2 000 Hz with 2 microphones).
+constexpr std::uint32_t in_flight_offer_ms = 40;
 
 } // namespace
 
-void Principale::follow_slow_stream()
+void Principale::follow_stream_in_flight()
 {
-    const std::uint32_t now = platform::tick_count();
-    if (own.follow_in_flight && now - run.last_offer_tick >= in_flight_offer_ms) {
-        run.last_offer_tick = now;
+    // On a steady beat: a pass that comes late does not push the next
+    // offer later.
+    const std::uint32_t late = platform::tick_count() - run.last_offer_tick;
+    if (own.follow_in_flight && late >= in_flight_offer_ms) {
+        run.last_offer_tick += late - late % in_flight_offer_ms;
         offer_in_flight();
     }
 }
@@ -122,7 +127,7 @@ void Principale::run_loop()
         label_Duree_Ecoulee->setText(QStringLiteral("Durée écoulée : %1 s").arg(fmt::N(elapsed, 0)));
         if (count != 0 && num_pkt <= n_pkt)
             progressBar_Progress->setValue(static_cast<int>(num_pkt));
-        follow_slow_stream();
+        follow_stream_in_flight();
         update_levels();
         if (run_loop_should_end())
             break;

@@ -276,9 +276,12 @@ public:
         std::array<std::optional<float>, stream::calibrated_microphones> mesures_etalonneur{};
         // The run's data for the windows that show it live.
         feed::PacketFeed feed;
-        // The run's transfers take so long to fill that each is followed as
-        // it fills; how much of the one in flight has been seen filled.
+        // The run's transfers are followed as they fill (zero-copy memory);
+        // how much of the one in flight has been seen filled.
         bool follow_in_flight = false;
+        // The transfers of this run have no zero-copy memory: the live
+        // windows see each only once it completes (said once).
+        bool whole_transfers_said = false;
         std::size_t in_flight_seen = 0;
     };
     static OwnState own;
@@ -303,7 +306,7 @@ public:
     void apply_automatic_stops();
     void end_of_run();
     void report_totals(std::uint32_t end_tick);
-    void follow_slow_stream();
+    void follow_stream_in_flight();
     void drop_torn_frame();
 
     std::uint32_t n_pkt = 0;
@@ -359,8 +362,8 @@ public:
     // ------------------------------------------------------------ display
     void init_colorbar();
     void update_levels();            // one pass of the level display
-    // Levels of the last 2000 frames filled in the transfer in flight;
-    // false when it does not hold them yet.
+    // Levels of the last 2000 frames filled in the transfer in flight, or
+    // of those filled when fewer have come; false when too few have.
     bool in_flight_levels();
     void paint_levels(const int* indices, int shown);
 

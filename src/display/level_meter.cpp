@@ -20,13 +20,13 @@ bool enough_frames(std::uint32_t received_bytes, std::int32_t nb_voies)
     return nb_voies > 0 && received_bytes > needed;
 }
 
-std::uint32_t first_frame_offset(std::int32_t nb_voies, std::uint32_t packet)
+std::uint32_t reading_offset(std::int32_t nb_voies, std::uint32_t packet)
 {
-    const std::uint64_t frame = static_cast<std::uint64_t>(nb_voies) * 4u;
-    if (frame == 0)
-        return 0;
-    const std::uint64_t position = static_cast<std::uint64_t>(packet) * packet_bytes;
-    return static_cast<std::uint32_t>(frame - position % frame);
+    stream::FrameLayout layout;
+    layout.nb_voies = nb_voies;
+    const std::uint64_t offset =
+        stream::first_frame_offset(static_cast<std::uint64_t>(packet) * packet_bytes, layout);
+    return static_cast<std::uint32_t>(offset == 0 ? layout.frame_bytes() : offset);
 }
 
 int level_index(double mean_power)
@@ -40,9 +40,10 @@ int level_index(double mean_power)
     return static_cast<int>(index);
 }
 
-int window_levels(const unsigned char* first_frame, const stream::FrameLayout& layout, int* indices)
+int window_levels(const unsigned char* first_frame, const stream::FrameLayout& layout, int* indices,
+                  std::uint32_t frames)
 {
-    if (!layout.holds_micros())
+    if (!layout.holds_micros() || frames == 0)
         return 0;
     const int count = std::min<int>(static_cast<int>(layout.micros.size()), max_mics);
     if (count == 0)
@@ -51,21 +52,21 @@ int window_levels(const unsigned char* first_frame, const stream::FrameLayout& l
     std::array<double, max_mics> sums{};
     const std::size_t frame = layout.frame_bytes();
     const unsigned char* p = first_frame + 4u * static_cast<std::size_t>(layout.micro_word(0));
-    for (std::uint32_t k = 0; k < window_frames; ++k, p += frame) {
+    for (std::uint32_t k = 0; k < frames; ++k, p += frame) {
         for (int i = 0; i < count; ++i) {
             const double s = stream::sample_counts(stream::word_at(p, i), layout.is_float);
             sums[i] += s * s;
         }
     }
     for (int i = 0; i < count; ++i)
-        indices[i] = level_index(sums[i] / static_cast<double>(window_frames));
+        indices[i] = level_index(sums[i] / static_cast<double>(frames));
     return count;
 }
 
 int packet_levels(const unsigned char* data, std::uint32_t packet, const stream::FrameLayout& layout,
                   int* indices)
 {
-    return window_levels(data + first_frame_offset(layout.nb_voies, packet), layout, indices);
+    return window_levels(data + reading_offset(layout.nb_voies, packet), layout, indices);
 }
 
 } // namespace SonivarACQ32::levels

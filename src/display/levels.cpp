@@ -63,8 +63,8 @@ void Principale::update_levels()
 {
     if (nb_micros == 0 || !(num_pkt < n_pkt))
         return;
-    // A slow stream's buffers start again from the fill once completed:
-    // only the transfer in flight shows its data.
+    // Followed transfers start again from the fill once completed: only
+    // the transfer in flight shows its data.
     if (own.follow_in_flight && own.buffer_is_dev_mem[num_pkt % nb_slots]) {
         if (!stopped)
             in_flight_levels();
@@ -90,11 +90,15 @@ bool Principale::in_flight_levels()
         return false;
     const std::uint64_t first = stream::first_frame_offset(part.stream_position, run.layout);
     const std::uint64_t frames = part.filled > first ? (part.filled - first) / frame : 0;
-    if (frames <= levels::window_frames)
+    // The newest 2000 frames, or what has come of them: a slow stream shows
+    // its first colours long before 2000 frames have come.
+    if (frames < levels::fewest_frames)
         return false;
-    const std::uint64_t start = first + (frames - levels::window_frames) * frame;
+    const std::uint64_t shown = std::min<std::uint64_t>(frames, levels::window_frames);
+    const std::uint64_t start = first + (frames - shown) * frame;
     std::array<int, channels::nb_mics> indices{};
-    paint_levels(indices.data(), levels::window_levels(part.data + start, run.layout, indices.data()));
+    paint_levels(indices.data(), levels::window_levels(part.data + start, run.layout, indices.data(),
+                                                       static_cast<std::uint32_t>(shown)));
     return true;
 }
 

@@ -1,24 +1,16 @@
 // The run's feed in the acquisition window: the capture state as the run
 // goes, and the filled part of a zero-copy transfer still in flight, so that
-// a slow stream is seen long before its 1 MiB transfer completes.
+// the live windows see the stream at video rate rather than once per 1 MiB
+// transfer.
 #include "app/principale.h"
 
-#include "acquisition/run_sizing.h"
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "recording/header_record.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace SonivarACQ32 {
-
-namespace {
-
-// Transfers that take longer than this to fill are followed as they fill,
-// so that the levels and the map show at least once a second.
-constexpr std::uint32_t slow_packet_ms = 500;
-
-} // namespace
 
 stream::FrameLayout Principale::live_layout() const
 {
@@ -41,8 +33,14 @@ void Principale::refresh_layout(stream::FrameLayout& layout) const
 void Principale::feed_run_starting(bool awaiting_trigger)
 {
     own.in_flight_seen = 0;
-    own.follow_in_flight =
-        run_sizing::stream_time_ms(stream::packet_bytes, nb_voies, frequence) > slow_packet_ms;
+    // Where the transfers have zero-copy memory, each is followed as it fills.
+    own.follow_in_flight = std::any_of(own.buffer_is_dev_mem.begin(), own.buffer_is_dev_mem.end(),
+                                       [](bool b) { return b; });
+    if (!own.follow_in_flight && own.feed.has_subscribers() && !own.whole_transfers_said) {
+        own.whole_transfers_said = true;
+        info(QStringLiteral("Pas de mémoire partagée avec le contrôleur USB : la carte et le spectre "
+                            "ne suivent le flux qu'à chaque paquet complet (1 Mo)\r\n"));
+    }
     own.feed.run_starting(awaiting_trigger ? feed::Capture::awaiting_trigger : feed::Capture::running,
                           live_layout(), frequence);
 }

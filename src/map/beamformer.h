@@ -84,6 +84,8 @@ public:
     // Folds the blocks added since the last fold into the average, without
     // a map; false when there has never been a block.
     bool fold_spectra();
+    // The weight of the previous average at the next fold (0 to below 1).
+    void set_smoothing(double smoothing) { settings_.smoothing = smoothing; }
     const std::string& why_no_map() const { return why_no_map_; }
     // Forgets every average: the next map comes from new blocks alone.
     void reset();

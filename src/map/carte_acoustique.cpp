@@ -187,13 +187,13 @@ void CarteAcoustique::methode_changee()
             numericUpDown_Parametre->setDecimals(range->decimals);
             numericUpDown_Parametre->setRange(range->low, range->high);
             numericUpDown_Parametre->setSingleStep(std::pow(10.0, std::min(0, 1 - range->decimals)));
-            numericUpDown_Parametre->setValue(parametres.*(range->field));
+            numericUpDown_Parametre->setValue(range->get(parametres));
         }
     }
     numericUpDown_Parametre->setEnabled(range != nullptr);
     formulaire_methode->setRowVisible(numericUpDown_Parametre, range != nullptr);
     label_Parametre->setText(range != nullptr ? QString::fromUtf8(range->name) : QString());
-    checkBox_Diagonale->setEnabled(kind == am::MethodKind::delay_and_sum || kind == am::MethodKind::clean_sc);
+    checkBox_Diagonale->setEnabled(am::describe(kind).removes_diagonal);
     reglages_changes();
 }
 
@@ -201,7 +201,7 @@ void CarteAcoustique::parametre_change(double value)
 {
     const am::MethodKind kind = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
     if (const am::ParameterRange* range = am::method_parameter(kind)) {
-        parametres.*(range->field) = value;
+        range->set(parametres, value);
         reglages_changes();
     }
 }
@@ -274,6 +274,7 @@ am::MapJob CarteAcoustique::travail() const
     job.layout = run_.layout;
     job.sample_rate = run_.sample_rate;
     job.calibration = etalonnage_;
+    job.window_s = numericUpDown_Fenetre->value();
     return job;
 }
 

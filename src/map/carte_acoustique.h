@@ -67,6 +67,7 @@ public:
 
     std::uint64_t cartes = 0;  // maps computed since the window was created
     std::uint64_t paquets_sautes = 0;  // pieces received but not mapped since then
+    std::uint64_t fin_carte = 0;  // stream byte after the data of the last map
     QPointF maximum;           // m, position of the last map's maximum
     float maximum_db = 0.0f;   // level of the last map's maximum, in `unite`
     QString unite = QStringLiteral("dBFS");  // "dBFS", or "dB SPL" once calibrated
@@ -160,6 +161,8 @@ signals:
     // The band mapped changed: its edges, Hz.
     void bande_changee(double lower_hz, double upper_hz);
     void spectre_demande();
+    // A new map is on screen.
+    void carte_montree();
     // A stretch of the recording under review, for the spectrum.
     void tranche_revue(const feed::RunFacts& run, const stream::FileSlice& slice);
 

@@ -76,6 +76,7 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
         reglages_carte = outcome.settings;
         maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
         carte_valide = true;
+        fin_carte = outcome.stream_end;
         const std::size_t frame = run_.layout.frame_bytes();
         instant_carte = en_revue() && frame > 0 && run_.serial == revue_.faits.serial
                             ? static_cast<double>(outcome.stream_position / frame) / run_.sample_rate
@@ -89,6 +90,8 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
                               : QStringLiteral("Paquets sans carte propre (calcul en retard) : %1")
                                     .arg(fmt::N(static_cast<double>(paquets_sautes), 0)));
     dessine();
+    if (outcome.valid)
+        emit carte_montree();
 }
 
 // The map as the window shows it, and as its saved picture holds it.

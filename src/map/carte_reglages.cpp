@@ -25,6 +25,7 @@ void each_number(const CarteAcoustique& c, Visit visit)
     visit("carte/etendue", c.numericUpDown_Etendue);
     visit("carte/pas", c.numericUpDown_Pas);
     visit("carte/haut", c.numericUpDown_Haut);
+    visit("carte/fenetre", c.numericUpDown_Fenetre);
     visit("carte/image_largeur", c.numericUpDown_Largeur_Image);
     visit("carte/image_hauteur", c.numericUpDown_Hauteur_Image);
     visit("carte/image_seuil", c.numericUpDown_Seuil);
@@ -51,7 +52,7 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
     for (am::MethodKind k : am::all_methods())
         if (const am::ParameterRange* range = am::method_parameter(k))
             s.setValue(QStringLiteral("carte/parametre/") + QString::fromStdString(am::method_key(k)),
-                       parametres.*(range->field));
+                       range->get(parametres));
     s.setValue(QStringLiteral("carte/geometrie"), fichier_geometrie);
     s.setValue(QStringLiteral("carte/image"), fichier_image_);
     s.setValue(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value());
@@ -64,7 +65,7 @@ void CarteAcoustique::reprend_reglages(const QSettings& s)
         if (const am::ParameterRange* range = am::method_parameter(k)) {
             const QVariant v = s.value(QStringLiteral("carte/parametre/") + QString::fromStdString(am::method_key(k)));
             if (v.isValid())
-                parametres.*(range->field) = std::clamp(v.toDouble(), range->low, range->high);
+                range->set(parametres, std::clamp(v.toDouble(), range->low, range->high));
         }
     const auto kind = am::method_of_key(s.value(QStringLiteral("carte/methode")).toString().toStdString());
     const auto& methods = am::all_methods();

@@ -4,7 +4,7 @@
 // takes precedence: the review waits until it ends.
 #include "map/carte_acoustique.h"
 
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "app/format.h"
 #include "map/map_worker.h"
 #include "platform/clock.h"
@@ -99,7 +99,13 @@ void CarteAcoustique::connect_review_controls()
     connect(button_Lecture, &QPushButton::clicked, this, [this] { lecture_pause(); });
     connect(button_Ecouter, &QPushButton::clicked, this, [this] { button_Ecouter_Click(); });
     connect(trackBar_Instant, &QSlider::valueChanged, this, [this](int ms) { set_instant(ms / 1000.0); });
-    connect(numericUpDown_Fenetre, &QDoubleSpinBox::valueChanged, this, [this] { set_instant(instant); });
+    // The window is the stretch behind each map, live and in review.
+    connect(numericUpDown_Fenetre, &QDoubleSpinBox::valueChanged, this, [this] {
+        if (en_revue() && !en_direct_)
+            set_instant(instant);
+        else
+            reglages_changes();
+    });
     connect(minuterie_lecture_, &QTimer::timeout, this, [this] { avance_lecture(); });
     connect(comboBox_Vitesse, &QComboBox::currentIndexChanged, this, [this] {
         revue_.lecture_depart = instant;  // the new pace counts from here
@@ -173,7 +179,7 @@ void CarteAcoustique::montre_instant()
 {
     const bool open = revue_.enregistrement.has_value();
     for (QWidget* control : std::initializer_list<QWidget*>{button_Fermer, button_Lecture, comboBox_Vitesse,
-                                                            numericUpDown_Fenetre, trackBar_Instant, button_Ecouter})
+                                                            trackBar_Instant, button_Ecouter})
         control->setEnabled(open);
     const QSignalBlocker quiet(trackBar_Instant);
     const double last = std::max(0.0, revue_.duree - numericUpDown_Fenetre->value());

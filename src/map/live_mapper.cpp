@@ -1,9 +1,22 @@
 #include "map/live_mapper.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace SonivarACQ32::acoustic_map {
+
+std::size_t window_frames(const MapJob& job)
+{
+    const std::uint64_t frame = job.layout.frame_bytes();
+    std::size_t frames = 0;
+    if (job.window_s > 0.0 && job.sample_rate > 0.0)
+        frames = static_cast<std::size_t>(std::llround(job.window_s * job.sample_rate));
+    else if (frame > 0)
+        frames = std::min(static_cast<std::size_t>(stream::packet_bytes / frame),
+                          static_cast<std::size_t>(job.sample_rate * default_window_longest_s));
+    return std::max<std::size_t>(frames, block_frames);
+}
 
 void LiveMapper::set_job(const MapJob& job)
 {
@@ -18,7 +31,6 @@ bool LiveMapper::configure()
     if (configured_)
         return problem_.empty();
     configured_ = true;
-    carry_.clear();
     if (job_.spectra_only) {
         problem_ = beamformer_.configure_spectra(static_cast<int>(job_.layout.micros.size()), job_.sample_rate,
                                                  job_.settings);
@@ -29,80 +41,69 @@ bool LiveMapper::configure()
     return problem_.empty();
 }
 
-// The piece joined to the frames kept from the one before when it follows
-// it in the same run, decoded and added block by block; what the last
-// block has not used is kept for the next piece.
-std::size_t LiveMapper::add_piece(const StreamPiece& piece)
+void LiveMapper::forget_stream()
 {
-    if (piece.run != run_) {
+    tail_.clear();
+    new_bytes_ = 0;
+    beamformer_.reset();
+}
+
+// The piece joins the stretch kept when it follows it in the same run;
+// otherwise the stretch starts again from it. Only the last window (and the
+// frame it has not finished) is kept.
+void LiveMapper::add_piece(const StreamPiece& piece)
+{
+    if (piece.run != run_ || tail_position_ + tail_.size() != piece.stream_position) {
         run_ = piece.run;
-        beamformer_.reset();
-        carry_.clear();
+        forget_stream();
+        tail_position_ = piece.stream_position;
     }
-    const bool follows = !carry_.empty() && carry_position_ + carry_.size() == piece.stream_position;
-    joined_.clear();
-    std::uint64_t position = piece.stream_position;
-    if (follows) {
-        joined_.insert(joined_.end(), carry_.begin(), carry_.end());
-        position = carry_position_;
+    tail_.insert(tail_.end(), piece.bytes.begin(), piece.bytes.end());
+    new_bytes_ += piece.bytes.size();
+    const std::uint64_t frame = job_.layout.frame_bytes();
+    const std::size_t keep = (window_frames(job_) + 2) * static_cast<std::size_t>(frame);
+    // Trimmed in steps, so that the bytes move seldom.
+    if (frame > 0 && tail_.size() > keep + std::max<std::size_t>(keep / 4, stream::packet_bytes)) {
+        const std::size_t drop = tail_.size() - keep;
+        tail_.erase(tail_.begin(), tail_.begin() + static_cast<std::ptrdiff_t>(drop));
+        tail_position_ += drop;
     }
-    joined_.insert(joined_.end(), piece.bytes.begin(), piece.bytes.end());
-    const stream::FrameLayout& layout = job_.layout;
-    const std::size_t count = stream::decode_frames(joined_.data(), joined_.size(), position, layout,
-                                                    factors_, frames_);
-    const std::size_t blocks = beamformer_.add_frames(frames_.data(), count);
-    blocks_ += blocks;
-    const std::size_t used_frames = blocks * hop_frames;
-    const std::uint64_t keep_from =
-        stream::first_frame_offset(position, layout) + used_frames * layout.frame_bytes();
-    carry_.clear();
-    if (count > 0 && keep_from < joined_.size()) {
-        carry_.assign(joined_.begin() + static_cast<std::ptrdiff_t>(keep_from), joined_.end());
-        carry_position_ = position + keep_from;
-    }
-    return blocks;
 }
 
 MapOutcome LiveMapper::map(std::vector<StreamPiece>& pieces)
 {
     if (pieces.empty())
         return {};
+    for (const StreamPiece& piece : pieces)
+        add_piece(piece);
     const std::uint64_t skipped = pieces.size() - 1;
     if (!configure())
         return refused(pieces.size());
-    // Without the mean over packets each map is its own piece's: the older
-    // ones are not read at all.
-    const bool fold = job_.settings.smoothing > 0.0;
-    for (std::size_t i = fold ? 0 : pieces.size() - 1; i < pieces.size(); ++i)
-        add_piece(pieces[i]);
-    std::swap(last_, pieces.back());
     return outcome(1, skipped);
 }
 
 MapOutcome LiveMapper::remap()
 {
-    if (last_.bytes.empty())
+    if (tail_.empty())
         return {};
     if (!configure())
         return refused(0);
     beamformer_.reset();
-    carry_.clear();
-    run_ = last_.run;
-    add_piece(last_);
     return outcome(0, 0);
 }
 
 MapOutcome LiveMapper::map_slice(const stream::FileSlice& slice, std::uint64_t run)
 {
     std::string error;
-    if (!stream::read_slice(slice, last_.bytes, error)) {
+    if (!stream::read_slice(slice, tail_, error)) {
         MapOutcome out;
         out.settings = job_.settings;
         out.status = error;
         return out;
     }
-    last_.stream_position = slice.offset;
-    last_.run = run;
+    tail_position_ = slice.offset;
+    run_ = run;
+    new_bytes_ = tail_.size();
     MapOutcome out = remap();
     out.mapped = out.valid ? 1 : 0;
     return out;
@@ -117,29 +118,63 @@ MapOutcome LiveMapper::refused(std::uint64_t skipped) const
     return out;
 }
 
+// With a mean over time, the average kept weighs `smoothing` once a whole
+// window of new data has come, less when less has: the mean's memory is
+// the same however often maps are made.
+double LiveMapper::previous_weight(std::size_t window) const
+{
+    const double smoothing = job_.settings.smoothing;
+    const std::uint64_t frame = job_.layout.frame_bytes();
+    if (!(smoothing > 0.0) || frame == 0 || window == 0)
+        return 0.0;
+    const double new_windows = static_cast<double>(new_bytes_ / frame) / static_cast<double>(window);
+    return std::pow(smoothing, std::max(new_windows, 1e-3));
+}
+
+// The last window of whole frames, its blocks ending on the newest frame.
 MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
 {
     MapOutcome out;
     out.skipped = skipped;
     out.settings = job_.settings;
-    out.blocks = std::exchange(blocks_, 0);
-    out.stream_position = last_.stream_position;
+    const stream::FrameLayout& layout = job_.layout;
+    const std::uint64_t frame = layout.frame_bytes();
+    const std::uint64_t first = stream::first_frame_offset(tail_position_, layout);
+    const std::size_t whole = frame == 0 || tail_.size() <= first ? 0 : (tail_.size() - first) / frame;
+    const std::size_t window = window_frames(job_);
+    const std::size_t from = whole > window ? whole - window : 0;
+    const std::uint64_t start = first + from * frame;
+    const std::size_t count = stream::decode_frames(tail_.data() + start, (whole - from) * frame,
+                                                    tail_position_ + start, layout, factors_, decoded_);
+    out.stream_position = tail_position_ + start;
+    out.stream_end = out.stream_position + count * frame;
+    out.new_seconds = job_.sample_rate > 0.0 && frame > 0
+                          ? static_cast<double>(std::min<std::uint64_t>(new_bytes_ / frame, count)) / job_.sample_rate
+                          : 0.0;
+    const std::size_t n = layout.micros.size();
+    const std::size_t blocks = count >= block_frames ? (count - block_frames) / hop_frames + 1 : 0;
+    const std::size_t lead = count - (blocks == 0 ? count : (blocks - 1) * hop_frames + block_frames);
+    beamformer_.set_smoothing(previous_weight(window));
+    out.blocks = beamformer_.add_frames(decoded_.data() + lead * n, count - lead);
+    new_bytes_ = 0;
     if (job_.spectra_only) {
-        out.valid = beamformer_.fold_spectra();
+        out.valid = out.blocks > 0 && beamformer_.fold_spectra();
         if (out.valid) {
             out.auto_spectra = beamformer_.spectra().auto_spectra();
             out.microphones = beamformer_.spectra().microphones();
             out.sample_rate = job_.sample_rate;
         }
     } else {
-        out.valid = beamformer_.compute(out.map);
+        out.valid = out.blocks > 0 && beamformer_.compute(out.map);
     }
-    if (out.valid)
+    if (out.valid) {
         out.mapped = mapped;
-    else {
-        out.status = beamformer_.spectra().has_average() ? beamformer_.why_no_map() : job_.spectra_only ? "Paquet trop court pour un spectre" : "Paquet trop court pour une carte";
-        out.skipped += mapped;
+        return out;
     }
+    out.status = out.blocks > 0 ? beamformer_.why_no_map()
+                 : job_.spectra_only ? "Paquet trop court pour un spectre"
+                                     : "Paquet trop court pour une carte";
+    out.skipped += mapped;
     return out;
 }
 

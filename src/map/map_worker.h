@@ -4,8 +4,10 @@
 // `deliver`, which the worker calls on its own thread (the caller posts the
 // result to its window). It reads nothing of the window's.
 //
-// Waiting pieces are bounded: when the maps fall behind, the oldest piece
-// not begun is dropped (counted as skipped) so that memory stays flat.
+// The lock guards only the hand-over: the window never waits for a map,
+// a job's configuration or a file read. Waiting pieces are bounded in
+// bytes: when the maps fall far behind, the oldest piece not begun is
+// dropped (counted as skipped) so that memory stays flat.
 #include "map/live_mapper.h"
 
 #include <condition_variable>
@@ -21,7 +23,8 @@ namespace SonivarACQ32::acoustic_map {
 class MapWorker {
 public:
     using Deliver = std::function<void(MapOutcome)>;
-    static constexpr std::size_t max_waiting = 16;  // pieces, about 16 MiB
+    static constexpr std::size_t max_waiting_bytes = std::size_t{32} << 20;
+    static constexpr std::size_t max_spare = 16;  // pieces whose buffers are kept
 
     explicit MapWorker(Deliver deliver);
     ~MapWorker();  // waits for the map in progress
@@ -41,11 +44,16 @@ public:
 
 private:
     void loop(std::stop_token stop);
+    // What the loop takes in one hand-over.
+    struct Batch;
+    Batch take(std::stop_token stop, std::vector<StreamPiece>& work);
+    void give_back(std::vector<StreamPiece>& work);
 
     Deliver deliver_;
     std::mutex mutex_;
     std::condition_variable_any wake_;
     std::vector<StreamPiece> waiting_;
+    std::size_t waiting_bytes_ = 0;
     std::vector<StreamPiece> spare_;  // pieces whose buffers are reused
     std::uint64_t dropped_ = 0;
     MapJob job_;

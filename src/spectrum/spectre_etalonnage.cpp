@@ -111,9 +111,7 @@ void SpectreAcoustique::garde_seconde(const acoustic_map::MapOutcome& outcome)
     s.auto_spectra = outcome.auto_spectra;
     for (int m : run_.layout.micros)
         s.per_count.push_back(stream::per_count_factor(etalonnage_, m));
-    s.seconds = outcome.sample_rate > 0.0
-                    ? static_cast<double>(outcome.blocks) * acoustic_map::hop_frames / outcome.sample_rate
-                    : 0.0;
+    s.seconds = outcome.new_seconds;
     if (static_cast<int>(s.per_count.size()) != outcome.microphones)
         derniere_seconde_.clear();  // another run's layout
     derniere_seconde_.push_back(std::move(s));

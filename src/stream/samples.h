@@ -2,7 +2,7 @@
 // One sample word as a number: a 32-bit signed integer or a 32-bit float,
 // whichever the run's data type chose, and the whole frames of a piece of
 // the stream as floats, each microphone scaled by its calibration factor.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "stream/frame_layout.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 // The stream as bytes and as transfers: frame layout, counter, samples, and
 // how transfers complete (full, short, empty, failed, paced), with time
 // passed in rather than waited for.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "stream_engine.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The three commands on recordings made with the program's writers, and on
 // damaged copies of them.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "cli.h"
 #include "cli_run.h"
 #include "recording_maker.h"

@@ -1,4 +1,4 @@
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "map/band.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"

@@ -1,4 +1,4 @@
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "acquisition/counter_check.h"
 
 #include <gtest/gtest.h>

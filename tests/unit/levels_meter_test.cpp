@@ -30,12 +30,12 @@ TEST(LevelIndex, DecibelsAboveOneMinusFifteenWithinRange)
 
 TEST(FrameOffset, FirstBoundaryAfterThePacketStart)
 {
-    EXPECT_EQ(first_frame_offset(33, 1), 32u);  // 1048576 mod 132 = 100
-    EXPECT_EQ(first_frame_offset(2, 0), 8u);    // on a boundary: a whole frame skipped
-    EXPECT_EQ(first_frame_offset(33, 0), 132u);
-    EXPECT_EQ(first_frame_offset(3, 1), 8u);    // 1048576 mod 12 = 4
+    EXPECT_EQ(reading_offset(33, 1), 32u);  // 1048576 mod 132 = 100
+    EXPECT_EQ(reading_offset(2, 0), 8u);    // on a boundary: a whole frame skipped
+    EXPECT_EQ(reading_offset(33, 0), 132u);
+    EXPECT_EQ(reading_offset(3, 1), 8u);    // 1048576 mod 12 = 4
     // Packet 5000 starts past 4 GiB: 5000 x 2^20 mod 12 = 8.
-    EXPECT_EQ(first_frame_offset(3, 5000), 4u);
+    EXPECT_EQ(reading_offset(3, 5000), 4u);
 }
 
 TEST(FrameOffset, PacketNeedsMoreThan2001WholeFrames)

@@ -1,7 +1,7 @@
 // The Init button on a unit that is absent, answering, or failing its
 // presence test (255 samples of beam 0 must come back as 8160 bytes).
 #include "window_harness.h"
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "app/format.h"
 #include "app/principale.h"
 #include "platform/clock.h"

@@ -3,7 +3,7 @@
 // and a recording cut short by the file-size limit.
 #include "run_test_support.h"
 
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "app/info_pane.h"
 #include "recording/companion_names.h"
 #include "recording/system_errors.h"

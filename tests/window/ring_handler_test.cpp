@@ -2,7 +2,7 @@
 // libusb on the simulated unit: the unit is programmed, the ring started,
 // the unit started, and events handled until the ring stops.
 #include "window_harness.h"
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "acquisition/counter_check.h"
 #include "app/format.h"
 #include "app/principale.h"

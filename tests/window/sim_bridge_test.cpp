@@ -2,7 +2,7 @@
 // the program relies on (one short transfer for the presence acquisition, an
 // empty transfer after an exact multiple of 1 MiB, each injected fault, the
 // unplug) must reach libusb exactly as a unit would deliver it.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "simulated_unit.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "run_test_support.h"
 #include "window_harness.h"
 
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>

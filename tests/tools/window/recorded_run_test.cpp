@@ -1,6 +1,6 @@
 // A recording made by the acquisition window against the simulated unit,
 // then inspected, verified and exported by sonivar-dat, and a damaged copy.
-#include "acquisition/stream_format.h"
+#include "stream/stream_format.h"
 #include "window_harness.h"
 #include "app/format.h"
 #include "app/principale.h"
