@@ -10,45 +10,80 @@
 
 namespace SonivarACQ32::acoustic_map {
 
-std::unique_ptr<Method> make_method(MethodKind kind)
+namespace {
+
+template <typename M>
+std::unique_ptr<Method> make() { return std::make_unique<M>(); }
+
+template <double MethodParameters::*field>
+ParameterRange real(const char* name, const char* option, const char* value, const char* help, double low,
+                    double high, int decimals)
 {
-    switch (kind) {
-    case MethodKind::delay_and_sum: return std::make_unique<DelayAndSum>();
-    case MethodKind::functional: return std::make_unique<Functional>();
-    case MethodKind::clean_sc: return std::make_unique<CleanSc>();
-    case MethodKind::capon: return std::make_unique<Capon>();
-    }
-    return std::make_unique<DelayAndSum>();
+    return {name, option, value, help, low, high, decimals, false,
+            [](const MethodParameters& p) { return p.*field; },
+            [](MethodParameters& p, double v) { p.*field = v; }};
 }
+
+ParameterRange iterations()
+{
+    return {"Itérations", "--iterations", "N", "itérations de CLEAN-SC au plus, par raie", 1.0,
+            static_cast<double>(max_iterations), 0, true,
+            [](const MethodParameters& p) { return static_cast<double>(p.iterations); },
+            [](MethodParameters& p, double v) { p.iterations = static_cast<int>(v); }};
+}
+
+} // namespace
+
+const std::vector<MethodDescription>& method_table()
+{
+    static const std::vector<MethodDescription> table = {
+        {MethodKind::delay_and_sum, "das", "Formation de voies", {}, true, make<DelayAndSum>},
+        {MethodKind::functional, "functional", "Fonctionnelle",
+         {real<&MethodParameters::exponent>("Exposant ν", "--exponent", "NU", "exposant de la fonctionnelle", 1.0,
+                                            200.0, 0)},
+         false, make<Functional>},
+        {MethodKind::clean_sc, "clean-sc", "CLEAN-SC",
+         {real<&MethodParameters::loop_gain>("Gain de boucle", "--loop-gain", "G", "gain de boucle de CLEAN-SC",
+                                             0.01, 1.0, 2),
+          iterations()},
+         true, make<CleanSc>},
+        {MethodKind::capon, "capon", "Capon",
+         {real<&MethodParameters::loading>("Charge diagonale", "--loading", "F",
+                                           "charge diagonale de Capon, fraction de la trace", 1e-5, 1.0, 5)},
+         false, make<Capon>},
+    };
+    return table;
+}
+
+const MethodDescription& describe(MethodKind kind)
+{
+    for (const MethodDescription& d : method_table())
+        if (d.kind == kind)
+            return d;
+    return method_table().front();
+}
+
+const ParameterRange* method_parameter(MethodKind kind)
+{
+    const MethodDescription& d = describe(kind);
+    return d.parameters.empty() ? nullptr : &d.parameters.front();
+}
+
+std::unique_ptr<Method> make_method(MethodKind kind) { return describe(kind).make(); }
 
 const std::vector<MethodKind>& all_methods()
 {
-    static const std::vector<MethodKind> methods = {MethodKind::delay_and_sum, MethodKind::functional,
-                                                    MethodKind::clean_sc, MethodKind::capon};
-    return methods;
+    static const std::vector<MethodKind> kinds = [] {
+        std::vector<MethodKind> k;
+        for (const MethodDescription& d : method_table())
+            k.push_back(d.kind);
+        return k;
+    }();
+    return kinds;
 }
 
-std::string method_name(MethodKind kind)
-{
-    switch (kind) {
-    case MethodKind::delay_and_sum: return "Formation de voies";
-    case MethodKind::functional: return "Fonctionnelle";
-    case MethodKind::clean_sc: return "CLEAN-SC";
-    case MethodKind::capon: return "Capon";
-    }
-    return {};
-}
-
-std::string method_key(MethodKind kind)
-{
-    switch (kind) {
-    case MethodKind::delay_and_sum: return "das";
-    case MethodKind::functional: return "functional";
-    case MethodKind::clean_sc: return "clean-sc";
-    case MethodKind::capon: return "capon";
-    }
-    return {};
-}
+std::string method_name(MethodKind kind) { return describe(kind).name; }
+std::string method_key(MethodKind kind) { return describe(kind).key; }
 
 std::optional<MethodKind> method_of_key(std::string_view key)
 {
@@ -67,21 +102,8 @@ std::string method_caption(MethodKind kind, const MethodParameters& parameters, 
         return method_name(kind);
     std::string name = range->name;
     name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-    return method_name(kind) + ", " + name + " " + number(parameters.*(range->field), range->decimals);
+    return method_name(kind) + ", " + name + " " + number(range->get(parameters), range->decimals);
 }
 
-const ParameterRange* method_parameter(MethodKind kind)
-{
-    static const ParameterRange exponent{"Exposant ν", 1.0, 200.0, 0, &MethodParameters::exponent};
-    static const ParameterRange loop_gain{"Gain de boucle", 0.01, 1.0, 2, &MethodParameters::loop_gain};
-    static const ParameterRange loading{"Charge diagonale", 1e-5, 1.0, 5, &MethodParameters::loading};
-    switch (kind) {
-    case MethodKind::functional: return &exponent;
-    case MethodKind::clean_sc: return &loop_gain;
-    case MethodKind::capon: return &loading;
-    case MethodKind::delay_and_sum: break;
-    }
-    return nullptr;
-}
 
 } // namespace SonivarACQ32::acoustic_map

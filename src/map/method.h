@@ -28,15 +28,39 @@ struct MethodParameters {
     int iterations = 100;    // CLEAN-SC's iterations at most, per bin
 };
 
-// The parameter the operator sets for a method: its name (French), its
-// range and where it is kept.
+// A parameter of a method: its name for the operator (French), the
+// toolkit's option and help for it, its range, and where it is kept.
 struct ParameterRange {
-    const char* name;
+    const char* name;     // "Exposant ν"
+    const char* option;   // "--exponent"
+    const char* value;    // the value's name in the toolkit's usage: "NU"
+    const char* help;     // "exposant de la fonctionnelle"
     double low, high;
-    int decimals;
-    double MethodParameters::*field;
+    int decimals;         // as the operator reads it
+    bool whole;           // only whole numbers
+    double (*get)(const MethodParameters&);
+    void (*set)(MethodParameters&, double);
 };
-// Nothing for a method without a parameter (delay-and-sum).
+
+class Method;
+
+// Everything the program says of a method, in one place: the window's
+// choices, the toolkit's options and help, the settings file and the
+// benchmarks read it. A new method is a file of its own and a row of
+// method_table().
+struct MethodDescription {
+    MethodKind kind;
+    const char* key;   // in command lines and settings files: "das"
+    const char* name;  // for the operator: "Formation de voies"
+    std::vector<ParameterRange> parameters;  // the first is the one the window offers
+    bool removes_diagonal;  // can leave each microphone's own noise out
+    std::unique_ptr<Method> (*make)();
+};
+
+// Every method, in the order the operator is offered them.
+const std::vector<MethodDescription>& method_table();
+const MethodDescription& describe(MethodKind kind);
+// The parameter the window offers; nothing for a method without one.
 const ParameterRange* method_parameter(MethodKind kind);
 
 struct MethodInput {
@@ -57,12 +81,9 @@ public:
 };
 
 std::unique_ptr<Method> make_method(MethodKind kind);
-// Every method, in the order the operator is offered them.
+// The table's readers: every kind in order, its name and key.
 const std::vector<MethodKind>& all_methods();
-// The method's name for the operator (French).
 std::string method_name(MethodKind kind);
-// The method's name in command lines and settings files: das, functional,
-// clean-sc, capon.
 std::string method_key(MethodKind kind);
 std::optional<MethodKind> method_of_key(std::string_view key);
 // A number as the reader expects it, `decimals` after the separator.

@@ -324,7 +324,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const char* usage = command == "info"    ? info_usage
                         : command == "check" ? check_usage
                         : command == "export" ? export_usage
-                        : command == "map"    ? map_usage
+                        : command == "map"    ? map_usage()
                         : command == "spectrum" ? spectrum_usage
                         : command == "listen"   ? listen_usage
                                               : nullptr;

@@ -22,14 +22,16 @@ namespace sonivar_dat {
 
 namespace am = SonivarACQ32::acoustic_map;
 
-const char* const map_usage =
+namespace {
+
+const char* const usage_head =
     "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
     "                        [--every S --png-dir DOSSIER] [--top DB]\n"
-    "                        [--calib ETALONNAGE.xml]\n"
-    "                        [--method das|functional|clean-sc|capon] [--remove-diagonal]\n"
-    "                        [--exponent NU] [--loop-gain G] [--iterations N] [--loading F]\n"
+    "                        [--calib ETALONNAGE.xml]\n";
+
+const char* const usage_options =
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
     "sur un plan parallèle à l'antenne à la distance z.\n"
     "  --geometry FICHIER  positions des micros (XML MicGeom, ordre des index globaux)\n"
@@ -48,18 +50,74 @@ const char* const map_usage =
     "  --top DB            haut de l'échelle des images (défaut : le maximum)\n"
     "  --csv FICHIER       table x,y,level_db\n"
     "  --calib FICHIER     étalonnage (XML, un facteur en Pa par unité par micro) :\n"
-    "                      niveaux en dB SPL ; sans lui, en dBFS\n"
-    "  --method M          formation de voies (das, défaut), fonctionnelle,\n"
-    "                      CLEAN-SC ou Capon\n"
-    "  --remove-diagonal   sans la diagonale de la matrice interspectrale (das,\n"
-    "                      clean-sc)\n"
-    "  --exponent NU       exposant de la fonctionnelle, 1 à 200 (défaut 16)\n"
-    "  --loop-gain G       gain de boucle de CLEAN-SC, 0,01 à 1 (défaut 0,6)\n"
-    "  --iterations N      itérations de CLEAN-SC au plus, 1 à 1000 (défaut 100)\n"
-    "  --loading F         charge diagonale de Capon, fraction de la trace,\n"
-    "                      1e-5 à 1 (défaut 1e-3)\n"
+    "                      niveaux en dB SPL ; sans lui, en dBFS\n";
+
+const char* const usage_tail =
     "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
     "erronés ou des fichiers illisibles.\n";
+
+// The methods' keys that `take` accepts, joined by `separator`, the last
+// two by `last` ("das, functional ou capon").
+template <typename Take>
+std::string method_keys(const char* separator, Take take, const char* last = nullptr)
+{
+    std::vector<std::string> keys;
+    for (const am::MethodDescription& d : am::method_table())
+        if (take(d))
+            keys.emplace_back(d.key);
+    std::string text;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        text += (i == 0 ? "" : last != nullptr && i + 1 == keys.size() ? last : separator) + keys[i];
+    return text;
+}
+
+constexpr std::size_t usage_indent = 22, usage_width = 79;
+
+// One option's help: its name, then the text, a long one carried onto
+// the next line at its last comma.
+std::string option_line(const std::string& option, const std::string& text)
+{
+    std::string line = "  " + option;
+    line.resize(std::max(line.size() + 1, usage_indent), ' ');
+    if (line.size() + text.size() <= usage_width)
+        return line + text + "\n";
+    const std::size_t cut = text.rfind(", ");
+    return line + text.substr(0, cut + 1) + "\n" + std::string(usage_indent, ' ') + text.substr(cut + 2) + "\n";
+}
+
+// The methods' lines of the usage, from the methods' table.
+std::string method_usage()
+{
+    std::string options, help;
+    for (const am::MethodDescription& d : am::method_table())
+        for (const am::ParameterRange& p : d.parameters) {
+            options += std::string(options.empty() ? "" : " ") + "[" + p.option + " " + p.value + "]";
+            help += option_line(std::string(p.option) + " " + p.value,
+                                std::string(p.help) + ", " + decimal(p.low, p.decimals) + " à " +
+                                    decimal(p.high, p.decimals) + " (défaut " +
+                                    decimal(p.get(am::MethodParameters{}), p.decimals) + ")");
+        }
+    std::string names;
+    for (const am::MethodDescription& d : am::method_table())
+        names += (names.empty() ? option_line("--method M", "") : std::string(usage_indent, ' ')) + d.key + " : " +
+                 d.name + (names.empty() ? " (défaut)" : "") + "\n";
+    names.erase(names.find('\n'), 1);  // the first method on the option's line
+    return "                        [--method " + method_keys("|", [](const auto&) { return true; }) +
+           "] [--remove-diagonal]\n" + "                        " + options + "\n" + usage_options + names +
+           option_line("--remove-diagonal", "sans la diagonale de la matrice interspectrale (" +
+                                                method_keys(", ", [](const am::MethodDescription& d) {
+                                                    return d.removes_diagonal;
+                                                }) + ")") +
+           help;
+}
+
+} // namespace
+
+const char* map_usage()
+{
+    static const std::string usage = usage_head + method_usage() + usage_tail;
+    return usage.c_str();
+}
 
 namespace {
 
@@ -77,15 +135,20 @@ struct MapArgs {
     std::string error;
 };
 
-// The options that set one method's parameter.
+// The option that sets one of a method's parameters.
 struct MethodOption {
-    const char* name;
-    am::MethodKind method;
+    const am::ParameterRange* parameter = nullptr;
+    am::MethodKind method{};
 };
-constexpr MethodOption method_options[] = {{"--exponent", am::MethodKind::functional},
-                                           {"--loop-gain", am::MethodKind::clean_sc},
-                                           {"--iterations", am::MethodKind::clean_sc},
-                                           {"--loading", am::MethodKind::capon}};
+
+std::optional<MethodOption> method_option(const std::string& name)
+{
+    for (const am::MethodDescription& d : am::method_table())
+        for (const am::ParameterRange& p : d.parameters)
+            if (name == p.option)
+                return MethodOption{&p, d.kind};
+    return std::nullopt;
+}
 
 bool invalid(MapArgs& a, const std::string& name, const std::string& value, const std::string& range = {})
 {
@@ -93,33 +156,28 @@ bool invalid(MapArgs& a, const std::string& name, const std::string& value, cons
     return false;
 }
 
-// A method's parameter, checked against its range.
+// A method's parameter, checked against its range (a whole number where
+// it has no decimals).
 bool take_method_option(MapArgs& a, const MethodOption& option, const std::string& value)
 {
-    am::MethodParameters& p = a.request.settings.parameters;
-    a.method_options.push_back(option.name);
+    const am::ParameterRange& p = *option.parameter;
+    a.method_options.push_back(p.option);
     const auto v = number(value);
-    if (option.name == std::string("--iterations")) {
-        const std::string range = " (entier de 1 à " + std::to_string(am::max_iterations) + ")";
-        if (!v || *v != std::floor(*v) || *v < 1.0 || *v > am::max_iterations)
-            return invalid(a, option.name, value, range);
-        p.iterations = static_cast<int>(*v);
-        return true;
+    const bool whole = !p.whole || (v && *v == std::floor(*v));
+    if (!v || !whole || *v < p.low || *v > p.high) {
+        const std::string range = " (" + std::string(p.whole ? "entier " : "") + "de " +
+                                  decimal(p.low, p.decimals) + " à " + decimal(p.high, p.decimals) + ")";
+        return invalid(a, p.option, value, range);
     }
-    const am::ParameterRange& range = *am::method_parameter(option.method);
-    if (!v || *v < range.low || *v > range.high)
-        return invalid(a, option.name, value, " (de " + decimal(range.low, range.decimals) + " à " +
-                                                  decimal(range.high, range.decimals) + ")");
-    p.*(range.field) = *v;
+    p.set(a.request.settings.parameters, *v);
     return true;
 }
 
 // One option and its value into `a`; false with a.error set when it is wrong.
 bool take(MapArgs& a, const std::string& name, const std::string& value)
 {
-    for (const MethodOption& option : method_options)
-        if (name == option.name)
-            return take_method_option(a, option, value);
+    if (const auto option = method_option(name))
+        return take_method_option(a, *option, value);
     am::Settings& s = a.request.settings;
     const std::map<std::string, double*> numbers = {
         {"--freq", &s.frequency}, {"--z", &s.grid.z},          {"--extent", &s.grid.extent},
@@ -137,7 +195,7 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     } else if (name == "--method") {
         const auto method = am::method_of_key(value);
         if (!method)
-            return (a.error = "--method attend das, functional, clean-sc ou capon"), false;
+            return (a.error = "--method attend " + method_keys(", ", [](const auto&) { return true; }, " ou ")), false;
         s.method = *method;
     } else if (name == "--geometry" || name == "--png" || name == "--csv" || name == "--calib" ||
                name == "--png-dir") {
@@ -162,12 +220,12 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
 std::string method_mismatch(const MapArgs& a)
 {
     const am::Settings& s = a.request.settings;
-    for (const MethodOption& option : method_options)
-        if (option.method != s.method &&
-            std::find(a.method_options.begin(), a.method_options.end(), option.name) != a.method_options.end())
-            return std::string(option.name) + " ne vaut que pour --method " + am::method_key(option.method);
-    if (s.remove_diagonal && s.method != am::MethodKind::delay_and_sum && s.method != am::MethodKind::clean_sc)
-        return "--remove-diagonal ne vaut que pour --method das ou clean-sc";
+    for (const std::string& given : a.method_options)
+        if (const auto option = method_option(given); option && option->method != s.method)
+            return given + " ne vaut que pour --method " + am::method_key(option->method);
+    if (s.remove_diagonal && !am::describe(s.method).removes_diagonal)
+        return "--remove-diagonal ne vaut que pour --method " +
+               method_keys(", ", [](const am::MethodDescription& d) { return d.removes_diagonal; }, " ou ");
     return {};
 }
 
@@ -334,7 +392,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 {
     const MapArgs a = parse_map(args);
     if (!a.error.empty()) {
-        err << "sonivar-dat : " << a.error << "\n\n" << map_usage;
+        err << "sonivar-dat : " << a.error << "\n\n" << map_usage();
         return exit_usage;
     }
     const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png}, err);

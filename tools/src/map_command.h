@@ -8,7 +8,7 @@
 
 namespace sonivar_dat {
 
-extern const char* const map_usage;
+const char* map_usage();
 
 // `args` as run_cli has them: "map", the .dat, then the options.
 int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
