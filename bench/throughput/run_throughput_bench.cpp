@@ -1,7 +1,8 @@
 // Whole acquisitions on the simulated unit, measured:
 //  1. throughput of recorded runs (32 microphones and the counter at 50 kHz,
 //     30 s of data, unpaced unit) against a bare libusb reader on the same
-//     unit (eight 1 MiB transfers, fwrite, nothing else);
+//     unit (eight 1 MiB transfers, fwrite, nothing else), both in plain
+//     memory, then both in zero-copy memory;
 //  2. CPU use of the window thread at the top rate, paced (34 channels at
 //     50 kHz, 20 s);
 //  3. CPU use while waiting for an external trigger;
@@ -92,14 +93,20 @@ void LIBUSB_CALL bare_callback(libusb_transfer* t)
 }
 
 // The unit is already programmed by the window (channels, clock, count).
-std::uint64_t bare_read(Principale& w, const QString& path)
+// With `zero_copy`, the buffers come from the system's zero-copy memory as
+// the program's do (plain memory where it is refused).
+std::uint64_t bare_read(Principale& w, const QString& path, bool zero_copy)
 {
     Bare bare;
     bare.file = std::fopen(QFile::encodeName(path).constData(), "wb");
     std::vector<unsigned char*> buffers;
+    std::vector<bool> mapped;
     for (int i = 0; i < 8; ++i) {
         auto* t = libusb_alloc_transfer(0);
-        auto* b = new unsigned char[SonivarACQ32::stream::packet_bytes];
+        auto* b = zero_copy ? libusb_dev_mem_alloc(w.handle, SonivarACQ32::stream::packet_bytes) : nullptr;
+        mapped.push_back(b != nullptr);
+        if (b == nullptr)
+            b = new unsigned char[SonivarACQ32::stream::packet_bytes];
         libusb_fill_bulk_transfer(t, w.handle, 0x81, b, SonivarACQ32::stream::packet_bytes,
                                   bare_callback, &bare, 5000);
         bare.transfers.push_back(t);
@@ -117,12 +124,34 @@ std::uint64_t bare_read(Principale& w, const QString& path)
     std::fclose(bare.file);
     for (int i = 0; i < 8; ++i) {
         libusb_free_transfer(bare.transfers[i]);
-        delete[] buffers[i];
+        if (mapped[i])
+            libusb_dev_mem_free(w.handle, buffers[i], SonivarACQ32::stream::packet_bytes);
+        else
+            delete[] buffers[i];
     }
     return bare.bytes;
 }
 
 // ----------------------------------------------------------- measurements
+// The program's recorded run, from the sizing to the closed files (the
+// channel settings and their 300 ms settle come first, untimed): MB/s.
+double program_run(Principale& w)
+{
+    w.run_active = true;
+    if (!w.prepare_run())
+        return 0.0;
+    const double t0 = now_s();
+    w.size_run();
+    w.launch_run();
+    w.run_begins();
+    w.run_loop();
+    w.end_of_run();
+    w.run_active = false;
+    return Principale::ntw / 1e6 / (now_s() - t0);
+}
+
+// Like against like: the program and the bare reader in the same memory,
+// plain, then zero-copy.
 void throughput(Principale& w, sim::SimulatedUnit& unit, FixedDialogs& dialogs, int reps)
 {
     unit.set_paced(false);
@@ -132,44 +161,35 @@ void throughput(Principale& w, sim::SimulatedUnit& unit, FixedDialogs& dialogs, 
     const QString program_path = QDir::temp().filePath(QStringLiteral("bench_program.dat"));
     const QString bare_path = QDir::temp().filePath(QStringLiteral("bench_bare.dat"));
     dialogs.path = program_path;
-    std::vector<double> program, bare, ratio;
-    for (int r = 0; r < reps; ++r) {
-        // The streaming part of the Start handler: from the sizing to the
-        // closed files (the channel settings and their 300 ms settle first).
-        w.run_active = true;
-        if (!w.prepare_run())
-            return;
-        double t0 = now_s();
-        w.size_run();
-        w.launch_run();
-        w.run_begins();
-        w.run_loop();
-        w.end_of_run();
-        w.run_active = false;
-        const double tp = now_s() - t0;
-        const double mbp = Principale::ntw / 1e6 / tp;
-        // The same settings for the bare reader: the window programs them.
-        w.choix_micros();
-        w.calcul_count();
-        t0 = now_s();
-        const std::uint64_t bytes = bare_read(w, bare_path);
-        const double tb = now_s() - t0;
-        const double mbb = bytes / 1e6 / tb;
-        std::printf("  run %d: program %.1f MB/s (%llu bytes, %.2f s), bare %.1f MB/s (%llu bytes, %.2f s)\n",
-                    r + 1, mbp, static_cast<unsigned long long>(Principale::ntw), tp, mbb,
-                    static_cast<unsigned long long>(bytes), tb);
-        program.push_back(mbp);
-        bare.push_back(mbb);
-        ratio.push_back(mbp / mbb);
-        QFile::remove(program_path);
-        QFile::remove(bare_path);
-    }
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("throughput: program %.1f MB/s, bare reader %.1f MB/s, ratio %.2f (medians of %d)\n",
-                median(program), median(bare), median(ratio), reps);
+    for (const bool zero_copy : {false, true}) {
+        unit.set_zero_copy(zero_copy);
+        const char* memory = zero_copy ? "zero-copy memory" : "plain memory";
+        std::vector<double> program, bare, ratio;
+        for (int r = 0; r < reps; ++r) {
+            const double mbp = program_run(w);
+            // The same settings for the bare reader: the window programs them.
+            w.choix_micros();
+            w.calcul_count();
+            const double t0 = now_s();
+            const std::uint64_t bytes = bare_read(w, bare_path, zero_copy);
+            const double mbb = bytes / 1e6 / (now_s() - t0);
+            std::printf("  %s, run %d: program %.1f MB/s (%llu bytes), bare %.1f MB/s (%llu bytes)\n", memory,
+                        r + 1, mbp, static_cast<unsigned long long>(Principale::ntw), mbb,
+                        static_cast<unsigned long long>(bytes));
+            program.push_back(mbp);
+            bare.push_back(mbb);
+            ratio.push_back(mbp / mbb);
+            QFile::remove(program_path);
+            QFile::remove(bare_path);
+        }
+        std::printf("throughput, %s: program %.1f MB/s, bare reader %.1f MB/s, ratio %.2f (medians of %d)\n",
+                    memory, median(program), median(bare), median(ratio), reps);
+    }
+    unit.set_zero_copy(true);
 }
 
 // How long after the run's start the first level colour and the first map

@@ -44,6 +44,9 @@ namespace SonivarACQ32 {
 
 class CarteAcoustique;
 class SpectreAcoustique;
+namespace feed {
+class LiveWindow;
+}
 
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
@@ -379,6 +382,10 @@ public:
     void button_Carte_Click();
     void place_beside(QWidget* window) const;
     void place_where_it_was(QWidget* window, const char* key) const;
+    // A live window of our own, new: it does not keep the program open, it
+    // takes its kept settings, and gives back its settings and place (under
+    // `place_key`) whenever it hides.
+    void prepare_live_window(feed::LiveWindow* window, const char* place_key);
     // Shown, raised and given the focus.
     static void bring_forward(QWidget* window);
 

@@ -5,6 +5,7 @@
 #include "feed/packet_feed.h"
 #include "map/map_worker.h"
 
+#include <QSettings>
 #include <QString>
 #include <QWidget>
 
@@ -22,6 +23,10 @@ public:
 
     // The capture state as the windows write it.
     static QString capture_text(Capture state);
+
+    // The window's settings kept between sessions.
+    virtual void sauve_reglages(QSettings& settings) const = 0;
+    virtual void reprend_reglages(const QSettings& settings) = 0;
 
 signals:
     // The window was shown (true) or hidden or closed (false).

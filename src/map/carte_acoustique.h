@@ -83,8 +83,8 @@ public:
     // The band mapped now, Hz: its lower and upper edges.
     std::pair<double, double> bande_hz() const;
     // The settings kept between sessions, and the geometry file in use.
-    void sauve_reglages(QSettings& settings) const;
-    void reprend_reglages(const QSettings& settings);
+    void sauve_reglages(QSettings& settings) const override;
+    void reprend_reglages(const QSettings& settings) override;
 
     // Review of a recording: opens it (false with the reason shown when it
     // cannot be read), moves its time window (start, s), closes it.

@@ -56,8 +56,8 @@ public:
     // their global indices; empty without data.
     std::vector<double> puissances_bande(double frequency, std::vector<int>& micros) const;
     // The settings kept between sessions.
-    void sauve_reglages(QSettings& settings) const;
-    void reprend_reglages(const QSettings& settings);
+    void sauve_reglages(QSettings& settings) const override;
+    void reprend_reglages(const QSettings& settings) override;
     // A word about the calibration for the operator.
     void montre_etalonnage(const QString& text);
 

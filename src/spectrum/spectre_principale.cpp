@@ -7,10 +7,7 @@
 #include "map/carte_acoustique.h"
 #include "spectrum/spectre_acoustique.h"
 
-#include "platform/settings.h"
-
 #include <QPushButton>
-#include <QSettings>
 
 namespace SonivarACQ32 {
 
@@ -33,16 +30,8 @@ void Principale::button_Spectre_Click()
 {
     if (spectre == nullptr) {
         spectre = new SpectreAcoustique(this, &own.feed);
-        spectre->setAttribute(Qt::WA_QuitOnClose, false);
         spectre->set_etalonnage(own.etalonnage);
-        spectre->reprend_reglages(*platform::settings());
-        connect(spectre, &SpectreAcoustique::visibilite, this, [this](bool visible) {
-            if (!visible) {
-                const auto kept = platform::settings();
-                kept->setValue(spectre_place_key, spectre->pos());
-                spectre->sauve_reglages(*kept);
-            }
-        });
+        prepare_live_window(spectre, spectre_place_key);
         connect(spectre, &SpectreAcoustique::frequence_choisie, this, [this](double hz) {
             if (carte == nullptr)
                 button_Carte_Click();

@@ -15,18 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::RecordingPlan;
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Outcome run(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int code = sonivar_dat::run_cli(args, out, err, nullptr);
-    return {code, out.str(), err.str()};
-}
+using testsupport::Outcome;
+using testsupport::run;
 
 class Commands : public testing::Test {
 protected:

@@ -20,12 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::RecordingPlan;
 
-int run(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    return sonivar_dat::run_cli(args, out, err, nullptr);
-}
-
 struct WavContent {
     SF_INFO info{};
     std::vector<std::uint32_t> words;  // interleaved, raw bits
@@ -165,7 +159,7 @@ TEST_P(Export, WavAndHdf5HoldTheMicrophoneSamples)
                                      "--hdf5=" + (dir.path() / "o.h5").string()};
     if (!c.channels.empty())
         args.insert(args.end(), {"--channels", c.channels});
-    ASSERT_EQ(run(args), 0);
+    ASSERT_EQ(testsupport::run(args).code, 0);
 
     const WavContent wav = read_wav(dir.path() / "o.wav");
     const std::size_t ch = c.exported.size();
@@ -214,11 +208,9 @@ TEST(ExportFailure, UnwritableOutputIsReported)
 {
     testsupport::TempDir dir;
     const auto dat = testsupport::write_recording(dir.path(), "essai", RecordingPlan{});
-    std::ostringstream out, err;
-    const int code = sonivar_dat::run_cli(
-        {"export", dat.string(), "--wav", (dir.path() / "absent" / "o.wav").string()}, out, err, nullptr);
-    EXPECT_EQ(code, 2);
-    EXPECT_NE(err.str().find("dossier introuvable : refusé"), std::string::npos) << err.str();
+    const auto c = testsupport::run({"export", dat.string(), "--wav", (dir.path() / "absent" / "o.wav").string()});
+    EXPECT_EQ(c.code, 2);
+    EXPECT_NE(c.err.find("dossier introuvable : refusé"), std::string::npos) << c.err;
 }
 
 TEST(Rf64, ChosenPastFourGibibytesOfSamples)

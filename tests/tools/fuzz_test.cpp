@@ -2,7 +2,7 @@
 // command ends with one of its statuses, leaves the inputs as they were,
 // and an export leaves its outputs only when it succeeds. Cases run here by
 // default; SONIVAR_DAT_FUZZ_CASES asks for more.
-#include "cli.h"
+#include "cli_run.h"
 #include "recording_maker.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,7 @@ struct Files {
     Bytes dat, zv, log;
 };
 
-int run(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    return sonivar_dat::run_cli(args, out, err, nullptr);
-}
+int run(const std::vector<std::string>& args) { return testsupport::run(args).code; }
 
 class Mutator {
 public:

@@ -1,0 +1,66 @@
+// The windows of our own beside the acquisition window (the map, the
+// spectrum): how they are made ready, brought forward and placed.
+#include "app/principale.h"
+
+#include "feed/live_window.h"
+#include "platform/settings.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+
+#include <algorithm>
+
+namespace SonivarACQ32 {
+
+// The program ends with its main window, whether the live windows are open
+// or not.
+void Principale::prepare_live_window(feed::LiveWindow* window, const char* place_key)
+{
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    window->reprend_reglages(*platform::settings());
+    connect(window, &feed::LiveWindow::visibilite, this, [window, place_key](bool visible) {
+        if (visible)
+            return;
+        const auto kept = platform::settings();
+        kept->setValue(QLatin1String(place_key), window->pos());
+        window->sauve_reglages(*kept);
+    });
+}
+
+void Principale::bring_forward(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// Where the operator last left a window of our own, when a screen still
+// shows that place; beside this one otherwise.
+void Principale::place_where_it_was(QWidget* window, const char* key) const
+{
+    const QVariant kept = platform::settings()->value(QLatin1String(key));
+    if (kept.canConvert<QPoint>() && kept.isValid() && QGuiApplication::screenAt(kept.toPoint()) != nullptr)
+        window->move(kept.toPoint());
+    else
+        place_beside(window);
+}
+
+// A window of our own opens beside the acquisition window, never over its
+// controls: to its right when the screen has room, else to its left, else
+// as far right as the screen allows. Afterwards it stays where the operator
+// puts it.
+void Principale::place_beside(QWidget* window) const
+{
+    window->adjustSize();
+    const QRect main = this->window()->frameGeometry();
+    const QScreen* screen = this->screen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(main.topLeft(), QSize(4096, 4096));
+    const int width = window->frameGeometry().width();
+    int x = main.right() + 1;
+    if (x + width > room.right() + 1)
+        x = main.left() - width >= room.left() ? main.left() - width : room.right() + 1 - width;
+    window->move(std::max(x, room.left()), std::max(main.top(), room.top()));
+}
+
+} // namespace SonivarACQ32
