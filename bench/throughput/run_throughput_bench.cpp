@@ -13,6 +13,7 @@
 // Usage: run_throughput_bench [repetitions]. Re-executes itself under the
 // umockdev preload when needed.
 //   run_throughput_bench --video: only the maps at video rate.
+//   run_throughput_bench --throughput: only the throughput (3 runs each).
 //   run_throughput_bench --soak MINUTES: only an open-ended paced run in
 //   advanced mode (32 microphones and the counter at 50 kHz, no recording),
 //   the window thread's CPU printed minute by minute, first against last.
@@ -346,7 +347,8 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
     const bool soak_only = argc > 2 && std::strcmp(argv[1], "--soak") == 0;
     const bool video_only = argc > 1 && std::strcmp(argv[1], "--video") == 0;
-    const int reps = argc > 1 && !soak_only && !video_only ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool throughput_only = argc > 1 && std::strcmp(argv[1], "--throughput") == 0;
+    const int reps = argc > 1 && !soak_only && !video_only && !throughput_only ? std::max(1, std::atoi(argv[1])) : 3;
     QApplication app(argc, argv);
     FixedDialogs dialogs;
     SonivarACQ32::platform::dialogs_seam().install(&dialogs);
@@ -369,6 +371,10 @@ int main(int argc, char** argv)
         return 0;
     }
     throughput(w, unit, dialogs, reps);
+    if (throughput_only) {
+        SonivarACQ32::platform::dialogs_seam().restore();
+        return 0;
+    }
 
     unit.set_paced(true);
     w.checkBox_Record->setChecked(false);

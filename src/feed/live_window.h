@@ -5,10 +5,13 @@
 #include "feed/packet_feed.h"
 #include "map/map_worker.h"
 
+#include <QElapsedTimer>
 #include <QSettings>
+#include <QTimer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace SonivarACQ32::feed {
@@ -45,11 +48,20 @@ protected:
         });
     }
 
+    // Calls `draw` now when `interval_ms` have passed since it last drew,
+    // else once they have (the newest state then): a live picture no more
+    // often than the eye needs, so that it costs the acquisition's thread
+    // little.
+    void draw_paced(int interval_ms, std::function<void()> draw);
+
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     PacketFeed* feed_ = nullptr;
+    QElapsedTimer drawn_;
+    QTimer* draw_timer_ = nullptr;
+    std::function<void()> draw_;
 };
 
 } // namespace SonivarACQ32::feed

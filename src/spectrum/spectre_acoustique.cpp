@@ -11,6 +11,13 @@
 
 namespace SonivarACQ32 {
 
+namespace {
+
+// Ten pictures a second: a spectrum is read, not watched move.
+constexpr int spectrum_picture_ms = 100;
+
+} // namespace
+
 namespace am = acoustic_map;
 
 SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
@@ -140,7 +147,7 @@ void SpectreAcoustique::recoit(const am::MapOutcome& outcome)
     } else if (!outcome.status.empty()) {
         label_Etat->setText(QString::fromStdString(outcome.status));
     }
-    dessine();
+    draw_paced(spectrum_picture_ms, [this] { dessine(); });
 }
 
 } // namespace SonivarACQ32
