@@ -2,6 +2,7 @@
 #include "map/band.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
+#include "map/live_mapper.h"
 #include "map/map_image.h"
 #include "stream/samples.h"
 
@@ -388,6 +389,61 @@ namespace {
 // with 33 channels, packet 1 starts 100 bytes into a frame, so its first
 // whole frame is 32 bytes in. Each microphone is read at its own word and
 // scaled by its own factor.
+// The live mapper maps the last window of what has come, its blocks ending
+// on the newest whole frame, whatever the pieces' cuts; a source that
+// jumps shows at its new place once the window holds mostly the new; a
+// piece that does not follow the last starts the stretch afresh.
+TEST(LiveMapper, MapsTheLastWindowOfTheStream)
+{
+    const std::vector<Position> mics = example_positions();
+    std::vector<int> micros(32);
+    std::iota(micros.begin(), micros.end(), 0);
+    MapJob job;
+    job.layout = SonivarACQ32::stream::live_layout(32, false, micros, true);
+    job.sample_rate = rate;
+    job.geometry.positions = mics;
+    job.window_s = 0.1;
+    const std::size_t frame = job.layout.frame_bytes(), window = window_frames(job);
+    ASSERT_EQ(window, 5000u);
+    const auto bytes_of = [&](double x, double y, std::size_t frames) {
+        const auto f = testsupport::point_source_frames({{x, y, 1.0}, 3150.0, 0.001}, mics, rate, frames);
+        std::vector<unsigned char> b(f.size() * 4);
+        std::memcpy(b.data(), f.data(), b.size());
+        return b;
+    };
+    const auto before = bytes_of(0.3, -0.2, 8000), after = bytes_of(-0.3, 0.2, 8000);
+    LiveMapper mapper;
+    mapper.set_job(job);
+    // Pieces cut inside frames: 3 000 frames of the first place, then the
+    // second place 1 000 frames at a time.
+    std::vector<StreamPiece> pieces{{{before.begin(), before.begin() + 3000 * frame + 7}, 0, 1}};
+    MapOutcome out = mapper.map(pieces);
+    ASSERT_TRUE(out.valid) << out.status;
+    EXPECT_EQ(out.stream_end, 3000 * frame);  // whole frames only
+    EXPECT_NEAR(out.map.max_x, 0.3, 0.026);
+    std::uint64_t at = 3000 * frame + 7;
+    const std::vector<unsigned char> rest(before.begin() + 3000 * frame + 7, before.begin() + 3000 * frame + frame);
+    std::vector<unsigned char> stream(rest);
+    stream.insert(stream.end(), after.begin(), after.end());
+    std::size_t first_there = 0;
+    for (std::size_t done = 0; done < stream.size(); done += 1000 * frame) {
+        const std::size_t len = std::min(1000 * frame, stream.size() - done);
+        pieces = {{{stream.begin() + done, stream.begin() + done + len}, at, 1}};
+        at += len;
+        out = mapper.map(pieces);
+        ASSERT_TRUE(out.valid);
+        EXPECT_EQ(out.stream_end - out.stream_position, std::min<std::uint64_t>(out.stream_end, window * frame));
+        if (first_there == 0 && std::abs(out.map.max_x + 0.3) < 0.026)
+            first_there = out.stream_end / frame - 3001;
+    }
+    EXPECT_GT(first_there, 0u);
+    EXPECT_LE(first_there, window / 2 + 1000);  // the jump at frame 3001
+    // A gap: the stretch starts again from the piece after it.
+    pieces = {{{before.begin(), before.begin() + 2000 * frame}, at + frame, 1}};
+    out = mapper.map(pieces);
+    EXPECT_EQ(out.stream_end - out.stream_position, 2000 * frame);
+}
+
 TEST(StreamDecode, WholeFramesFromTheFirstBoundary)
 {
     namespace st = SonivarACQ32::stream;
