@@ -1,9 +1,13 @@
 #include "map/clean_sc.h"
 
+#include "map/parallel.h"
 #include "map/quadratic_forms.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -101,61 +105,84 @@ std::string CleanSc::powers(const MethodInput& in, std::span<float> out)
     for (std::size_t p = 0; p < s.points(); ++p)
         for (int m = 0; m < n; ++m)
             amplitude2_[p * n + m] = s.amplitude(p, m) * s.amplitude(p, m);
-    bin_.start(s);
-    for (int k = 0; k < s.bins().count(); ++k) {
-        if (k > 0)
-            bin_.advance(s);
-        if (!clean_bin(in, k, out))
-            return "Matrice interspectrale dégénérée : pas de carte";
-    }
+    // Each run of bins its own clean map, added in the order of the bins
+    // whatever order the runs end in: the same map every time.
+    std::atomic<bool> whole = true;
+    std::mutex adding;
+    std::map<std::size_t, std::vector<float>> cleaned;
+    in_parts(static_cast<std::size_t>(s.bins().count()), [&](std::size_t first, std::size_t end) {
+        Cleaner cleaner{in, amplitude2_, {}, {}, {}, std::vector<float>(s.points(), 0.0f)};
+        if (!cleaner.clean_bins(static_cast<int>(first), static_cast<int>(end)))
+            whole = false;
+        const std::lock_guard lock(adding);
+        cleaned[first] = std::move(cleaner.clean);
+    });
+    if (!whole)
+        return "Matrice interspectrale dégénérée : pas de carte";
+    for (const auto& [first, clean] : cleaned)
+        for (std::size_t p = 0; p < out.size(); ++p)
+            out[p] += clean[p];
     return {};
 }
 
-void CleanSc::initial_dirty_map(const MethodInput& in, int k)
+// Bins first to end - 1, the steering moved up to the first bin by bin.
+bool CleanSc::Cleaner::clean_bins(int first, int end)
+{
+    bin.start(in.steering);
+    for (int k = 0; k < end; ++k) {
+        if (k > 0)
+            bin.advance(in.steering);
+        if (k >= first && !clean_bin(k))
+            return false;
+    }
+    return true;
+}
+
+void CleanSc::Cleaner::initial_dirty_map(int k)
 {
     const Steering& s = in.steering;
     const std::size_t n = static_cast<std::size_t>(s.microphones());
-    dirty_.resize(s.points());
+    dirty.resize(s.points());
     float q[point_batch];
     for (std::size_t first = 0; first < s.points(); first += point_batch) {
         const std::size_t count = std::min(point_batch, s.points() - first);
-        quadratic_forms(in.spectra.re(k), in.spectra.im(k), static_cast<int>(n), &bin_.re[first * n],
-                        &bin_.im[first * n], count, !in.remove_diagonal, q);
+        quadratic_forms(in.spectra.re(k), in.spectra.im(k), static_cast<int>(n), &bin.re[first * n],
+                        &bin.im[first * n], count, !in.remove_diagonal, q);
         for (std::size_t p = 0; p < count; ++p)
-            dirty_[first + p] = in.remove_diagonal ? q[p] / s.diagonal_norm(first + p) : q[p];
+            dirty[first + p] = in.remove_diagonal ? q[p] / s.diagonal_norm(first + p) : q[p];
     }
 }
 
-bool CleanSc::clean_bin(const MethodInput& in, int k, std::span<float> out)
+bool CleanSc::Cleaner::clean_bin(int k)
 {
     const Steering& s = in.steering;
     const std::size_t n = static_cast<std::size_t>(s.microphones());
-    c_.resize(n * n);
+    c.resize(n * n);
     for (std::size_t e = 0; e < n * n; ++e) {
-        c_[e] = {in.spectra.re(k)[e], in.spectra.im(k)[e]};
-        if (!std::isfinite(c_[e].real()) || !std::isfinite(c_[e].imag()))
+        c[e] = {in.spectra.re(k)[e], in.spectra.im(k)[e]};
+        if (!std::isfinite(c[e].real()) || !std::isfinite(c[e].imag()))
             return false;
     }
-    initial_dirty_map(in, k);
+    initial_dirty_map(k);
     const ParameterRange& range = *method_parameter(MethodKind::clean_sc);
     const double gain = std::clamp(in.parameters.loop_gain, range.low, range.high);
     const int iterations = std::clamp(in.parameters.iterations, 1, max_iterations);
     std::vector<double> maxima;
     for (int j = 0; j < iterations; ++j) {
-        const std::size_t p = argmax(dirty_);
-        const Component source = component(c_, bin_.at(s, p), in.remove_diagonal);
+        const std::size_t p = argmax(dirty);
+        const Component source = component(c, bin.at(s, p), in.remove_diagonal);
         const double power = in.remove_diagonal ? source.power / s.diagonal_norm(p) : source.power;
         if (!(power > 0.0) || !std::isfinite(power) || (j >= stop_lag && power >= maxima[j - stop_lag]))
             break;
         maxima.push_back(power);
-        out[p] += static_cast<float>(gain * power);
-        take_out(in, source.g, gain * source.power);
+        clean[p] += static_cast<float>(gain * power);
+        take_out(source.g, gain * source.power);
     }
     return true;
 }
 
 // C -= weight g g^H, and from the dirty map the beam pattern of that part.
-void CleanSc::take_out(const MethodInput& in, const std::vector<cplx>& g, double weight)
+void CleanSc::Cleaner::take_out(const std::vector<cplx>& g, double weight)
 {
     const Steering& s = in.steering;
     const std::size_t n = g.size();
@@ -164,24 +191,24 @@ void CleanSc::take_out(const MethodInput& in, const std::vector<cplx>& g, double
         g_re[j] = static_cast<float>(g[j].real());
         g_im[j] = static_cast<float>(g[j].imag());
         for (std::size_t i = 0; i < n; ++i)
-            c_[j * n + i] -= weight * g[i] * std::conj(g[j]);
+            c[j * n + i] -= weight * g[i] * std::conj(g[j]);
     }
     const float w = static_cast<float>(weight);
     float q[point_batch];
     for (std::size_t first = 0; first < s.points(); first += point_batch) {
         const std::size_t count = std::min(point_batch, s.points() - first);
-        weighted_projections(g_re, g_im, &w, 1, static_cast<int>(n), &bin_.re[first * n], &bin_.im[first * n],
+        weighted_projections(g_re, g_im, &w, 1, static_cast<int>(n), &bin.re[first * n], &bin.im[first * n],
                              count, q);
         for (std::size_t p = 0; p < count; ++p) {
             if (!in.remove_diagonal) {
-                dirty_[first + p] -= q[p];
+                dirty[first + p] -= q[p];
                 continue;
             }
-            const float* a2 = &amplitude2_[(first + p) * n];
+            const float* a2 = &amplitude2[(first + p) * n];
             float own = 0.0f;  // the diagonal's share: sum of |h_m|^2 |g_m|^2
             for (std::size_t m = 0; m < n; ++m)
                 own += a2[m] * (g_re[m] * g_re[m] + g_im[m] * g_im[m]);
-            dirty_[first + p] -= (q[p] - w * own) / s.diagonal_norm(first + p);
+            dirty[first + p] -= (q[p] - w * own) / s.diagonal_norm(first + p);
         }
     }
 }

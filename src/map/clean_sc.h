@@ -30,14 +30,22 @@ private:
         void advance(const Steering& s);
         std::vector<cplx> at(const Steering& s, std::size_t point) const;
     };
-    bool clean_bin(const MethodInput& in, int k, std::span<float> out);
-    void initial_dirty_map(const MethodInput& in, int k);
-    void take_out(const MethodInput& in, const std::vector<cplx>& g, double weight);
+    // What cleaning a run of bins works on: the bins are shared between
+    // the cores, each run with a cleaner of its own.
+    struct Cleaner {
+        const MethodInput& in;
+        const std::vector<float>& amplitude2;  // |h_m|^2, point after point
+        BinSteering bin;
+        std::vector<cplx> c;       // the bin's matrix, what is left of it
+        std::vector<float> dirty;  // the bin's dirty map, what is left of it
+        std::vector<float> clean;  // the clean map of its bins
+        bool clean_bins(int first, int end);
+        bool clean_bin(int k);
+        void initial_dirty_map(int k);
+        void take_out(const std::vector<cplx>& g, double weight);
+    };
 
-    BinSteering bin_;
-    std::vector<cplx> c_;       // the bin's matrix, what is left of it
-    std::vector<float> dirty_;  // the bin's dirty map, what is left of it
-    std::vector<float> amplitude2_;  // |h_m|^2, point after point
+    std::vector<float> amplitude2_;
 };
 
 } // namespace SonivarACQ32::acoustic_map

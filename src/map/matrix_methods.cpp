@@ -1,10 +1,12 @@
 #include "map/matrix_methods.h"
 
+#include "map/parallel.h"
 #include "map/quadratic_forms.h"
 
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -78,9 +80,14 @@ std::string band_powers(const MethodInput& in, Weight weight_of, PowerOf power_o
 {
     const CrossSpectra& c = in.spectra;
     std::vector<Eigenbasis> bins(static_cast<std::size_t>(c.bins().count()));
-    for (int k = 0; k < c.bins().count(); ++k)
-        if (!decompose(c, k, weight_of, bins[k]))
-            return degenerate();
+    std::atomic<bool> whole = true;
+    in_parts(bins.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k)
+            if (!decompose(c, static_cast<int>(k), weight_of, bins[k]))
+                whole = false;
+    });
+    if (!whole)
+        return degenerate();
     const std::vector<double> gain = steering_gains(in.steering);
     const int n = in.steering.microphones();
     std::fill(out.begin(), out.end(), 0.0f);

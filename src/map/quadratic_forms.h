@@ -2,8 +2,10 @@
 // h^H M h for every grid point and every bin of a band, M a Hermitian
 // matrix per bin (the cross-spectral matrix, or what a method makes of it):
 // the one kernel every method's map goes through.
+#include "map/parallel.h"
 #include "map/steering.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -33,21 +35,28 @@ void weighted_projections(const float* v_re, const float* v_im, const float* wei
 // every batch of points: form(k, h_re, h_im, count, q) fills q with the form
 // of each point of the batch (one of the kernels above), then
 // visit(k, first, count, q) takes them, q[p] that of point first + p.
+// The batches are shared between the cores: form and visit are called on
+// several threads at once, each batch on one, so they must write only to
+// the batch's own points.
 template <typename Form, typename Visit>
 void band_forms(const Steering& steering, Form form, Visit visit)
 {
-    std::array<float, max_microphones * point_batch> h_re, h_im;
-    std::array<float, point_batch> q;
-    for (std::size_t first = 0; first < steering.points(); first += point_batch) {
-        const std::size_t count = std::min(point_batch, steering.points() - first);
-        steering.first_bin(first, count, h_re.data(), h_im.data());
-        for (int k = 0; k < steering.bins().count(); ++k) {
-            if (k > 0)
-                steering.next_bin(first, count, h_re.data(), h_im.data());
-            form(k, h_re.data(), h_im.data(), count, q.data());
-            visit(k, first, count, q.data());
+    const std::size_t batches = (steering.points() + point_batch - 1) / point_batch;
+    in_parts(batches, [&](std::size_t begin, std::size_t end) {
+        std::array<float, max_microphones * point_batch> h_re, h_im;
+        std::array<float, point_batch> q;
+        for (std::size_t b = begin; b < end; ++b) {
+            const std::size_t first = b * point_batch;
+            const std::size_t count = std::min(point_batch, steering.points() - first);
+            steering.first_bin(first, count, h_re.data(), h_im.data());
+            for (int k = 0; k < steering.bins().count(); ++k) {
+                if (k > 0)
+                    steering.next_bin(first, count, h_re.data(), h_im.data());
+                form(k, h_re.data(), h_im.data(), count, q.data());
+                visit(k, first, count, q.data());
+            }
         }
-    }
+    });
 }
 
 } // namespace SonivarACQ32::acoustic_map
