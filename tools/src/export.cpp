@@ -146,42 +146,37 @@ std::vector<double> positions_of(const std::string& path, const std::vector<int>
     return xyz;
 }
 
-// Reads whole frames block by block and hands each block to the outputs.
-void copy_frames(DatReader& reader, Outputs& out, const Recording& r, const ExportRequest& request,
+// Hands the recording's whole frames to the outputs block by block.
+void copy_frames(FrameBlocks& blocks, Outputs& out, const Recording& r, const ExportRequest& request,
                  const std::vector<int>& words, ExportResult& result, Progress& progress)
 {
     const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
-    const std::size_t block_frames = static_cast<std::size_t>(std::max<std::uint64_t>(
-        1, std::min<std::uint64_t>(read_block_bytes / (4 * nv), result.frames)));
     const bool samples_are_float = r.header.type_float != 0;
-    std::vector<std::uint32_t> in(block_frames * nv);
-    std::vector<std::uint32_t> wav_rows(out.with_wav ? block_frames * words.size() : 0);
-    std::vector<float> hdf5_rows(out.with_hdf5 ? block_frames * words.size() : 0);
+    std::vector<std::uint32_t> wav_rows;
+    std::vector<float> hdf5_rows;
     std::string e;
-    for (std::uint64_t done = 0; done < result.frames;) {
-        const std::size_t count =
-            static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, result.frames - done));
-        if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4)) {
-            result.error = "erreur de lecture du fichier de données : " + r.dat_path;
-            return;
-        }
+    while (blocks.next()) {
+        const std::size_t count = blocks.frames();
         if (out.with_wav) {
-            gather_words(in.data(), count, nv, words, wav_rows.data());
+            wav_rows.resize(count * words.size());
+            gather_words(blocks.words(), count, nv, words, wav_rows.data());
             if (!out.wav.write(wav_rows.data(), count, e)) {
                 result.error = "WAV " + request.wav_path + " : " + e;
                 return;
             }
         }
         if (out.with_hdf5) {
-            gather_as_float(in.data(), count, nv, words, samples_are_float, hdf5_rows.data());
+            hdf5_rows.resize(count * words.size());
+            gather_as_float(blocks.words(), count, nv, words, samples_are_float, hdf5_rows.data());
             if (!out.hdf5.write(hdf5_rows.data(), count, e)) {
                 result.error = "HDF5 " + request.hdf5_path + " : " + e;
                 return;
             }
         }
-        done += count;
-        progress.update(done);
+        progress.update(blocks.first() + count);
     }
+    if (!blocks.error().empty())
+        result.error = blocks.error() + " : " + r.dat_path;
 }
 
 // Closes both files, then gives them their names only when both are whole.
@@ -266,15 +261,19 @@ ExportResult export_recording(const Recording& r, const ExportRequest& request, 
         result.refused = true;  // a geometry or a calibration that cannot be read: exit 2
         return result;
     }
-    DatReader reader;
+    FrameBlocks blocks(r, {0, result.frames});
     Outputs out;
-    if (!reader.open(r.dat_path, r.dat_bytes, result.error) || !open_outputs(out, r, request, wanted, result) ||
+    if (!blocks.open()) {
+        result.error = blocks.error();
+        return result;
+    }
+    if (!open_outputs(out, r, request, wanted, result) ||
         (!positions.empty() && !out.hdf5.add_positions(positions, result.error)) ||
         (!factors.empty() && out.with_hdf5 && !out.hdf5.add_calibration(factors, "Pa", result.error)) ||
         (!factors.empty() && !write_calibration(out, calibration_output(request), factors, result.error)))
         return result;
     result.calibration_path = calibration_output(request);
-    copy_frames(reader, out, r, request, *words, result, progress);
+    copy_frames(blocks, out, r, request, *words, result, progress);
     finish(out, request, result);
     return result;
 }

@@ -18,58 +18,29 @@ std::vector<am::Position> placed_micros(const Recording& r, const am::Geometry& 
 
 namespace {
 
-// Reads the range block by block into the beamformer; the frames after the
-// last whole FFT block of one read are carried into the next.
-std::string feed(DatReader& reader, am::Beamformer& beamformer, const Recording& r,
-                 const std::vector<int>& words, const std::vector<float>& factors, FrameRange range,
-                 Progress& progress)
-{
-    const std::size_t nv = static_cast<std::size_t>(r.layout.nb_voies);
-    const std::size_t channels = words.size();
-    const std::size_t block_frames = std::max<std::size_t>(am::block_frames, read_block_bytes / (4 * nv));
-    std::vector<std::uint32_t> in(block_frames * nv);
-    std::vector<float> pending;
-    for (std::uint64_t at = range.first; at < range.end;) {
-        const std::size_t count =
-            static_cast<std::size_t>(std::min<std::uint64_t>(block_frames, range.end - at));
-        if (reader.read(in.data(), count * nv * 4) != static_cast<long long>(count * nv * 4))
-            return "erreur de lecture du fichier de données";
-        const std::size_t kept = pending.size();
-        pending.resize(kept + count * channels);
-        gather_as_float(in.data(), count, nv, words, r.header.type_float != 0, pending.data() + kept,
-                        factors.data());
-        const std::size_t frames = pending.size() / channels;
-        const std::size_t blocks = beamformer.add_frames(pending.data(), frames);
-        pending.erase(pending.begin(), pending.begin() + blocks * am::hop_frames * channels);
-        at += count;
-        progress.update(at);
-    }
-    return {};
-}
-
-} // namespace
-
-namespace {
-
-// The request's range of the recording, decoded with its factors, into a
-// beamformer already configured; `frames` the range's length.
+// The request's range of the recording, decoded with its factors block by
+// block into a beamformer already configured (the frames after the last
+// whole FFT block of one read carried into the next); `frames` the range's
+// length.
 std::string read_range(const Recording& r, const MapRequest& request, am::Beamformer& beamformer,
                        std::uint64_t& frames, Progress& progress)
 {
-    const auto words = words_of(r.layout, r.layout.micros);
-    if (!words)
+    if (!words_of(r.layout, r.layout.micros))
         return "voies de l'enregistrement illisibles";
-    const Calibration all = sample_factors(request.calibration, r.header.type_float != 0);
-    std::vector<float> factors;
-    for (int m : r.layout.micros)
-        factors.push_back(all.of(m));
+    const Calibration factors = sample_factors(request.calibration, r.header.type_float != 0);
+    const std::size_t channels = r.layout.micros.size();
     const FrameRange range = frame_range(r, request.from_s, request.to_s);
     frames = range.frames();
-    DatReader reader;
-    std::string error;
-    if (!reader.open(r.dat_path, r.dat_bytes, error, range.first * r.layout.frame_bytes()))
-        return error;
-    return feed(reader, beamformer, r, *words, factors, range, progress);
+    FrameBlocks blocks(r, range, std::max<std::size_t>(am::block_frames, read_block_bytes / r.layout.frame_bytes()));
+    std::vector<float> pending;
+    while (blocks.next()) {
+        const std::vector<float>& samples = blocks.samples(factors);
+        pending.insert(pending.end(), samples.begin(), samples.end());
+        const std::size_t added = beamformer.add_frames(pending.data(), pending.size() / channels);
+        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(added * am::hop_frames * channels));
+        progress.update(blocks.first() + blocks.frames());
+    }
+    return blocks.error();
 }
 
 std::string too_short() { return "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle"; }

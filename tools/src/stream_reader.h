@@ -3,6 +3,7 @@
 // (frame layout, frame decoding, the recording and its data reader), so the
 // two read a frame the same way.
 #include "stream/dat_reader.h"
+#include "stream/frame_blocks.h"
 #include "stream/frame_layout.h"
 #include "stream/french_text.h"
 #include "stream/gather.h"

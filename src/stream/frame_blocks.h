@@ -1,0 +1,53 @@
+#pragma once
+// A stretch of a recording read block after block of whole frames, so that
+// memory stays flat whatever its length: each block's raw words, and its
+// microphones' samples as floats (in the layout's order), each times its
+// calibration factor. The one way the toolkit's commands read a recording's
+// frames.
+#include "stream/dat_reader.h"
+#include "stream/recording.h"
+#include "stream/recording_slice.h"
+#include "stream/samples.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::stream {
+
+class FrameBlocks {
+public:
+    // Frames of `range` in blocks of `block_frames` (0: a reader's block's
+    // worth, read_block_bytes). Nothing is read before next().
+    FrameBlocks(const Recording& recording, FrameRange range, std::size_t block_frames = 0);
+
+    // Opens the data file now (next() does it otherwise): false when it
+    // cannot be, error() saying why.
+    bool open();
+    // The next block: false at the end of the stretch, or when the data file
+    // cannot be opened or read (error() then says why, in French).
+    bool next();
+    std::size_t frames() const { return frames_; }
+    std::uint64_t first() const { return first_; }  // the block's first frame
+    const std::uint32_t* words() const { return words_.data(); }  // frames() x nb_voies
+    // The block's microphones as floats, each times its factor from
+    // `factors` (by global index): frames() x microphones.
+    const std::vector<float>& samples(const Calibration& factors);
+    const std::string& error() const { return error_; }
+
+private:
+    const Recording& recording_;
+    FrameRange range_;
+    std::size_t block_frames_ = 0;
+    DatReader reader_;
+    bool opened_ = false;
+    std::uint64_t next_ = 0;
+    std::uint64_t first_ = 0;
+    std::size_t frames_ = 0;
+    std::vector<std::uint32_t> words_;
+    std::vector<float> samples_;
+    std::string error_;
+};
+
+} // namespace SonivarACQ32::stream
