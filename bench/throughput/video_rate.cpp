@@ -59,7 +59,8 @@ void maps_per_second(Principale& w, std::size_t method)
 struct JumpTimer {
     JumpTimer(Principale& w, sim::SimulatedUnit& unit) : w(w), unit(unit)
     {
-        QObject::connect(w.carte, &SonivarACQ32::CarteAcoustique::carte_montree, w.carte, [this] { seen(); });
+        // Through the timer, so that the connection goes with this object.
+        QObject::connect(w.carte, &SonivarACQ32::CarteAcoustique::carte_montree, &tick, [this] { seen(); });
         tick.setInterval(10);
         QObject::connect(&tick, &QTimer::timeout, [this] { next(); });
         tick.start();

@@ -38,12 +38,24 @@ constexpr std::uint32_t in_flight_offer_ms = 40;
 
 void Principale::follow_stream_in_flight()
 {
+    if (!own.follow_in_flight)
+        return;
+    const std::uint32_t now = platform::tick_count();
+    // A transfer has completed and been offered whole since: the beat
+    // starts again from it, so that the windows get no piece of a few
+    // milliseconds' worth.
+    if (own.feed.offered_end() != run.offered_end) {
+        run.offered_end = own.feed.offered_end();
+        run.last_offer_tick = now;
+        return;
+    }
     // On a steady beat: a pass that comes late does not push the next
     // offer later.
-    const std::uint32_t late = platform::tick_count() - run.last_offer_tick;
-    if (own.follow_in_flight && late >= in_flight_offer_ms) {
+    const std::uint32_t late = now - run.last_offer_tick;
+    if (late >= in_flight_offer_ms) {
         run.last_offer_tick += late - late % in_flight_offer_ms;
         offer_in_flight();
+        run.offered_end = own.feed.offered_end();
     }
 }
 
@@ -64,6 +76,7 @@ void Principale::run_begins()
         info(QStringLiteral("Paquet : \r\n"));
     run.start_tick = platform::tick_count() - run.trigger_late_ms;
     run.last_offer_tick = platform::tick_count();
+    run.offered_end = own.feed.offered_end();
     feed_capture(feed::Capture::running);
     // The window was closed while the run was being prepared.
     if (close_requested)

@@ -126,11 +126,11 @@ void on_completed(int s, const libusb_transfer* t)
         stop_ring(s, len);
     if (P::transf_arret[s])
         return;
-    // A slow stream is followed as it fills the transfer in place: the
-    // buffer starts from the fill again. (Otherwise the level display reads
+    // A transfer in zero-copy memory is followed as it fills in place: the
+    // buffer is marked unfilled again. (Otherwise the level display reads
     // the packet just completed, in place.)
     if (P::own.follow_in_flight && P::own.buffer_is_dev_mem[s])
-        std::memset(P::buffers[s], stream::buffer_fill_byte, stream::packet_bytes);
+        feed::mark_unfilled(P::buffers[s], stream::packet_bytes);
     P::own.in_flight_seen = 0;
     const int r = submit(s);
     if (r == 0)

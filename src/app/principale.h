@@ -332,6 +332,7 @@ public:
         bool ring_dropped = false;       // every transfer dropped out
         std::uint32_t trigger_late_ms = 0;  // how long the trigger showed after it came
         std::uint32_t last_offer_tick = 0;  // the transfer in flight last offered
+        std::uint64_t offered_end = 0;      // how far the feed had offered then
         stream::FrameLayout layout;          // reused by the level display
     } run;
 

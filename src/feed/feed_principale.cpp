@@ -59,8 +59,7 @@ Principale::InFlight Principale::in_flight() const
     const int s = static_cast<int>(num_pkt % nb_slots);
     if (!own.ring.pending[s] || !own.buffer_is_dev_mem[s] || buffers[s] == nullptr || transf_arret[s])
         return {};
-    const std::size_t filled = feed::filled_bytes(buffers[s], stream::packet_bytes, stream::buffer_fill_byte,
-                                                  own.in_flight_seen);
+    const std::size_t filled = feed::filled_bytes(buffers[s], stream::packet_bytes, own.in_flight_seen);
     return {buffers[s], filled, ntr};
 }
 

@@ -1,6 +1,9 @@
 #include "feed/packet_feed.h"
 
+#include "stream/stream_format.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace SonivarACQ32::feed {
 
@@ -51,18 +54,25 @@ void PacketFeed::publish(const unsigned char* data, std::size_t len, std::uint64
         s->piece(piece);
 }
 
-std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, unsigned char fill,
-                         std::size_t known)
+void mark_unfilled(unsigned char* buffer, std::size_t size)
 {
-    constexpr std::size_t word = 4;
-    const auto is_fill = [&](std::size_t at) {
-        return std::all_of(buffer + at, buffer + at + word, [fill](unsigned char b) { return b == fill; });
+    for (std::size_t at = 0; at + stream::fill_mark_bytes <= size; at += stream::fill_stride)
+        std::memset(buffer + at, stream::buffer_fill_byte, stream::fill_mark_bytes);
+}
+
+std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, std::size_t known)
+{
+    const auto marked = [&](std::size_t at) {
+        return std::all_of(buffer + at, buffer + at + stream::fill_mark_bytes,
+                           [](unsigned char b) { return b == stream::buffer_fill_byte; });
     };
-    std::size_t at = known - known % word;
-    for (; at + 2 * word <= size; at += word)
-        if (is_fill(at) && is_fill(at + word))
-            return at;
-    return at + word <= size && is_fill(at) ? at : size;
+    // The data lands byte after byte: a stride whose mark is overwritten may
+    // still be landing, but every stride before it is whole.
+    constexpr std::size_t stride = stream::fill_stride;
+    for (std::size_t at = known - known % stride; at + stream::fill_mark_bytes <= size; at += stride)
+        if (marked(at))
+            return std::max(at, stride) - stride;
+    return std::max(size, stride) - stride;
 }
 
 std::size_t whole_frames_length(std::size_t len, std::uint64_t stream_position,

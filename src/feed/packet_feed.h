@@ -68,12 +68,14 @@ private:
     std::uint64_t offered_end_ = 0;
 };
 
-// The filled part of a zero-copy transfer in flight, whose buffer was
-// filled with `fill` bytes before it went to the unit: the bytes up to
-// the first two whole words that still hold the fill (a single word equal
-// to it may be data), searched from `known` on.
-std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, unsigned char fill,
-                         std::size_t known);
+// Marks a transfer's buffer as not yet filled before it goes to the unit:
+// the first bytes of each stride of the fill (stream_format.h).
+void mark_unfilled(unsigned char* buffer, std::size_t size);
+// The filled part of a zero-copy transfer in flight, marked before it went
+// to the unit: the strides before the last one whose mark is overwritten
+// (a mark is two words of fill: a single word equal to it may be data),
+// searched from `known` (a stride's start) on.
+std::size_t filled_bytes(const unsigned char* buffer, std::size_t size, std::size_t known);
 
 // The end of the last whole frame of a piece of `len` bytes at byte
 // `stream_position`, as a length from the piece's start (pieces passed on

@@ -15,6 +15,11 @@ constexpr std::uint32_t packet_words = packet_bytes / word_bytes;
 // that data can be seen arriving in zero-copy memory. Not zero: a silent
 // unit's samples are zero.
 constexpr unsigned char buffer_fill_byte = 0xA5;
+// The unit's data lands in a transfer's buffer in whole USB packets, of 512
+// bytes at the least: a buffer followed as it fills carries the fill in the
+// first 8 bytes of each 512, which data overwrites as it comes.
+constexpr std::size_t fill_stride = 512;
+constexpr std::size_t fill_mark_bytes = 8;
 
 // Bytes of one frame of `nb_voies` words.
 constexpr std::uint64_t frame_bytes(std::int32_t nb_voies)
