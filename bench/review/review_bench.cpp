@@ -6,7 +6,7 @@
 // between two passes of the window's event processing during the drag and
 // until that map. Three drags, the recording in the page cache as it is
 // right after a run.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 #include "point_source_signals.h"
 #include "recording_maker.h"
 

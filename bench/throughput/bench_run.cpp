@@ -1,6 +1,6 @@
 #include "bench_run.h"
 
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

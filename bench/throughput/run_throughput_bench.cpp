@@ -14,14 +14,16 @@
 // umockdev preload when needed.
 //   run_throughput_bench --video: only the maps at video rate.
 //   run_throughput_bench --throughput: only the throughput (3 runs each).
+//   run_throughput_bench --window: only the window thread's CPU, paced at
+//   the top rate: alone, with the map, with the map and the spectrum.
 //   run_throughput_bench --soak MINUTES: only an open-ended paced run in
 //   advanced mode (32 microphones and the counter at 50 kHz, no recording),
 //   the window thread's CPU printed minute by minute, first against last.
 #include "bench_run.h"
 #include "stream/stream_format.h"
 #include "app/principale.h"
-#include "map/carte_acoustique.h"
-#include "spectrum/spectre_acoustique.h"
+#include "carte/carte_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 #include "platform/dialogs.h"
 #include "simulated_unit.h"
 
@@ -332,6 +334,27 @@ void every_method_recorded(Principale& w, FixedDialogs& dialogs)
     choose(w, 0, 20.0, true);
 }
 
+// 20 s paced at the top rate, no recording, no live window.
+void paced_top_rate(Principale& w, sim::SimulatedUnit& unit)
+{
+    unit.set_paced(true);
+    w.checkBox_Record->setChecked(false);
+    all_microphones(w, true);
+    choose(w, 0, 20.0, true);
+    paced_run(w, "paced, 34 channels at 50 kHz", true);
+}
+
+void window_thread(Principale& w, sim::SimulatedUnit& unit)
+{
+    paced_top_rate(w, unit);
+    w.button_Carte->click();
+    paced_run(w, "paced, 34 channels at 50 kHz, map open", true);
+    w.button_Spectre->click();
+    paced_run(w, "paced, 34 channels at 50 kHz, map and spectrum open", true);
+    w.spectre->close();
+    w.carte->close();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -348,7 +371,10 @@ int main(int argc, char** argv)
     const bool soak_only = argc > 2 && std::strcmp(argv[1], "--soak") == 0;
     const bool video_only = argc > 1 && std::strcmp(argv[1], "--video") == 0;
     const bool throughput_only = argc > 1 && std::strcmp(argv[1], "--throughput") == 0;
-    const int reps = argc > 1 && !soak_only && !video_only && !throughput_only ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool window_only = argc > 1 && std::strcmp(argv[1], "--window") == 0;
+    const int reps = argc > 1 && !soak_only && !video_only && !throughput_only && !window_only
+                         ? std::max(1, std::atoi(argv[1]))
+                         : 3;
     QApplication app(argc, argv);
     FixedDialogs dialogs;
     SonivarACQ32::platform::dialogs_seam().install(&dialogs);
@@ -365,6 +391,11 @@ int main(int argc, char** argv)
         SonivarACQ32::platform::dialogs_seam().restore();
         return 0;
     }
+    if (window_only) {
+        window_thread(w, unit);
+        SonivarACQ32::platform::dialogs_seam().restore();
+        return 0;
+    }
     if (video_only) {
         video_rate(w, unit);
         SonivarACQ32::platform::dialogs_seam().restore();
@@ -376,11 +407,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    unit.set_paced(true);
-    w.checkBox_Record->setChecked(false);
-    all_microphones(w, true);
-    choose(w, 0, 20.0, true);
-    paced_run(w, "paced, 34 channels at 50 kHz", true);
+    paced_top_rate(w, unit);
     // The same with the acoustic map open: one map per packet.
     w.button_Carte->click();
     const std::uint64_t maps_before = w.carte->cartes;

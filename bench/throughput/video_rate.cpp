@@ -5,7 +5,7 @@
 // the top rate: median and worst).
 #include "bench_run.h"
 
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 #include "map/method.h"
 
 #include <QCheckBox>

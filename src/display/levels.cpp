@@ -1,7 +1,7 @@
 // Level display: the colour bar and the per-microphone level cells.
 #include "app/principale.h"
 
-#include "display/colour_map.h"
+#include "picture/colour_map.h"
 #include "display/level_meter.h"
 #include "stream/samples.h"
 #include "selection/channel_map.h"

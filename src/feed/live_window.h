@@ -3,7 +3,7 @@
 // and lets go of it when hidden or closed, so that a closed window costs
 // the acquisition nothing; it says when it shows and hides.
 #include "feed/packet_feed.h"
-#include "map/map_worker.h"
+#include "feed/stream_worker.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -36,15 +36,29 @@ signals:
     void visibilite(bool visible);
 
 protected:
-    // A map worker whose outcomes reach `receive` on this window's thread;
-    // once the window is gone they are dropped with the events addressed
-    // to it.
-    template <typename Receive>
-    std::unique_ptr<acoustic_map::MapWorker> make_worker(Receive receive)
+    // A worker running `Computation` whose outcomes reach `receive` on this
+    // window's thread; once the window is gone they are dropped with the
+    // events addressed to it.
+    template <class Computation, typename Receive>
+    std::unique_ptr<StreamWorker<Computation>> make_worker(Receive receive)
     {
-        return std::make_unique<acoustic_map::MapWorker>([this, receive](acoustic_map::MapOutcome outcome) {
+        using Outcome = typename Computation::Outcome;
+        return std::make_unique<StreamWorker<Computation>>([this, receive](Outcome outcome) {
             QMetaObject::invokeMethod(
                 this, [receive, outcome = std::move(outcome)] { receive(outcome); }, Qt::QueuedConnection);
+        });
+    }
+    // The same, `prepare` making on the worker's thread what `receive` takes
+    // with each outcome (a picture drawn there rather than here).
+    template <class Computation, typename Prepare, typename Receive>
+    std::unique_ptr<StreamWorker<Computation>> make_worker(Prepare prepare, Receive receive)
+    {
+        using Outcome = typename Computation::Outcome;
+        return std::make_unique<StreamWorker<Computation>>([this, prepare, receive](Outcome outcome) {
+            auto made = prepare(outcome);
+            QMetaObject::invokeMethod(
+                this, [receive, outcome = std::move(outcome), made = std::move(made)] { receive(outcome, made); },
+                Qt::QueuedConnection);
         });
     }
 

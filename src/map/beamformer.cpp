@@ -74,7 +74,6 @@ std::string Beamformer::configure(const std::vector<Position>& mics, double samp
                                   const Settings& settings)
 {
     ready_ = false;
-    spectra_only_ = false;
     if (mics.size() < 2)
         return "Moins de 2 micros acquis : pas de carte";
     if (mics.size() > static_cast<std::size_t>(max_microphones))
@@ -92,29 +91,10 @@ std::string Beamformer::configure(const std::vector<Position>& mics, double samp
     return {};
 }
 
-std::string Beamformer::configure_spectra(int microphones, double sample_rate, const Settings& settings)
-{
-    ready_ = false;
-    spectra_only_ = false;
-    if (microphones < 1)
-        return "Aucun micro acquis";
-    if (!(sample_rate > 0.0))
-        return "Fréquence d'échantillonnage inconnue";
-    settings_ = settings;
-    // The auto-spectra cover every bin; the matrices only the band's, and
-    // none of them is read: the smallest band will do.
-    if (std::string problem = spectra_.configure(microphones, Bins{1, 1}); !problem.empty())
-        return problem;
-    spectra_only_ = true;
-    return {};
-}
-
 std::size_t Beamformer::add_frames(const float* frames, std::size_t count)
 {
-    return ready_ || spectra_only_ ? spectra_.add_frames(frames, count) : 0;
+    return ready_ ? spectra_.add_frames(frames, count) : 0;
 }
-
-bool Beamformer::fold_spectra() { return (ready_ || spectra_only_) && spectra_.fold(settings_.smoothing); }
 
 void Beamformer::reset() { spectra_.reset(); }
 

@@ -2,8 +2,8 @@
 // The acoustic map of the array's signals on a plane grid parallel to the
 // array: cross-spectral matrices (csm.h), the grid's steering
 // (steering.h) and a method (method.h) put together, and the map in dB.
-#include "map/band.h"
-#include "map/csm.h"
+#include "spectra/band.h"
+#include "spectra/csm.h"
 #include "map/geometry.h"
 #include "map/grid.h"
 #include "map/method.h"
@@ -69,9 +69,6 @@ public:
     std::string configure(const std::vector<Position>& microphones, double sample_rate,
                           const Settings& settings);
     bool ready() const;
-    // Only the auto-spectra of `microphones` channels, no map (one channel
-    // is enough): configure() or this, whichever came last, holds.
-    std::string configure_spectra(int microphones, double sample_rate, const Settings& settings);
 
     // Adds the whole blocks of `count` interleaved frames, one float per
     // microphone each; returns the blocks added. Frames after the last whole
@@ -81,9 +78,6 @@ public:
     // Folds the blocks added since the last map into the average and
     // computes the map; false when there is none, and why_no_map() says why.
     bool compute(Map& out);
-    // Folds the blocks added since the last fold into the average, without
-    // a map; false when there has never been a block.
-    bool fold_spectra();
     // The weight of the previous average at the next fold (0 to below 1).
     void set_smoothing(double smoothing) { settings_.smoothing = smoothing; }
     const std::string& why_no_map() const { return why_no_map_; }
@@ -101,7 +95,6 @@ private:
     std::vector<float> power_;
     std::string why_no_map_;
     bool ready_ = false;
-    bool spectra_only_ = false;
 };
 
 } // namespace SonivarACQ32::acoustic_map

@@ -3,7 +3,7 @@
 // siblings behind one interface, each given the same matrices and the same
 // steering, each giving the power of every grid point in the same
 // convention (a point source reads its own power at the array's centre).
-#include "map/csm.h"
+#include "spectra/csm.h"
 #include "map/steering.h"
 
 #include <memory>

@@ -7,7 +7,7 @@
 // centre, r0 away (spherical spreading). The weights are those values
 // divided by the sum of the (r0 / r_m)^2, so that h^H C h gives the
 // source's own power as received at the array's centre.
-#include "map/band.h"
+#include "spectra/band.h"
 #include "map/geometry.h"
 #include "map/grid.h"
 

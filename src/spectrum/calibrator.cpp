@@ -1,6 +1,6 @@
 #include "spectrum/calibrator.h"
 
-#include "map/band.h"
+#include "spectra/band.h"
 #include "stream/levels.h"
 
 #include <algorithm>

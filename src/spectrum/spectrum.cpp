@@ -1,6 +1,6 @@
 #include "spectrum/spectrum.h"
 
-#include "map/band.h"
+#include "spectra/band.h"
 
 #include <algorithm>
 #include <cmath>

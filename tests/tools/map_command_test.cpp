@@ -6,8 +6,8 @@
 
 #include "map/focus.h"
 #include "map/geometry.h"
-#include "map/map_picture.h"
-#include "display/colour_map.h"
+#include "picture/map_picture.h"
+#include "picture/colour_map.h"
 #include "stream/calibration_file.h"
 #include "stream/levels.h"
 #include "point_source_signals.h"

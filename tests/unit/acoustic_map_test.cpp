@@ -1,9 +1,9 @@
 #include "stream/stream_format.h"
-#include "map/band.h"
+#include "spectra/band.h"
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/live_mapper.h"
-#include "map/map_image.h"
+#include "picture/map_image.h"
 #include "stream/samples.h"
 
 #include "../support/point_source_signals.h"
@@ -417,7 +417,7 @@ TEST(LiveMapper, MapsTheLastWindowOfTheStream)
     // Pieces cut inside frames: 3 000 frames of the first place, then the
     // second place 1 000 frames at a time.
     std::vector<StreamPiece> pieces{{{before.begin(), before.begin() + 3000 * frame + 7}, 0, 1}};
-    MapOutcome out = mapper.map(pieces);
+    MapOutcome out = mapper.compute(pieces);
     ASSERT_TRUE(out.valid) << out.status;
     EXPECT_EQ(out.stream_end, 3000 * frame);  // whole frames only
     EXPECT_NEAR(out.map.max_x, 0.3, 0.026);
@@ -430,7 +430,7 @@ TEST(LiveMapper, MapsTheLastWindowOfTheStream)
         const std::size_t len = std::min(1000 * frame, stream.size() - done);
         pieces = {{{stream.begin() + done, stream.begin() + done + len}, at, 1}};
         at += len;
-        out = mapper.map(pieces);
+        out = mapper.compute(pieces);
         ASSERT_TRUE(out.valid);
         EXPECT_EQ(out.stream_end - out.stream_position, std::min<std::uint64_t>(out.stream_end, window * frame));
         if (first_there == 0 && std::abs(out.map.max_x + 0.3) < 0.026)
@@ -440,7 +440,7 @@ TEST(LiveMapper, MapsTheLastWindowOfTheStream)
     EXPECT_LE(first_there, window / 2 + 1000);  // the jump at frame 3001
     // A gap: the stretch starts again from the piece after it.
     pieces = {{{before.begin(), before.begin() + 2000 * frame}, at + frame, 1}};
-    out = mapper.map(pieces);
+    out = mapper.compute(pieces);
     EXPECT_EQ(out.stream_end - out.stream_position, 2000 * frame);
 }
 

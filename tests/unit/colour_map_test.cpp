@@ -1,4 +1,4 @@
-#include "display/colour_map.h"
+#include "picture/colour_map.h"
 
 #include <gtest/gtest.h>
 

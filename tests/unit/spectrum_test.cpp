@@ -1,6 +1,6 @@
 // The spectrum's pure parts: bins into third-octave bands, the mean over
 // microphones, A-weighting, the peak.
-#include "map/band.h"
+#include "spectra/band.h"
 #include "spectrum/spectrum.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // source: the maximum follows the source over time, the spectrum finds its
 // tone, a torn recording opens; the map over a photo, saved as a framed
 // picture; listening to a point.
-#include "display/colour_map.h"
-#include "map/carte_acoustique.h"
-#include "map/map_picture.h"
+#include "picture/colour_map.h"
+#include "carte/carte_acoustique.h"
+#include "picture/map_picture.h"
 #include "scene.h"
-#include "spectrum/spectre_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 #include "window_harness.h"
 
 #include <QComboBox>

@@ -5,8 +5,8 @@
 
 #include "stream/stream_format.h"
 #include "app/switches.h"
-#include "display/colour_map.h"
-#include "map/carte_acoustique.h"
+#include "picture/colour_map.h"
+#include "carte/carte_acoustique.h"
 #include "map/geometry.h"
 #include "stream/frame_layout.h"
 #include "point_source_signals.h"

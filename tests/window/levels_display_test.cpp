@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 // the map's frequency.
 #include "run_test_support.h"
 
-#include "map/carte_acoustique.h"
-#include "spectrum/spectre_acoustique.h"
+#include "carte/carte_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 #include "stream/calibration_file.h"
 #include "stream/levels.h"
 #include "stream/samples.h"

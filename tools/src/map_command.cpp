@@ -6,7 +6,7 @@
 #include "progress.h"
 #include "recording_map.h"
 
-#include "map/map_picture.h"
+#include "picture/map_picture.h"
 #include "picture_context.h"
 
 #include <algorithm>

@@ -19,11 +19,12 @@ std::vector<am::Position> placed_micros(const Recording& r, const am::Geometry& 
 namespace {
 
 // The request's range of the recording, decoded with its factors block by
-// block into a beamformer already configured (the frames after the last
-// whole FFT block of one read carried into the next); `frames` the range's
-// length.
-std::string read_range(const Recording& r, const MapRequest& request, am::Beamformer& beamformer,
-                       std::uint64_t& frames, Progress& progress)
+// block into cross-spectra or a beamformer already configured (the frames
+// after the last whole FFT block of one read carried into the next);
+// `frames` the range's length.
+template <class Blocks>
+std::string read_range(const Recording& r, const MapRequest& request, Blocks& into, std::uint64_t& frames,
+                       Progress& progress)
 {
     if (!words_of(r.layout, r.layout.micros))
         return "voies de l'enregistrement illisibles";
@@ -36,7 +37,7 @@ std::string read_range(const Recording& r, const MapRequest& request, am::Beamfo
     while (blocks.next()) {
         const std::vector<float>& samples = blocks.samples(factors);
         pending.insert(pending.end(), samples.begin(), samples.end());
-        const std::size_t added = beamformer.add_frames(pending.data(), pending.size() / channels);
+        const std::size_t added = into.add_frames(pending.data(), pending.size() / channels);
         pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(added * am::hop_frames * channels));
         progress.update(blocks.first() + blocks.frames());
     }
@@ -86,15 +87,16 @@ SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& reque
 {
     SpectrumResult result;
     result.unit = unit_of(request.calibration);
-    am::Beamformer beamformer;
-    result.error = beamformer.configure_spectra(static_cast<int>(r.layout.micros.size()), sampling_rate_hz(r.header),
-                                                request.settings);
+    am::CrossSpectra spectra;  // the auto-spectra alone: an empty band
+    result.error = sampling_rate_hz(r.header) > 0.0
+                       ? spectra.configure(static_cast<int>(r.layout.micros.size()), am::Bins{})
+                       : "Fréquence d'échantillonnage inconnue";
     if (!result.error.empty())
         return result;
-    result.error = read_range(r, request, beamformer, result.frames, progress);
-    if (result.error.empty() && !beamformer.fold_spectra())
+    result.error = read_range(r, request, spectra, result.frames, progress);
+    if (result.error.empty() && !spectra.fold(request.settings.smoothing))
         result.error = too_short() + " : pas de spectre";
-    result.auto_spectra = beamformer.spectra().auto_spectra();
+    result.auto_spectra = spectra.auto_spectra();
     return result;
 }
 

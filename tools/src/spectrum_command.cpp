@@ -8,7 +8,7 @@
 #include "recording_map.h"
 
 #include "spectrum/spectrum.h"
-#include "spectrum/spectrum_plot.h"
+#include "picture/spectrum_plot.h"
 
 #include <algorithm>
 #include <fstream>

@@ -5,7 +5,7 @@
 #include "app/format.h"
 #include "app/principale.h"
 #include "cli_run.h"
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 #include "run_test_support.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // The spectrum window's picture: the auto-spectra the worker sent, drawn as
 // the controls ask, and a click on it.
-#include "spectrum/spectre_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 
 #include "app/format.h"
 
@@ -30,7 +30,7 @@ void SpectreAcoustique::dessine()
                             : static_cast<int>(at - micros.begin());
     const bool third_octave = comboBox_Bandes->currentIndex() == 1;
     const bool a_weighted = checkBox_PonderationA->isChecked();
-    const stream::LevelUnit unit = dernier_.settings.unit;
+    const stream::LevelUnit unit = dernier_.unit;
     trace_.lines = spectrum::narrow_band(dernier_.auto_spectra, dernier_.microphones, channel, dernier_.sample_rate);
     if (third_octave)
         trace_.lines = spectrum::third_octave_bands(trace_.lines);

@@ -1,8 +1,8 @@
 // The map window's listening: the point chosen on the map (else the
 // maximum) heard from the time window's start, through the sound output.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
-#include "map/ecoute_point.h"
+#include "carte/ecoute_point.h"
 #include "stream/levels.h"
 
 #include "app/format.h"

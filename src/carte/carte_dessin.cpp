@@ -1,12 +1,11 @@
 // The map window's maps: the beamformer configured for the acquired
 // microphones, one map per packet, and its picture.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include "app/format.h"
-#include "display/colour_map.h"
-#include "map/map_image.h"
-#include "map/map_picture.h"
-#include "map/map_worker.h"
+#include "picture/colour_map.h"
+#include "picture/map_image.h"
+#include "picture/map_picture.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -28,14 +27,6 @@ std::string local_number(double value, int decimals) { return fmt::N(value, deci
 QString method_text(const am::Settings& s)
 {
     return QString::fromStdString(am::method_caption(s.method, s.parameters, local_number));
-}
-
-// What the map shows: the method and its parameter, the band.
-QString caption_of(const am::Settings& s)
-{
-    const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
-                                                              : QStringLiteral("raie unique");
-    return am::method_line(s, local_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
 }
 
 } // namespace
@@ -67,12 +58,13 @@ void CarteAcoustique::piece(const feed::Piece& p)
     worker_->push(p.data, p.len, p.stream_position, p.run);
 }
 
-void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome)
+void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDessinee& dessinee)
 {
     cartes += outcome.mapped;
     paquets_sautes += outcome.skipped;
     if (outcome.valid) {
         derniere_carte = outcome.map;
+        carte_dessinee_ = dessinee;
         reglages_carte = outcome.settings;
         maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);
         carte_valide = true;
@@ -120,7 +112,14 @@ void CarteAcoustique::dessine()
     }
     const am::Map& map = derniere_carte;
     const am::MapView view = vue();
-    pictureBox_Carte->setPixmap(QPixmap::fromImage(am::draw_map(view)));
+    // The worker's picture when it shows this view; otherwise drawn here,
+    // and the view published for the maps to come.
+    const VueCarte now = VueCarte::of(view);
+    if (carte_dessinee_.picture.isNull() || !carte_dessinee_.vue.same_as(now)) {
+        carte_dessinee_ = {am::draw_map(view), now};
+        peintre_->publie(now);
+    }
+    pictureBox_Carte->setPixmap(QPixmap::fromImage(carte_dessinee_.picture));
     unite = QString::fromLatin1(stream::unit_text(map.unit));
     maximum_db = map.max_db;
     label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")

@@ -1,4 +1,4 @@
-#include "map/band.h"
+#include "spectra/band.h"
 
 #include <algorithm>
 #include <cmath>

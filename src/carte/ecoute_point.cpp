@@ -1,4 +1,4 @@
-#include "map/ecoute_point.h"
+#include "carte/ecoute_point.h"
 
 #include "stream/header_facts.h"
 

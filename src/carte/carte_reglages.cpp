@@ -1,6 +1,6 @@
 // The map window's settings kept between sessions: what it maps, how it
 // draws it, and the geometry file in use.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,8 +4,8 @@
 #include "app/principale.h"
 
 #include "app/panel_layout.h"
-#include "map/carte_acoustique.h"
-#include "spectrum/spectre_acoustique.h"
+#include "carte/carte_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 
 #include <QPushButton>
 

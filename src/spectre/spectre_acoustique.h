@@ -6,8 +6,8 @@
 // the map's band shaded. A click on the spectrum chooses the map's centre
 // frequency.
 #include "feed/live_window.h"
-#include "map/live_mapper.h"
-#include "spectrum/spectrum_plot.h"
+#include "spectrum/live_spectrum.h"
+#include "picture/spectrum_plot.h"
 #include "stream/samples.h"
 
 #include <QString>
@@ -28,9 +28,6 @@ class QSettings;
 
 namespace SonivarACQ32 {
 
-namespace acoustic_map {
-class MapWorker;
-}
 
 class SpectreAcoustique : public feed::LiveWindow {
     Q_OBJECT
@@ -92,25 +89,25 @@ protected:
 
 private:
     void build_controls();
-    acoustic_map::MapJob travail() const;
+    spectrum::SpectrumJob travail() const;
     void travail_change();
-    void recoit(const acoustic_map::MapOutcome& outcome);
+    void recoit(const spectrum::SpectrumOutcome& outcome);
     void dessine();
     void micros_changes();
     QWidget* build_calibration();
     void choisit_fichier(bool to_save);
-    void garde_seconde(const acoustic_map::MapOutcome& outcome);
+    void garde_seconde(const spectrum::SpectrumOutcome& outcome);
 
     static constexpr int largeur_trace = 640, hauteur_trace = 360;  // the picture, pixels
 
     feed::RunFacts run_;
     std::optional<stream::Calibration> etalonnage_;
-    acoustic_map::MapOutcome dernier_;  // the last auto-spectra
+    spectrum::SpectrumOutcome dernier_;  // the last auto-spectra
     bool valide_ = false;
     bool en_revue_ = false;  // showing a recording, until a run starts
     spectrum::PlotData trace_;
     double bande_basse_ = 0.0, bande_haute_ = 0.0;
-    std::unique_ptr<acoustic_map::MapWorker> worker_;
+    std::unique_ptr<feed::StreamWorker<spectrum::LiveSpectrum>> worker_;
     // The auto-spectra of the last second, newest last, each with the
     // factors it was computed with and how long it lasted.
     struct Seconde {

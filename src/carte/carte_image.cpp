@@ -1,6 +1,6 @@
 // The map window's pictures: a photo of the scene under the map, the point
 // to listen to chosen on the map, and the map saved as a framed PNG.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include "app/format.h"
 #include "stream/input_file.h"

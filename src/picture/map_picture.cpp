@@ -1,7 +1,7 @@
-#include "map/map_picture.h"
+#include "picture/map_picture.h"
 
-#include "display/colour_map.h"
-#include "map/map_image.h"
+#include "picture/colour_map.h"
+#include "picture/map_image.h"
 
 #include <QPainter>
 

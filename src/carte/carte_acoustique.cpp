@@ -1,10 +1,9 @@
 // The map window's controls, its geometry and its settings.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include "app/format.h"
-#include "map/map_image.h"
-#include "map/ecoute_point.h"
-#include "map/map_worker.h"
+#include "picture/map_image.h"
+#include "carte/ecoute_point.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -48,7 +47,9 @@ QDoubleSpinBox* CarteAcoustique::spin_box(double low, double high, double step, 
 CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
     : feed::LiveWindow(parent, feed)
 {
-    worker_ = make_worker([this](const am::MapOutcome& outcome) { recoit_carte(outcome); });
+    worker_ = make_worker<am::LiveMapper>(
+        [peintre = peintre_](const am::MapOutcome& outcome) { return peintre->dessine(outcome); },
+        [this](const am::MapOutcome& outcome, const CarteDessinee& dessinee) { recoit_carte(outcome, dessinee); });
     setWindowTitle(QStringLiteral("Carte acoustique"));
     build_controls();
     const am::GeometryResult example = am::read_geometry(am::example_geometry_path);

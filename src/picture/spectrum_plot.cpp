@@ -1,4 +1,4 @@
-#include "spectrum/spectrum_plot.h"
+#include "picture/spectrum_plot.h"
 
 #include <QPainter>
 #include <QPolygonF>

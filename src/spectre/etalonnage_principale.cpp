@@ -4,9 +4,9 @@
 #include "app/principale.h"
 
 #include "app/format.h"
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 #include "spectrum/calibrator.h"
-#include "spectrum/spectre_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 #include "stream/calibration_file.h"
 
 #include "platform/settings.h"

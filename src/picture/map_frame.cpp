@@ -1,8 +1,8 @@
 // The framed picture of a map: its facts above, axes in metres, the dB
 // scale with its unit on the right.
-#include "map/map_picture.h"
+#include "picture/map_picture.h"
 
-#include "display/colour_map.h"
+#include "picture/colour_map.h"
 
 #include <QPainter>
 

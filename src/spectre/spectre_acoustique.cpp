@@ -1,7 +1,6 @@
-#include "spectrum/spectre_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 
 #include "app/format.h"
-#include "map/map_worker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +22,7 @@ namespace am = acoustic_map;
 SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
     : feed::LiveWindow(parent, feed)
 {
-    worker_ = make_worker([this](const am::MapOutcome& outcome) { recoit(outcome); });
+    worker_ = make_worker<spectrum::LiveSpectrum>([this](const spectrum::SpectrumOutcome& outcome) { recoit(outcome); });
     setWindowTitle(QStringLiteral("Spectre"));
     build_controls();
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
@@ -74,10 +73,9 @@ void SpectreAcoustique::micros_changes()
         comboBox_Micro->addItem(QStringLiteral("Micro %1 (faisceau %2, micro %3)").arg(m).arg(m / 8).arg(m % 8), m);
 }
 
-am::MapJob SpectreAcoustique::travail() const
+spectrum::SpectrumJob SpectreAcoustique::travail() const
 {
-    am::MapJob job;
-    job.spectra_only = true;
+    spectrum::SpectrumJob job;
     job.layout = run_.layout;
     job.sample_rate = run_.sample_rate;
     job.calibration = etalonnage_;
@@ -95,7 +93,7 @@ void SpectreAcoustique::revue(const feed::RunFacts& run, const stream::FileSlice
     en_revue_ = true;
     if (new_layout)
         micros_changes();
-    worker_->map_slice(travail(), slice, run.serial);
+    worker_->compute_slice(travail(), slice, run.serial);
     label_Etat->setText(QStringLiteral("Relecture d'un enregistrement"));
 }
 
@@ -136,14 +134,14 @@ void SpectreAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 
 void SpectreAcoustique::piece(const feed::Piece& p) { worker_->push(p.data, p.len, p.stream_position, p.run); }
 
-void SpectreAcoustique::recoit(const am::MapOutcome& outcome)
+void SpectreAcoustique::recoit(const spectrum::SpectrumOutcome& outcome)
 {
     paquets_sautes += outcome.skipped;
     if (outcome.valid) {
         garde_seconde(outcome);
         dernier_ = outcome;
         valide_ = true;
-        spectres += outcome.mapped;
+        spectres += outcome.made;
     } else if (!outcome.status.empty()) {
         label_Etat->setText(QString::fromStdString(outcome.status));
     }

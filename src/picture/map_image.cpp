@@ -1,6 +1,6 @@
-#include "map/map_image.h"
+#include "picture/map_image.h"
 
-#include "display/colour_map.h"
+#include "picture/colour_map.h"
 
 #include <algorithm>
 #include <cmath>

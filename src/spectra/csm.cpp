@@ -1,4 +1,4 @@
-#include "map/csm.h"
+#include "spectra/csm.h"
 
 #include <fftw3.h>
 

@@ -1,6 +1,6 @@
 // The spectrum window's calibration controls, and the last second of
 // auto-spectra that a calibrator's measurement reads.
-#include "spectrum/spectre_acoustique.h"
+#include "spectre/spectre_acoustique.h"
 
 #include "spectrum/calibrator.h"
 #include "stream/levels.h"
@@ -103,9 +103,9 @@ void SpectreAcoustique::reprend_reglages(const QSettings& s)
 
 void SpectreAcoustique::montre_etalonnage(const QString& text) { label_Etalonnage->setText(text); }
 
-void SpectreAcoustique::garde_seconde(const acoustic_map::MapOutcome& outcome)
+void SpectreAcoustique::garde_seconde(const spectrum::SpectrumOutcome& outcome)
 {
-    if (outcome.mapped == 0)
+    if (outcome.made == 0)
         return;  // the last piece again, with new settings: no new second
     Seconde s;
     s.auto_spectra = outcome.auto_spectra;

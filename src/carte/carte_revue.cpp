@@ -2,11 +2,10 @@
 // hand or played at the recording's pace, mapped from the file on the
 // worker; the spectrum window gets the same stretch. A run that streams
 // takes precedence: the review waits until it ends.
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include "stream/stream_format.h"
 #include "app/format.h"
-#include "map/map_worker.h"
 #include "platform/clock.h"
 #include "stream/header_facts.h"
 
@@ -204,7 +203,7 @@ void CarteAcoustique::demande_tranche()
     const stream::Recording& r = *revue_.enregistrement;
     const stream::FrameRange range = stream::frame_range(r, instant, instant + numericUpDown_Fenetre->value());
     const stream::FileSlice slice = stream::file_slice(r, range);
-    worker_->map_slice(travail(), slice, revue_.faits.serial);
+    worker_->compute_slice(travail(), slice, revue_.faits.serial);
     label_Etat->setText(QStringLiteral("Relecture : ") + fenetre_texte());
     emit tranche_revue(revue_.faits, slice);
 }

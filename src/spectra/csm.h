@@ -7,7 +7,7 @@
 //
 // Powers are one-sided: a sine of amplitude A gives A^2 / 2, summed over
 // the bins it leaks into.
-#include "map/band.h"
+#include "spectra/band.h"
 
 #include <cstddef>
 #include <complex>
@@ -18,6 +18,16 @@
 
 namespace SonivarACQ32::acoustic_map {
 
+// Frames to pass over at the start of `count` frames so that their whole
+// blocks end on the last frame (the newest, in a live stream).
+inline std::size_t frames_before_blocks(std::size_t count)
+{
+    const auto block = static_cast<std::size_t>(block_frames), hop = static_cast<std::size_t>(hop_frames);
+    if (count < block)
+        return count;
+    return (count - block) % hop;
+}
+
 class CrossSpectra {
 public:
     CrossSpectra();
@@ -25,7 +35,8 @@ public:
     CrossSpectra(const CrossSpectra&) = delete;
     CrossSpectra& operator=(const CrossSpectra&) = delete;
 
-    // `microphones` interleaved channels; matrices for the bins of `band`.
+    // `microphones` interleaved channels; matrices for the bins of `band`
+    // (an empty band: the auto-spectra alone).
     // Forgets every average. Returns why it cannot work (French), empty
     // when ready.
     std::string configure(int microphones, Bins band);

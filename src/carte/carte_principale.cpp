@@ -3,7 +3,7 @@
 #include "app/principale.h"
 
 #include "app/panel_layout.h"
-#include "map/carte_acoustique.h"
+#include "carte/carte_acoustique.h"
 
 #include <QPushButton>
 

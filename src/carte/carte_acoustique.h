@@ -14,7 +14,8 @@
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/live_mapper.h"
-#include "map/map_picture.h"
+#include "carte/map_painter.h"
+#include "picture/map_picture.h"
 #include "stream/recording_slice.h"
 
 #include <QPointF>
@@ -41,9 +42,6 @@ class QTimer;
 
 namespace SonivarACQ32 {
 
-namespace acoustic_map {
-class MapWorker;
-}
 class EcoutePoint;
 
 // The recording under review and how it is being gone through.
@@ -182,7 +180,7 @@ private:
                          std::function<void(const QString&)> then);
     void reglages_changes();
     acoustic_map::Settings reglages() const;
-    void recoit_carte(const acoustic_map::MapOutcome& outcome);
+    void recoit_carte(const acoustic_map::MapOutcome& outcome, const CarteDessinee& dessinee);
     void dessine();
     void dessine_echelle();
     acoustic_map::MapView vue() const;
@@ -216,7 +214,10 @@ private:
     acoustic_map::Backdrop fond_;
     QString fichier_image_;
     std::unique_ptr<EcoutePoint> ecoute_;
-    std::unique_ptr<acoustic_map::MapWorker> worker_;
+    // The live maps' pictures, drawn on the worker's thread.
+    std::shared_ptr<PeintreCarte> peintre_ = std::make_shared<PeintreCarte>();
+    CarteDessinee carte_dessinee_;  // the last map's, null when it has none
+    std::unique_ptr<feed::StreamWorker<acoustic_map::LiveMapper>> worker_;
 };
 
 } // namespace SonivarACQ32

@@ -1,0 +1,88 @@
+#include "carte/map_painter.h"
+
+#include "app/format.h"
+
+#include <cmath>
+
+namespace SonivarACQ32 {
+
+namespace am = acoustic_map;
+
+namespace {
+
+std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
+
+bool same_place(const am::Position& a, const am::Position& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+bool same_backdrop(const std::optional<am::Backdrop>& a, const std::optional<am::Backdrop>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->photo.cacheKey() == b->photo.cacheKey() && a->width_m == b->width_m && a->height_m == b->height_m &&
+           a->opacity == b->opacity && a->threshold_db == b->threshold_db;
+}
+
+} // namespace
+
+QString caption_of(const am::Settings& s)
+{
+    const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
+                                                              : QStringLiteral("raie unique");
+    return am::method_line(s, local_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
+}
+
+VueCarte VueCarte::of(const am::MapView& view)
+{
+    VueCarte vue;
+    vue.range_db = view.range_db;
+    vue.top_db = view.top_db;
+    vue.microphones = view.microphones;
+    vue.listening = view.listening;
+    if (view.backdrop != nullptr)
+        vue.backdrop = *view.backdrop;
+    return vue;
+}
+
+void VueCarte::apply(am::MapView& view, const am::Map& map, const am::Settings& settings) const
+{
+    view.map = &map;
+    view.grid = settings.grid;
+    view.range_db = range_db;
+    view.top_db = top_db;
+    view.microphones = microphones;
+    view.listening = listening;
+    view.backdrop = backdrop ? &*backdrop : nullptr;
+    view.caption = caption_of(settings);
+}
+
+bool VueCarte::same_as(const VueCarte& o) const
+{
+    const bool same_top = (std::isnan(top_db) && std::isnan(o.top_db)) || top_db == o.top_db;
+    return range_db == o.range_db && same_top && listening == o.listening &&
+           std::equal(microphones.begin(), microphones.end(), o.microphones.begin(), o.microphones.end(),
+                      same_place) &&
+           same_backdrop(backdrop, o.backdrop);
+}
+
+void PeintreCarte::publie(const VueCarte& vue)
+{
+    const std::lock_guard lock(mutex_);
+    vue_ = vue;
+}
+
+CarteDessinee PeintreCarte::dessine(const am::MapOutcome& outcome) const
+{
+    CarteDessinee done;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!vue_ || !outcome.valid)
+            return done;
+        done.vue = *vue_;
+    }
+    am::MapView view;
+    done.vue.apply(view, outcome.map, outcome.settings);
+    done.picture = am::draw_map(view);
+    return done;
+}
+
+} // namespace SonivarACQ32
