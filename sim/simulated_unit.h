@@ -101,6 +101,7 @@ public:
     // fewer) bytes than programmed, then ends as usual; once.
     void set_length_error(int bytes);
     std::uint64_t bytes_sent() const;      // stream bytes sent since creation
+    bool streaming() const;                // between a Start and the stream's end
 
     // Zero-copy memory (libusb_dev_mem_alloc), as a Linux host gives it: the
     // stream goes straight into a submitted transfer's buffer as its packets

@@ -21,6 +21,12 @@ bool SimulatedUnit::attached() const
     return impl_->attached && !impl_->engine.unplug_due();  // a due unplug has pulled it
 }
 
+bool SimulatedUnit::streaming() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->engine.streaming();
+}
+
 std::vector<Request> SimulatedUnit::requests() const
 {
     std::lock_guard guard(impl_->lock);

@@ -255,7 +255,8 @@ void print_state(const sim::SimulatedUnit& unit, bool silent, bool paced)
     std::fprintf(stderr,
                  "sonivar-sim: unit %s, input 1 %s, input 2 %s, %s, %s, %llu bytes sent\n",
                  unit.attached() ? "plugged in" : "unplugged", unit.input(1) ? "high" : "low",
-                 unit.input(2) ? "high" : "low", silent ? "silent" : "streaming",
+                 unit.input(2) ? "high" : "low",
+                 silent ? "silent (never streams)" : unit.streaming() ? "streaming" : "idle",
                  paced ? "paced" : "unpaced", static_cast<unsigned long long>(unit.bytes_sent()));
 }
 

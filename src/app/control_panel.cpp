@@ -71,6 +71,7 @@ void Principale::InitializeComponent()
     // Handlers come last, so the initial values set above fire none of them.
     connect_buttons(*this);
     connect_switches(*this);
+    keys_follow_the_run();
     creation_carte();
     creation_spectre();
 }
@@ -87,8 +88,42 @@ void Principale::enable()
         {sw::start, button_Start},       {sw::start, panel_Start},
         {sw::stop, button_Stop},         {sw::information, textBox_Info},
     };
+    if (button_Start->hasFocus() && !enabled[sw::start])
+        own.started_from_keyboard = true;
+    else if (enabled[sw::start])
+        own.started_from_keyboard = false;
     for (auto [index, control] : governed)
         control->setEnabled(enabled[index]);
+}
+
+namespace {
+
+// Gives the focus to the button it watches when it appears while `wanted`.
+class FocusOnShow : public QObject {
+public:
+    FocusOnShow(QWidget* button, const bool& wanted) : QObject(button), wanted_(wanted)
+    {
+        button->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && wanted_)
+            static_cast<QWidget*>(watched)->setFocus(Qt::TabFocusReason);
+        return false;
+    }
+
+private:
+    const bool& wanted_;
+};
+
+} // namespace
+
+// Started from the keyboard, the next key abandons the trigger's wait or
+// stops the run, rather than landing on whatever follows Start.
+void Principale::keys_follow_the_run()
+{
+    new FocusOnShow(button_Abort, own.started_from_keyboard);
+    new FocusOnShow(button_Stop, own.started_from_keyboard);
 }
 
 void Principale::set_all_enabled(bool value) { enabled.fill(value); }

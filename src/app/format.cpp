@@ -30,6 +30,10 @@ QString G(double value)
     return l.toString(value, 'g', QLocale::FloatingPointShortest);
 }
 
+QLocale french_locale() { return QLocale(QLocale::French, QLocale::France); }
+
+QString fr(double value, int decimals) { return french_locale().toString(value, 'f', decimals); }
+
 QString D(std::int64_t value, int width)
 {
     QString digits = QString::number(value < 0 ? -value : value).rightJustified(width, u'0');

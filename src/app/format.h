@@ -29,4 +29,11 @@ inline QString G(float value) { return G(static_cast<double>(value)); }
 // {0:D<width>}: an integer padded with zeros to `width` digits.
 QString D(std::int64_t value, int width);
 
+// The windows this program adds to the operator's (the map, the spectrum,
+// the calibration, their pictures) write French numbers whatever the
+// system's settings, as their words are French: a decimal comma, thousands
+// apart. Their spin boxes read and write numbers in this locale.
+QLocale french_locale();
+QString fr(double value, int decimals);
+
 } // namespace SonivarACQ32::fmt

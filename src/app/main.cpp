@@ -1,6 +1,7 @@
 // Program entry: one window and Qt's event loop. On Windows this is the
 // program's wWinMain; no argument is used and it always returns 0.
 #include "app/cadre_principal.h"
+#include "app/format.h"
 #include "app/principale.h"
 
 #include <QApplication>
@@ -13,10 +14,11 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SONIVAR_APP_ID));
-    // Qt's own texts (the save dialog's buttons and questions) in the
-    // operator's language when a translation is installed.
+    // Qt's own texts (the dialogs' buttons and questions, the spin boxes'
+    // menus) in French, as every word of the program, whatever the system's
+    // language (Debian's qt6-translations-l10n).
     QTranslator qt_texts;
-    if (qt_texts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (qt_texts.load(SonivarACQ32::fmt::french_locale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qt_texts);
     // The panel's face is Century Gothic; on systems without it, URW Gothic

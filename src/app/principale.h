@@ -69,6 +69,7 @@ public:
     // Control panel (src/app/control_panel.cpp).
     void InitializeComponent();
     void enable();
+    void keys_follow_the_run();
     void set_all_enabled(bool value);  // sets the twelve switches as a block
     void enable_only(std::size_t on);     // every switch off but `on`, then applied
     void enable_all_but(std::size_t off); // every switch on but `off`, then applied
@@ -286,6 +287,9 @@ public:
         // windows see each only once it completes (said once).
         bool whole_transfers_said = false;
         std::size_t in_flight_seen = 0;
+        // Start was pressed from the keyboard: Abort, then Stop, take the
+        // focus as they appear, so that the next key ends the run.
+        bool started_from_keyboard = false;
     };
     static OwnState own;
 

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +52,7 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
         [peintre = peintre_](const am::MapOutcome& outcome) { return peintre->dessine(outcome); },
         [this](const am::MapOutcome& outcome, const CarteDessinee& dessinee) { recoit_carte(outcome, dessinee); });
     setWindowTitle(QStringLiteral("Carte acoustique"));
+    setLocale(fmt::french_locale());  // the spin boxes' numbers, as every number here
     build_controls();
     const am::GeometryResult example = am::read_geometry(am::example_geometry_path);
     if (example.geometry) {
@@ -119,10 +121,13 @@ void CarteAcoustique::build_controls()
     form->addRow(button_Geometrie, label_Geometrie);
     form->addRow(button_Spectre);
     form->addRow(build_picture_controls());
-    auto* scale = new QGridLayout;
-    scale->addWidget(label_Echelle_Haut, 0, 0);
-    scale->addWidget(pictureBox_Echelle, 1, 0);
-    scale->addWidget(label_Echelle_Bas, 2, 0);
+    // The labels at the bar's ends, whatever the map's height.
+    auto* scale = new QVBoxLayout;
+    scale->setSpacing(2);
+    scale->addWidget(label_Echelle_Haut);
+    scale->addWidget(pictureBox_Echelle);
+    scale->addWidget(label_Echelle_Bas);
+    scale->addStretch(1);
     auto* grid = new QGridLayout(this);
     grid->addWidget(pictureBox_Carte, 0, 0);
     grid->addLayout(scale, 0, 1);

@@ -22,11 +22,9 @@ namespace {
 
 constexpr int scale_width = 20;
 
-std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
-
 QString method_text(const am::Settings& s)
 {
-    return QString::fromStdString(am::method_caption(s.method, s.parameters, local_number));
+    return QString::fromStdString(am::method_caption(s.method, s.parameters, am::french_number));
 }
 
 } // namespace
@@ -80,7 +78,7 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDes
     label_Sautes->setText(paquets_sautes == 0
                               ? QString()
                               : QStringLiteral("Paquets sans carte propre (calcul en retard) : %1")
-                                    .arg(fmt::N(static_cast<double>(paquets_sautes), 0)));
+                                    .arg(fmt::fr(static_cast<double>(paquets_sautes), 0)));
     dessine();
     if (outcome.valid)
         emit carte_montree();
@@ -123,11 +121,11 @@ void CarteAcoustique::dessine()
     unite = QString::fromLatin1(stream::unit_text(map.unit));
     maximum_db = map.max_db;
     label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
-                               .arg(fmt::N(map.max_x, 2), fmt::N(map.max_y, 2), fmt::N(map.max_db, 1), unite,
+                               .arg(fmt::fr(map.max_x, 2), fmt::fr(map.max_y, 2), fmt::fr(map.max_db, 1), unite,
                                     method_text(reglages_carte)));
     const float top = am::scale_top(view);
-    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::N(top, 1), unite));
-    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::N(top - view.range_db, 1), unite));
+    label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::fr(top, 1), unite));
+    label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::fr(top - am::shown_range_db(view), 1), unite));
 }
 
 // The scale: the colour map from index 127 at the top to 0 at the bottom.

@@ -44,7 +44,7 @@ void CarteAcoustique::button_Ecouter_Click()
     }
     button_Ecouter->setText(QStringLiteral("Arrêter l'écoute"));
     label_Ecoute->setText(QStringLiteral("Écoute du point x = %1 m, y = %2 m depuis %3 s")
-                              .arg(fmt::N(point.x, 2), fmt::N(point.y, 2), fmt::N(instant, 2)));
+                              .arg(fmt::fr(point.x, 2), fmt::fr(point.y, 2), fmt::fr(instant, 2)));
 }
 
 } // namespace SonivarACQ32

@@ -27,8 +27,6 @@ namespace {
 constexpr qint64 max_photo_bytes = 64ll << 20;
 constexpr int max_photo_megapixels = 100;
 
-std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
-
 } // namespace
 
 QLayout* CarteAcoustique::build_picture_controls()
@@ -102,7 +100,7 @@ bool CarteAcoustique::charge_image(const QString& path)
 void CarteAcoustique::set_point_ecoute(double x, double y)
 {
     point_ecoute = QPointF(x, y);
-    label_Ecoute->setText(QStringLiteral("Point écouté : x = %1 m, y = %2 m").arg(fmt::N(x, 2), fmt::N(y, 2)));
+    label_Ecoute->setText(QStringLiteral("Point écouté : x = %1 m, y = %2 m").arg(fmt::fr(x, 2), fmt::fr(y, 2)));
     dessine();
 }
 
@@ -136,9 +134,9 @@ bool CarteAcoustique::enregistre_image(const QString& png_path)
         const am::MapView view = vue();
         am::Annotations notes;
         notes.unit = unite;
-        notes.number = local_number;
+        notes.number = am::french_number;
         notes.lines = am::map_facts(reglages_carte, derniere_carte,
-                                    revue_.enregistrement ? fenetre_texte() : QStringLiteral("En direct"), local_number);
+                                    revue_.enregistrement ? fenetre_texte() : QStringLiteral("En direct"), am::french_number);
         if (!am::framed_picture(am::draw_map(view), view, notes).save(png_path, "PNG"))
             why = QStringLiteral("écriture impossible");
     }

@@ -40,8 +40,8 @@ QString facts_of(const stream::Recording& r, double duration)
     QString text = QStringLiteral("%1 : %2, %3 Hz, %4 micros, %5 s")
                        .arg(QFileInfo(QString::fromStdString(r.dat_path)).fileName(),
                             QString::fromStdString(stream::start_time_iso(r.header)).replace(QLatin1Char('T'), QLatin1Char(' ')),
-                            fmt::N(stream::sampling_rate_hz(r.header), 0),
-                            QString::number(r.layout.micros.size()), fmt::N(duration, 2));
+                            fmt::fr(stream::sampling_rate_hz(r.header), 0),
+                            QString::number(r.layout.micros.size()), fmt::fr(duration, 2));
     if (stream::is_interrupted(r))
         text += QStringLiteral(" (enregistrement interrompu)");
     const QString comment = QString::fromStdString(stream::recording_comment(r)).trimmed();
@@ -184,14 +184,14 @@ void CarteAcoustique::montre_instant()
     const double last = std::max(0.0, revue_.duree - numericUpDown_Fenetre->value());
     trackBar_Instant->setRange(0, static_cast<int>(std::lround(last * 1000.0)));
     trackBar_Instant->setValue(static_cast<int>(std::lround(instant * 1000.0)));
-    label_Instant->setText(open ? fenetre_texte() + QStringLiteral(" sur %1 s").arg(fmt::N(revue_.duree, 2))
+    label_Instant->setText(open ? fenetre_texte() + QStringLiteral(" sur %1 s").arg(fmt::fr(revue_.duree, 2))
                                 : QString());
 }
 
 QString CarteAcoustique::fenetre_texte() const
 {
     return QStringLiteral("Fenêtre : %1 s – %2 s")
-        .arg(fmt::N(instant, 2), fmt::N(std::min(revue_.duree, instant + numericUpDown_Fenetre->value()), 2));
+        .arg(fmt::fr(instant, 2), fmt::fr(std::min(revue_.duree, instant + numericUpDown_Fenetre->value()), 2));
 }
 
 // The time window to the map's worker and to the spectrum; the live run

@@ -10,8 +10,6 @@ namespace am = acoustic_map;
 
 namespace {
 
-std::string local_number(double value, int decimals) { return fmt::N(value, decimals).toStdString(); }
-
 bool same_place(const am::Position& a, const am::Position& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
 bool same_backdrop(const std::optional<am::Backdrop>& a, const std::optional<am::Backdrop>& b)
@@ -28,7 +26,7 @@ QString caption_of(const am::Settings& s)
 {
     const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
                                                               : QStringLiteral("raie unique");
-    return am::method_line(s, local_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::N(s.frequency, 0), band);
+    return am::method_line(s, am::french_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::fr(s.frequency, 0), band);
 }
 
 VueCarte VueCarte::of(const am::MapView& view)

@@ -73,8 +73,10 @@ void draw_scale(QPainter& painter, const FramedLayout& layout, const MapView& vi
     painter.setPen(Qt::black);
     painter.drawText(QRect(bar.left() - 10, bar.top() - line_height - 2, right_margin + 20, line_height),
                      Qt::AlignLeft, notes.unit);
-    for (int below = 0; below <= view.range_db; below += 10) {
-        const double y = bar.top() + static_cast<double>(below) / view.range_db * (bar.height() - 1);
+    const int range = shown_range_db(view);
+    const int step = range >= 20 ? 10 : range >= 10 ? 5 : range >= 4 ? 2 : 1;
+    for (int below = 0; below <= range; below += step) {
+        const double y = bar.top() + static_cast<double>(below) / range * (bar.height() - 1);
         painter.drawLine(QPointF(bar.right() + 1, y), QPointF(bar.right() + 5, y));
         painter.drawText(QRectF(bar.right() + 8, y - 8, right_margin, 16), Qt::AlignLeft | Qt::AlignVCenter,
                          text(notes.number(top - below, 1)));

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace SonivarACQ32::acoustic_map {
 
@@ -81,6 +82,13 @@ void draw_caption(QPainter& painter, const QString& caption)
 
 float scale_top(const MapView& view) { return std::isnan(view.top_db) ? view.map->max_db : view.top_db; }
 
+int shown_range_db(const MapView& view)
+{
+    if (view.backdrop == nullptr || view.backdrop->photo.isNull())
+        return view.range_db;
+    return std::clamp(static_cast<int>(std::lround(view.backdrop->threshold_db)), 1, view.range_db);
+}
+
 int cell_pixels(const MapView& view) { return std::max(1, view_pixels / std::max(1, view.map->side)); }
 
 QPointF pixel_of(double x, double y, const Grid& grid, int cell)
@@ -100,7 +108,7 @@ QImage draw_map(const MapView& view)
 {
     const int cell = cell_pixels(view);
     const float top = scale_top(view);
-    QImage colours = map_image(*view.map, view.range_db, cell, top);
+    QImage colours = map_image(*view.map, shown_range_db(view), cell, top);
     QImage image = colours;
     if (view.backdrop != nullptr && !view.backdrop->photo.isNull()) {
         image = QImage(colours.size(), QImage::Format_RGB32);

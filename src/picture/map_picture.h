@@ -44,6 +44,9 @@ constexpr int view_pixels = 410;  // side of the map's picture, about
 
 // The top of the scale the view is drawn with.
 float scale_top(const MapView& view);
+// The dB the colours span below it: the view's range, or over a photo the
+// levels shown when fewer (the colour bar and its labels follow it).
+int shown_range_db(const MapView& view);
 // Pixels per grid point of the view's picture.
 int cell_pixels(const MapView& view);
 QImage draw_map(const MapView& view);

@@ -27,7 +27,10 @@ QString measured_list(const spectrum::Measured& measured)
     for (std::size_t m = 0; m < measured.size(); ++m)
         if (measured[m])
             micros << QString::number(m);
-    return micros.isEmpty() ? QString() : QStringLiteral(" ; micros mesurés : %1").arg(micros.join(QStringLiteral(", ")));
+    if (micros.isEmpty())
+        return {};
+    return QStringLiteral(" ; mesurés jusqu'ici : %1 %2")
+        .arg(micros.size() == 1 ? QStringLiteral("micro") : QStringLiteral("micros"), micros.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -75,7 +78,7 @@ bool Principale::mesure_etalonneur(double niveau_db, double frequence_hz)
     own.mesures_etalonneur[static_cast<std::size_t>(reading.microphone)] = static_cast<float>(reading.factor);
     dit_etalonnage(QStringLiteral("Micro %1 mesuré : %2 Pa par unité")
                        .arg(reading.microphone)
-                       .arg(fmt::locale().toString(reading.factor, 'g', 4)));
+                       .arg(fmt::french_locale().toString(reading.factor, 'g', 4)));
     return true;
 }
 

@@ -24,6 +24,7 @@ SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
 {
     worker_ = make_worker<spectrum::LiveSpectrum>([this](const spectrum::SpectrumOutcome& outcome) { recoit(outcome); });
     setWindowTitle(QStringLiteral("Spectre"));
+    setLocale(fmt::french_locale());  // the spin boxes' numbers, as every number here
     build_controls();
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
     travail_change();

@@ -41,11 +41,12 @@ void SpectreAcoustique::dessine()
     trace_.shade_lower = bande_basse_;
     trace_.shade_upper = bande_haute_;
     pictureBox_Spectre->setPixmap(QPixmap::fromImage(spectrum::spectrum_image(trace_, QSize(largeur_trace, hauteur_trace))));
-    const spectrum::Peak peak = spectrum::peak_of(trace_.lines, trace_.levels);
+    const spectrum::Peak peak = third_octave ? spectrum::peak_of(trace_.lines, trace_.levels)
+                                             : spectrum::tone_peak(trace_.lines, unit, a_weighted);
     pic_hz = peak.frequency;
     pic_db = peak.level_db;
     label_Pic->setText(QStringLiteral("Pic : %1 Hz, %2 %3")
-                           .arg(fmt::N(pic_hz, 0), fmt::N(pic_db, 1), QString::fromStdString(trace_.unit)));
+                           .arg(fmt::fr(pic_hz, 0), fmt::fr(pic_db, 1), QString::fromStdString(trace_.unit)));
 }
 
 bool SpectreAcoustique::eventFilter(QObject* watched, QEvent* event)

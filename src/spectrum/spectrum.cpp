@@ -2,6 +2,7 @@
 
 #include "spectra/band.h"
 
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,12 +10,28 @@ namespace SonivarACQ32::spectrum {
 
 namespace {
 
-// Nominal centres of the base-2 third-octaves 1000 x 2^(k/3), k = -16 to 14.
-constexpr int first_band = -16;
-constexpr double nominal_centres[] = {25,   31.5, 40,   50,   63,   80,    100,   125,   160,   200,  250,
-                                      315,  400,  500,  630,  800,  1000,  1250,  1600,  2000,  2500, 3150,
-                                      4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000, 25000};
-constexpr int band_count = static_cast<int>(std::size(nominal_centres));
+// Nominal centre of the base-2 third-octave 1000 x 2^(k/3): the same
+// mantissas in every decade (2^(10/3) is within 1 % of 10).
+double nominal_centre(int k)
+{
+    constexpr double mantissas[] = {1.0, 1.25, 1.6, 2.0, 2.5, 3.15, 4.0, 5.0, 6.3, 8.0};
+    const int decade = static_cast<int>(std::floor(k / 10.0));
+    return mantissas[k - 10 * decade] * std::pow(10.0, 3 + decade);
+}
+
+double exact_centre(int k) { return 1000.0 * std::pow(2.0, k / 3.0); }
+
+// Hann window's spectrum, in bins from its centre, relative to its centre.
+double hann_response(double offset)
+{
+    const double x = std::abs(offset);
+    if (x < 1e-9)
+        return 1.0;
+    if (std::abs(x - 1.0) < 1e-9)
+        return 0.5;
+    const double pi_x = 3.14159265358979323846 * x;
+    return std::abs(std::sin(pi_x) / pi_x / (1.0 - x * x));
+}
 
 } // namespace
 
@@ -39,22 +56,28 @@ std::vector<Line> narrow_band(const std::vector<double>& auto_spectra, int micro
 
 std::vector<Line> third_octave_bands(const std::vector<Line>& bins)
 {
-    std::vector<double> power(band_count, 0.0);
-    std::vector<bool> held(band_count, false);
-    for (const Line& bin : bins) {
-        if (!(bin.frequency > 0.0))
-            continue;
-        // The band whose edges, c / 2^(1/6) to c x 2^(1/6), hold the bin.
-        const int k = static_cast<int>(std::lround(3.0 * std::log2(bin.frequency / 1000.0))) - first_band;
-        if (k < 0 || k >= band_count)
-            continue;
-        power[k] += bin.power;
-        held[k] = true;
-    }
     std::vector<Line> bands;
-    for (int k = 0; k < band_count; ++k)
-        if (held[k])
-            bands.push_back({nominal_centres[k], power[k]});
+    if (bins.size() < 2)
+        return bands;
+    // Each bin stands for the frequencies within half a bin of its centre,
+    // its power spread evenly over them, and shares it with the bands it
+    // overlaps.
+    const double spacing = bins[1].frequency - bins[0].frequency;
+    const double nyquist = bins.back().frequency;
+    if (!(spacing > 0.0))
+        return bands;
+    const int first = static_cast<int>(std::ceil(3.0 * std::log2(spacing / 1000.0)));
+    for (int k = first; acoustic_map::third_octave_edges(exact_centre(k)).upper <= nyquist; ++k) {
+        const acoustic_map::Edges e = acoustic_map::third_octave_edges(exact_centre(k));
+        double power = 0.0;
+        for (const Line& bin : bins) {
+            const double overlap = std::min(e.upper, bin.frequency + spacing / 2) -
+                                   std::max(e.lower, bin.frequency - spacing / 2);
+            if (overlap > 0.0)
+                power += bin.power * overlap / spacing;
+        }
+        bands.push_back({nominal_centre(k), power});
+    }
     return bands;
 }
 
@@ -81,6 +104,37 @@ std::string unit_label(stream::LevelUnit unit, bool a_weighted)
     if (!a_weighted)
         return stream::unit_text(unit);
     return unit == stream::LevelUnit::db_spl ? "dB(A)" : std::string(stream::unit_text(unit)) + "(A)";
+}
+
+Peak tone_peak(const std::vector<Line>& bins, stream::LevelUnit unit, bool a_weighted)
+{
+    const std::vector<double> levels = levels_db(bins, unit, a_weighted);
+    if (bins.size() < 2)
+        return peak_of(bins, levels);
+    const auto top = static_cast<std::size_t>(std::max_element(levels.begin(), levels.end()) - levels.begin());
+    // The tone lies towards the higher neighbour: with Hann blocks, the
+    // ratio r of its amplitude to the top bin's puts it (2r - 1) / (r + 1)
+    // of a bin away.
+    const double below = top > 0 ? bins[top - 1].power : 0.0;
+    const double above = top + 1 < bins.size() ? bins[top + 1].power : 0.0;
+    const double side = above >= below ? 1.0 : -1.0;
+    const double ratio = bins[top].power > 0.0 ? std::sqrt(std::max(above, below) / bins[top].power) : 0.0;
+    const double offset = side * std::clamp((2.0 * ratio - 1.0) / (ratio + 1.0), 0.0, 0.5);
+    // Its power: that of the five bins around it, over the share of the
+    // window's whole response (1.5 for Hann, 1 at its centre) they hold.
+    double total = 0.0, response = 0.0;
+    for (int d = -2; d <= 2; ++d) {
+        const auto k = static_cast<std::ptrdiff_t>(top) + d;
+        if (k < 0 || k >= static_cast<std::ptrdiff_t>(bins.size()))
+            continue;
+        total += bins[static_cast<std::size_t>(k)].power;
+        response += std::pow(hann_response(d - offset), 2.0);
+    }
+    const double spacing = bins[1].frequency - bins[0].frequency;
+    const double frequency = bins[top].frequency + offset * spacing;
+    const double power = response > 0.0 ? total * 1.5 / response : total;
+    const double weight = a_weighted ? a_weighting_db(frequency) : 0.0;
+    return {frequency, stream::level_db(power, unit) + weight};
 }
 
 Peak peak_of(const std::vector<Line>& lines, const std::vector<double>& levels)

@@ -22,8 +22,11 @@ struct Line {
 std::vector<Line> narrow_band(const std::vector<double>& auto_spectra, int microphones, int microphone,
                               double sample_rate);
 
-// Base-2 third-octave bands, 25 Hz to 25 kHz by nominal centre, each the
-// sum of the bins whose centres fall in it; bands without a bin are left out.
+// Base-2 third-octave bands by nominal centre, every one the bins resolve:
+// from the lowest whose centre is at least a bin's width to the highest
+// whose upper edge is within Nyquist (the last bin). Each bin stands for
+// the frequencies within half a bin of its centre and gives each band the
+// share of its power that the band overlaps.
 std::vector<Line> third_octave_bands(const std::vector<Line>& bins);
 
 // The A-weighting of IEC 61672 at `frequency`, dB (0 at 1 kHz).
@@ -40,5 +43,10 @@ struct Peak {
     double level_db = 0.0;
 };
 Peak peak_of(const std::vector<Line>& lines, const std::vector<double>& levels);
+// The peak of the narrow-band `bins` (equally spaced, from Hann blocks) read
+// as a tone: its frequency interpolated between the bins, its level the
+// tone's power wherever it falls between them (a bin alone holds 2/3 of a
+// tone at its centre, less between two), A-weighted at that frequency.
+Peak tone_peak(const std::vector<Line>& bins, stream::LevelUnit unit, bool a_weighted);
 
 } // namespace SonivarACQ32::spectrum

@@ -1,6 +1,7 @@
 // The spectrum's pure parts: bins into third-octave bands, the mean over
 // microphones, A-weighting, the peak.
 #include "spectra/band.h"
+#include "spectra/csm.h"
 #include "spectrum/spectrum.h"
 
 #include <gtest/gtest.h>
@@ -22,33 +23,66 @@ TEST(Spectrum, AWeighting)
         EXPECT_NEAR(sp::a_weighting_db(r.frequency), r.db, 0.1) << r.frequency;
 }
 
-// Each bin counts in the one band whose edges hold it; the bands' powers
-// add up to the bins'.
-TEST(Spectrum, BinsIntoThirdOctaves)
+// The bands are every third-octave the bins resolve (centre at least a
+// bin's width) and none that crosses Nyquist; each bin's power is shared by
+// the bands it overlaps, so that the bands add up to the bins they cover.
+TEST(Spectrum, ThirdOctavesTheBinsResolve)
 {
-    constexpr double rate = 50000.0;
+    struct Row {
+        double rate, first, last;  // nominal centres, Hz
+    };
+    for (const Row& row : {Row{50000.0, 50.0, 20000.0}, Row{25000.0, 25.0, 10000.0}, Row{10000.0, 10.0, 4000.0},
+                           Row{2000.0, 2.0, 800.0}}) {
+        const std::vector<double> flat(am::nb_bins, 1.0);
+        const auto bins = sp::narrow_band(flat, 1, -1, row.rate);
+        ASSERT_EQ(bins.size(), static_cast<std::size_t>(am::nb_bins - 1));  // no bin 0
+        EXPECT_DOUBLE_EQ(bins[10].frequency, am::bin_frequency(11, row.rate));
+        const auto bands = sp::third_octave_bands(bins);
+        ASSERT_FALSE(bands.empty());
+        EXPECT_EQ(bands.front().frequency, row.first) << row.rate;
+        EXPECT_EQ(bands.back().frequency, row.last) << row.rate;
+        const double width = row.rate / am::block_frames;
+        for (std::size_t i = 0; i < bands.size(); ++i) {  // a flat spectrum: power in proportion to width
+            const am::Edges e = am::third_octave_edges(1000.0 * std::pow(2.0, std::round(3.0 * std::log2(bands[i].frequency / 1000.0)) / 3.0));
+            EXPECT_NEAR(bands[i].power, (e.upper - e.lower) / width, 1e-9) << bands[i].frequency;
+        }
+    }
+}
+
+// The mean over the microphones, or one of them.
+TEST(Spectrum, MeanOrOneMicrophone)
+{
     constexpr int microphones = 2;
     std::vector<double> auto_spectra(microphones * am::nb_bins, 1.0);
     for (int k = 0; k < am::nb_bins; ++k)
         auto_spectra[am::nb_bins + k] = 3.0;  // the second microphone
-    const auto mean = sp::narrow_band(auto_spectra, microphones, -1, rate);
-    const auto second = sp::narrow_band(auto_spectra, microphones, 1, rate);
-    ASSERT_EQ(mean.size(), static_cast<std::size_t>(am::nb_bins - 1));  // no bin 0
-    EXPECT_DOUBLE_EQ(mean[10].power, 2.0);
-    EXPECT_DOUBLE_EQ(second[10].power, 3.0);
-    EXPECT_DOUBLE_EQ(mean[10].frequency, am::bin_frequency(11, rate));
+    EXPECT_DOUBLE_EQ(sp::narrow_band(auto_spectra, microphones, -1, 50000.0)[10].power, 2.0);
+    EXPECT_DOUBLE_EQ(sp::narrow_band(auto_spectra, microphones, 1, 50000.0)[10].power, 3.0);
+    EXPECT_TRUE(sp::narrow_band(auto_spectra, microphones, 2, 50000.0).empty());
+}
 
-    const auto bands = sp::third_octave_bands(mean);
-    double total = 0.0;
-    for (const sp::Line& band : bands) {
-        total += band.power;
-        if (band.frequency == 3150.0) {  // bins 58 to 72, as the map's band
-            EXPECT_DOUBLE_EQ(band.power, 2.0 * am::band_bins(3150.0, rate, am::BandKind::third_octave).count());
-        }
+// A pure tone read from the cross-spectra reads its own level and
+// frequency wherever it falls between two bins.
+TEST(Spectrum, ATonesPeakReadsItsLevelAndFrequency)
+{
+    constexpr double rate = 50000.0, amplitude = 0.25;
+    const double width = rate / am::block_frames;
+    for (double place : {20.0, 20.25, 20.5, 20.8, 100.4}) {
+        const double f = place * width;
+        std::vector<float> frames(20 * am::block_frames);
+        for (std::size_t t = 0; t < frames.size(); ++t)
+            frames[t] = static_cast<float>(amplitude * std::sin(2.0 * 3.14159265358979323846 * f * t / rate + 0.3));
+        am::CrossSpectra spectra;
+        ASSERT_TRUE(spectra.configure(1, am::Bins{}).empty());
+        spectra.add_frames(frames.data(), frames.size());
+        ASSERT_TRUE(spectra.fold(0.0));
+        const auto bins = sp::narrow_band(spectra.auto_spectra(), 1, 0, rate);
+        const sp::Peak peak = sp::tone_peak(bins, SonivarACQ32::stream::LevelUnit::dbfs, false);
+        EXPECT_NEAR(peak.level_db, 20.0 * std::log10(amplitude), 0.1) << place;
+        EXPECT_NEAR(peak.frequency, f, 1.0) << place;
+        const sp::Peak weighted = sp::tone_peak(bins, SonivarACQ32::stream::LevelUnit::dbfs, true);
+        EXPECT_NEAR(weighted.level_db - peak.level_db, sp::a_weighting_db(f), 0.01) << place;
     }
-    EXPECT_DOUBLE_EQ(total, 2.0 * static_cast<double>(am::nb_bins - 1));  // every bin once, 25 kHz band included
-    EXPECT_EQ(bands.front().frequency, 50.0);  // the first bin, 48.8 Hz
-    EXPECT_TRUE(sp::narrow_band(auto_spectra, microphones, 2, rate).empty());
 }
 
 TEST(Spectrum, PeakAndUnit)

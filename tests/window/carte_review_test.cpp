@@ -3,6 +3,7 @@
 // tone, a torn recording opens; the map over a photo, saved as a framed
 // picture; listening to a point.
 #include "picture/colour_map.h"
+#include "app/format.h"
 #include "carte/carte_acoustique.h"
 #include "picture/map_picture.h"
 #include "scene.h"
@@ -134,6 +135,9 @@ TEST_F(CarteReview, PhotoUnderTheMapAndFramedPicture)
     carte.set_instant(0.5);
     ASSERT_TRUE(testsupport::wait_for([&] { return near_source(0.5 + carte.numericUpDown_Fenetre->value() / 2.0); }));
     carte.set_point_ecoute(-0.8, -0.8);
+    // The colours and the scale span the 3 dB shown, not the 20 dB range.
+    EXPECT_EQ(carte.label_Echelle_Bas->text(),
+              SonivarACQ32::fmt::fr(carte.maximum_db - 3.0, 1) + QStringLiteral(" ") + carte.unite);
 
     const QString png = dir.filePath(QStringLiteral("carte.png"));
     ASSERT_TRUE(carte.enregistre_image(png));

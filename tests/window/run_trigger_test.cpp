@@ -6,7 +6,9 @@
 #include "app/format.h"
 #include "platform/clock.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -179,4 +181,36 @@ TEST_F(TriggerFixture, UnplugDuringTheWaitAbandonsIt)
         EXPECT_EQ(t, nullptr);
     EXPECT_TRUE(w.button_Abort->isHidden());
     EXPECT_TRUE(testsupport::left_for_a_new_init(w, dialogs.alerts));
+}
+
+// Started from the keyboard, the next key stops the run, or abandons the
+// trigger's wait, instead of landing on the control after Start.
+TEST_F(TriggerFixture, AKeyboardStartLeavesTheFocusOnStopOrAbort)
+{
+    w.button_Init->click();
+    w.checkBox_Record->setChecked(false);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    const auto space_on = [](QWidget* button) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(button, &press);
+        QApplication::sendEvent(button, &release);
+    };
+    QWidget* focused = nullptr;
+    w.radioButton_Start_Trig1->setChecked(true);
+    w.button_Start->setFocus();
+    ASSERT_TRUE(w.button_Start->hasFocus());
+    When waiting([&] { return waiting_with_abort(w); },
+                 [&] { focused = QApplication::focusWidget(); w.button_Abort->click(); });
+    space_on(w.button_Start);
+    ASSERT_TRUE(waiting.fired);
+    EXPECT_EQ(focused, w.button_Abort);
+
+    w.radioButton_Start_Soft->setChecked(true);
+    w.button_Start->setFocus();
+    When running([&] { return w.run_active; }, [&] { focused = QApplication::focusWidget(); w.button_Stop->click(); });
+    space_on(w.button_Start);
+    ASSERT_TRUE(running.fired);
+    EXPECT_EQ(focused, w.button_Stop);
 }

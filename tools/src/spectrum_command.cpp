@@ -166,7 +166,8 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
         return exit_damaged;
     }
     const sp::PlotData plot = plot_of(a, r, result, a.mic < 0 ? -1 : static_cast<int>(at - micros.begin()));
-    const sp::Peak peak = sp::peak_of(plot.lines, plot.levels);
+    const sp::Peak peak = a.third_octave ? sp::peak_of(plot.lines, plot.levels)
+                                         : sp::tone_peak(plot.lines, result.unit, a.a_weighting);
     out << "Spectre : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
         << (a.mic < 0 ? "moyenne de " + std::to_string(micros.size()) + " micros" : "micro " + std::to_string(a.mic))
         << "\n";
