@@ -39,11 +39,24 @@ void Principale::bring_forward(QWidget* window)
 // shows that place; beside this one otherwise.
 void Principale::place_where_it_was(QWidget* window, const char* key) const
 {
+    fit_to_screen(window);
     const QVariant kept = platform::settings()->value(QLatin1String(key));
     if (kept.canConvert<QPoint>() && kept.isValid() && QGuiApplication::screenAt(kept.toPoint()) != nullptr)
         window->move(kept.toPoint());
     else
         place_beside(window);
+}
+
+// Its whole size when the screen has room (adjustSize stops at two thirds
+// of the screen), never more than the screen: it scrolls then.
+void Principale::fit_to_screen(QWidget* window) const
+{
+    const QScreen* screen = this->screen();
+    if (screen == nullptr)
+        return;
+    const QSize frame = window->frameGeometry().size() - window->size();
+    window->resize(window->sizeHint().expandedTo(window->minimumSizeHint()).boundedTo(
+        screen->availableGeometry().size() - frame));
 }
 
 // A window of our own opens beside the acquisition window, never over its
@@ -52,7 +65,6 @@ void Principale::place_where_it_was(QWidget* window, const char* key) const
 // puts it.
 void Principale::place_beside(QWidget* window) const
 {
-    window->adjustSize();
     const QRect main = this->window()->frameGeometry();
     const QScreen* screen = this->screen();
     const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(main.topLeft(), QSize(4096, 4096));

@@ -385,6 +385,7 @@ public:
     // run's data from the feed.
     void creation_carte();
     void button_Carte_Click();
+    void fit_to_screen(QWidget* window) const;
     void place_beside(QWidget* window) const;
     void place_where_it_was(QWidget* window, const char* key) const;
     // A live window of our own, new: it does not keep the program open, it

@@ -14,7 +14,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -64,6 +66,14 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
     dessine_echelle();
 }
 
+// The whole of the controls when the screen has room (the scroll area
+// alone would ask for much less); the placement bounds it by the screen.
+QSize CarteAcoustique::sizeHint() const
+{
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return contenu_->sizeHint() + QSize(bar, bar);
+}
+
 CarteAcoustique::~CarteAcoustique()
 {
     ecoute_.reset();
@@ -93,6 +103,7 @@ void CarteAcoustique::build_controls()
     button_Spectre = new QPushButton(QStringLiteral("Spectre…"));
     label_Geometrie = new QLabel;
     label_Maximum = new QLabel;
+    label_Maximum->setWordWrap(true);  // a long line never widens the window
     label_Etat = new QLabel;
     label_Etat->setWordWrap(true);
     label_Sautes = new QLabel;
@@ -128,7 +139,15 @@ void CarteAcoustique::build_controls()
     scale->addWidget(pictureBox_Echelle);
     scale->addWidget(label_Echelle_Bas);
     scale->addStretch(1);
-    auto* grid = new QGridLayout(this);
+    // The whole window scrolls on a small screen, as the main window does.
+    auto* content = contenu_ = new QWidget;
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    auto* grid = new QGridLayout(content);
     grid->addWidget(pictureBox_Carte, 0, 0);
     grid->addLayout(scale, 0, 1);
     grid->addLayout(form, 0, 2);
@@ -136,6 +155,7 @@ void CarteAcoustique::build_controls()
     grid->addWidget(label_Etat, 2, 0, 1, 3);
     grid->addWidget(label_Sautes, 3, 0, 1, 3);
     grid->addLayout(build_review_controls(), 4, 0, 1, 3);
+    scroll->setWidget(content);
 
     connect_controls();
 }

@@ -62,6 +62,7 @@ public:
     // maps only what is handed to it.
     explicit CarteAcoustique(QWidget* parent = nullptr, feed::PacketFeed* feed = nullptr);
     ~CarteAcoustique() override;
+    QSize sizeHint() const override;
 
     std::uint64_t cartes = 0;  // maps computed since the window was created
     std::uint64_t paquets_sautes = 0;  // pieces received but not mapped since then
@@ -214,6 +215,7 @@ private:
     acoustic_map::Backdrop fond_;
     QString fichier_image_;
     std::unique_ptr<EcoutePoint> ecoute_;
+    QWidget* contenu_ = nullptr;  // every control, in the window's scroll area
     // The live maps' pictures, drawn on the worker's thread.
     std::shared_ptr<PeintreCarte> peintre_ = std::make_shared<PeintreCarte>();
     CarteDessinee carte_dessinee_;  // the last map's, null when it has none

@@ -39,7 +39,7 @@ QLayout* CarteAcoustique::build_picture_controls()
     numericUpDown_Largeur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.width_m, QStringLiteral(" m"));
     numericUpDown_Hauteur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.height_m, QStringLiteral(" m"));
     label_Orientation = new QLabel(QStringLiteral("Vue depuis l'antenne : x vers la droite, y vers le haut"));
-    label_Orientation->setWordWrap(true);
+    // On one line: a wrapped label in a form is given too little height.
     button_Enregistrer_Image = new QPushButton(QStringLiteral("Enregistrer l'image…"));
     auto* form = new QFormLayout;
     form->setContentsMargins(0, 0, 0, 0);

@@ -17,6 +17,8 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -170,6 +172,14 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     ASSERT_NE(w.carte, nullptr);
     EXPECT_TRUE(w.carte->isVisible());
     EXPECT_TRUE(Principale::own.carte_ouverte);
+    // On a small screen it fits and scrolls: its review row is reached.
+    const QRect room = w.carte->screen()->availableGeometry();
+    EXPECT_LE(w.carte->height(), room.height());
+    auto* scroll = w.carte->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(w.carte->button_Ouvrir);
+    EXPECT_TRUE(scroll->viewport()->rect().contains(
+        w.carte->button_Ouvrir->mapTo(scroll->viewport(), w.carte->button_Ouvrir->rect().bottomRight())));
     CarteAcoustique* first = w.carte;
     w.carte->close();
     EXPECT_FALSE(Principale::own.carte_ouverte);
