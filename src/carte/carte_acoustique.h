@@ -63,9 +63,12 @@ public:
     explicit CarteAcoustique(QWidget* parent = nullptr, feed::PacketFeed* feed = nullptr);
     ~CarteAcoustique() override;
     QSize sizeHint() const override;
+    // The map as the window shows it, and as its saved picture holds it.
+    acoustic_map::MapView vue() const;
 
     std::uint64_t cartes = 0;  // maps computed since the window was created
     std::uint64_t paquets_sautes = 0;  // pieces received but not mapped since then
+    std::uint64_t sautes_acquisition_ = 0;  // of them, during the run under way or last
     std::uint64_t fin_carte = 0;  // stream byte after the data of the last map
     QPointF maximum;           // m, position of the last map's maximum
     float maximum_db = 0.0f;   // level of the last map's maximum, in `unite`
@@ -183,8 +186,10 @@ private:
     acoustic_map::Settings reglages() const;
     void recoit_carte(const acoustic_map::MapOutcome& outcome, const CarteDessinee& dessinee);
     void dessine();
+    void montre_sautes();
+    // The map shown is the recording's under review, not the live run's.
+    bool relecture_montree() const { return en_revue() && !en_direct_; }
     void dessine_echelle();
-    acoustic_map::MapView vue() const;
     acoustic_map::MapJob travail() const;
     QLayout* build_review_controls();
     QLayout* build_picture_controls();

@@ -34,6 +34,7 @@ QString method_text(const am::Settings& s)
 void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {
     en_direct_ = state != feed::Capture::stopped;
+    montre_instant();
     if (en_direct_ && revue_.lecture)
         lecture_pause();
     if (revue_.enregistrement && !en_direct_) {
@@ -42,7 +43,10 @@ void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
     }
     const bool new_run = run.serial != run_.serial || run.sample_rate != run_.sample_rate ||
                          run.layout.micros != run_.layout.micros;
+    if (run.serial != run_.serial)
+        sautes_acquisition_ = 0;
     run_ = run;
+    montre_sautes();
     if (new_run)
         reglages_changes();
     if (run.serial != 0)
@@ -60,6 +64,8 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDes
 {
     cartes += outcome.mapped;
     paquets_sautes += outcome.skipped;
+    if (en_direct_)
+        sautes_acquisition_ += outcome.skipped;
     if (outcome.valid) {
         derniere_carte = outcome.map;
         carte_dessinee_ = dessinee;
@@ -75,13 +81,21 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDes
         carte_valide = false;
         label_Etat->setText(QString::fromStdString(outcome.status));
     }
-    label_Sautes->setText(paquets_sautes == 0
-                              ? QString()
-                              : QStringLiteral("Paquets sans carte propre (calcul en retard) : %1")
-                                    .arg(fmt::fr(static_cast<double>(paquets_sautes), 0)));
+    montre_sautes();
     dessine();
     if (outcome.valid)
         emit carte_montree();
+}
+
+// How often the maps could not keep up with this run's stream; nothing
+// when they always did, or when a recording is shown.
+void CarteAcoustique::montre_sautes()
+{
+    const bool shown = sautes_acquisition_ > 0 && !(en_revue() && !en_direct_);
+    label_Sautes->setText(shown ? QStringLiteral("Calcul trop lent pour suivre le flux : %1 cartes sautées "
+                                                 "pendant cette acquisition")
+                                      .arg(fmt::fr(static_cast<double>(sautes_acquisition_), 0))
+                                : QString());
 }
 
 // The map as the window shows it, and as its saved picture holds it.
@@ -97,7 +111,7 @@ am::MapView CarteAcoustique::vue() const
     view.listening = point_ecoute;
     if (!fond_.photo.isNull())
         view.backdrop = &fond_;
-    view.caption = caption_of(reglages_carte);
+    view.caption = caption_of(reglages_carte, relecture_montree());
     return view;
 }
 
@@ -112,7 +126,7 @@ void CarteAcoustique::dessine()
     const am::MapView view = vue();
     // The worker's picture when it shows this view; otherwise drawn here,
     // and the view published for the maps to come.
-    const VueCarte now = VueCarte::of(view);
+    const VueCarte now = VueCarte::of(view, relecture_montree());
     if (carte_dessinee_.picture.isNull() || !carte_dessinee_.vue.same_as(now)) {
         carte_dessinee_ = {am::draw_map(view), now};
         peintre_->publie(now);

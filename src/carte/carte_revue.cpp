@@ -176,10 +176,12 @@ void CarteAcoustique::set_instant(double seconds)
 // The slider in ms, the instant and the window as text.
 void CarteAcoustique::montre_instant()
 {
+    // While a run streams the map is live: the review's controls wait.
     const bool open = revue_.enregistrement.has_value();
     for (QWidget* control : std::initializer_list<QWidget*>{button_Fermer, button_Lecture, comboBox_Vitesse,
                                                             trackBar_Instant, button_Ecouter})
-        control->setEnabled(open);
+        control->setEnabled(open && !en_direct_);
+    button_Ouvrir->setEnabled(!en_direct_);
     const QSignalBlocker quiet(trackBar_Instant);
     const double last = std::max(0.0, revue_.duree - numericUpDown_Fenetre->value());
     trackBar_Instant->setRange(0, static_cast<int>(std::lround(last * 1000.0)));

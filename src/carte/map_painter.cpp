@@ -22,14 +22,15 @@ bool same_backdrop(const std::optional<am::Backdrop>& a, const std::optional<am:
 
 } // namespace
 
-QString caption_of(const am::Settings& s)
+QString caption_of(const am::Settings& s, bool relecture)
 {
     const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
                                                               : QStringLiteral("raie unique");
-    return am::method_line(s, am::french_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::fr(s.frequency, 0), band);
+    return (relecture ? QStringLiteral("Relecture\n") : QStringLiteral("Direct\n")) +
+           am::method_line(s, am::french_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::fr(s.frequency, 0), band);
 }
 
-VueCarte VueCarte::of(const am::MapView& view)
+VueCarte VueCarte::of(const am::MapView& view, bool relecture)
 {
     VueCarte vue;
     vue.range_db = view.range_db;
@@ -38,6 +39,7 @@ VueCarte VueCarte::of(const am::MapView& view)
     vue.listening = view.listening;
     if (view.backdrop != nullptr)
         vue.backdrop = *view.backdrop;
+    vue.relecture = relecture;
     return vue;
 }
 
@@ -50,13 +52,13 @@ void VueCarte::apply(am::MapView& view, const am::Map& map, const am::Settings& 
     view.microphones = microphones;
     view.listening = listening;
     view.backdrop = backdrop ? &*backdrop : nullptr;
-    view.caption = caption_of(settings);
+    view.caption = caption_of(settings, relecture);
 }
 
 bool VueCarte::same_as(const VueCarte& o) const
 {
     const bool same_top = (std::isnan(top_db) && std::isnan(o.top_db)) || top_db == o.top_db;
-    return range_db == o.range_db && same_top && listening == o.listening &&
+    return range_db == o.range_db && relecture == o.relecture && same_top && listening == o.listening &&
            std::equal(microphones.begin(), microphones.end(), o.microphones.begin(), o.microphones.end(),
                       same_place) &&
            same_backdrop(backdrop, o.backdrop);

@@ -26,16 +26,18 @@ struct VueCarte {
     std::vector<acoustic_map::Position> microphones;
     std::optional<QPointF> listening;
     std::optional<acoustic_map::Backdrop> backdrop;
+    bool relecture = false;  // a recording's map, not the live run's
 
-    static VueCarte of(const acoustic_map::MapView& view);
+    static VueCarte of(const acoustic_map::MapView& view, bool relecture);
     // `view` with this one's choices, for `map` made with `settings`.
     void apply(acoustic_map::MapView& view, const acoustic_map::Map& map,
                const acoustic_map::Settings& settings) const;
     bool same_as(const VueCarte& other) const;
 };
 
-// What the map shows: the method and its parameter, the band.
-QString caption_of(const acoustic_map::Settings& settings);
+// What the map shows: live or a recording, the method and its parameter,
+// the band.
+QString caption_of(const acoustic_map::Settings& settings, bool relecture);
 
 struct CarteDessinee {
     QImage picture;  // null: no view published yet, or no map

@@ -2,6 +2,7 @@
 // source: the maximum follows the source over time, the spectrum finds its
 // tone, a torn recording opens; the map over a photo, saved as a framed
 // picture; listening to a point.
+#include "run_test_support.h"
 #include "picture/colour_map.h"
 #include "app/format.h"
 #include "carte/carte_acoustique.h"
@@ -97,7 +98,15 @@ TEST_F(CarteReview, MaximumFollowsTheCirclingSourceAndTheSpectrumItsTone)
     dialogs.answers.push_back(dir.filePath(QStringLiteral("autre.dat")));
     w.numericUpDown_Duree->setValue(0.5);
     const std::uint64_t maps_before = carte.cartes;
+    bool review_waited = false;
+    testsupport::When live([&] { return w.run_active && carte.cartes > maps_before; }, [&] {
+        review_waited = !carte.trackBar_Instant->isEnabled() && !carte.button_Lecture->isEnabled() &&
+                        !carte.button_Ouvrir->isEnabled() && carte.vue().caption.startsWith(QStringLiteral("Direct"));
+    });
     w.button_Start->click();
+    EXPECT_TRUE(review_waited) << "the review's controls wait, the map says it is live";
+    EXPECT_TRUE(carte.trackBar_Instant->isEnabled());
+    EXPECT_TRUE(carte.vue().caption.startsWith(QStringLiteral("Relecture")));
     EXPECT_EQ(fs::file_size(dir.filePath(QStringLiteral("autre.dat")).toStdString()),
               25000u * 4 * SonivarACQ32::Principale::nb_voies);
     EXPECT_TRUE(testsupport::wait_for([&] { return carte.cartes > maps_before + 1; })) << "the run's own maps";
