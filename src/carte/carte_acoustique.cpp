@@ -2,6 +2,7 @@
 #include "carte/carte_acoustique.h"
 
 #include "app/format.h"
+#include "platform/folders.h"
 #include "picture/map_image.h"
 #include "carte/ecoute_point.h"
 
@@ -266,10 +267,10 @@ bool CarteAcoustique::charge_geometrie(const QString& path)
 
 // The dialogs are not modal to the program: a run keeps streaming while
 // the operator picks a file.
-void CarteAcoustique::propose_fichier(const QString& title, const QString& filter, bool to_save,
-                                      std::function<void(const QString&)> then)
+void CarteAcoustique::propose_fichier(const QString& title, const QString& filter, platform::FileKind kind,
+                                      bool to_save, std::function<void(const QString&)> then)
 {
-    auto* dialog = new QFileDialog(this, title, QString(), filter);
+    auto* dialog = new QFileDialog(this, title, platform::folder_for(kind), filter);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (to_save) {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -277,14 +278,17 @@ void CarteAcoustique::propose_fichier(const QString& title, const QString& filte
     } else {
         dialog->setFileMode(QFileDialog::ExistingFile);
     }
-    connect(dialog, &QFileDialog::fileSelected, this, std::move(then));
+    connect(dialog, &QFileDialog::fileSelected, this, [kind, then = std::move(then)](const QString& path) {
+        platform::remember_folder(kind, path);
+        then(path);
+    });
     dialog->show();
 }
 
 void CarteAcoustique::button_Geometrie_Click()
 {
     propose_fichier(QStringLiteral("Géométrie de l'antenne"), QStringLiteral("Géométrie XML (*.xml);;Tous les fichiers (*)"),
-                    false, [this](const QString& path) { charge_geometrie(path); });
+                    platform::FileKind::geometries, false, [this](const QString& path) { charge_geometrie(path); });
 }
 
 void CarteAcoustique::set_frequence(double hz) { numericUpDown_Frequence->setValue(hz); }

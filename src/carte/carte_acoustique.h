@@ -16,6 +16,7 @@
 #include "map/live_mapper.h"
 #include "carte/map_painter.h"
 #include "picture/map_picture.h"
+#include "platform/folders.h"
 #include "stream/recording_slice.h"
 
 #include <QPointF>
@@ -180,7 +181,7 @@ private:
     void methode_changee();
     void parametre_change(double value);
     void button_Geometrie_Click();
-    void propose_fichier(const QString& title, const QString& filter, bool to_save,
+    void propose_fichier(const QString& title, const QString& filter, platform::FileKind kind, bool to_save,
                          std::function<void(const QString&)> then);
     void reglages_changes();
     acoustic_map::Settings reglages() const;

@@ -151,12 +151,13 @@ bool CarteAcoustique::enregistre_image(const QString& png_path)
 void CarteAcoustique::button_Image_Click()
 {
     propose_fichier(QStringLiteral("Image de la scène"), QStringLiteral("Images (*.png *.jpg *.jpeg);;Tous les fichiers (*)"),
-                    false, [this](const QString& path) { charge_image(path); });
+                    platform::FileKind::photos, false, [this](const QString& path) { charge_image(path); });
 }
 
 void CarteAcoustique::button_Enregistrer_Image_Click()
 {
-    propose_fichier(QStringLiteral("Enregistrer l'image de la carte"), QStringLiteral("Images PNG (*.png)"), true,
+    propose_fichier(QStringLiteral("Enregistrer l'image de la carte"), QStringLiteral("Images PNG (*.png)"),
+                    platform::FileKind::exports, true,
                     [this](const QString& path) { enregistre_image(path); });
 }
 

@@ -241,7 +241,7 @@ void CarteAcoustique::avance_lecture()
 void CarteAcoustique::button_Ouvrir_Click()
 {
     propose_fichier(QStringLiteral("Enregistrement à relire"), QStringLiteral("Enregistrements (*.dat);;Tous les fichiers (*)"),
-                    false, [this](const QString& path) { ouvre_enregistrement(path); });
+                    platform::FileKind::recordings, false, [this](const QString& path) { ouvre_enregistrement(path); });
 }
 
 } // namespace SonivarACQ32

@@ -2,6 +2,7 @@
 // header and description files written at the end of a recorded run.
 #include "app/format.h"
 #include "app/principale.h"
+#include "platform/folders.h"
 #include "platform/dialogs.h"
 #include "recording/comment.h"
 #include "recording/data_write.h"
@@ -151,11 +152,13 @@ void Principale::button_Fichier_Click()
         close_file_set(false);
     file_open = false;
 
-    // The dialog opens where the operator last chose a file in this session.
-    const QString folder = acqui_name.isEmpty() ? QString() : QFileInfo(acqui_name).absolutePath();
+    // The dialog opens where the operator last chose a recording.
+    const QString folder = acqui_name.isEmpty() ? platform::folder_for(platform::FileKind::recordings)
+                                                : QFileInfo(acqui_name).absolutePath();
     const QString chosen = platform::dialogs().save_file(this, data_file_filter, folder);
     if (chosen.isEmpty())
         return;
+    platform::remember_folder(platform::FileKind::recordings, chosen);
     const QString data_path = data_file_path(chosen);
     if (!companions_may_be_replaced(data_path))
         return;

@@ -2,6 +2,7 @@
 // auto-spectra that a calibrator's measurement reads.
 #include "spectre/spectre_acoustique.h"
 
+#include "platform/folders.h"
 #include "spectrum/calibrator.h"
 #include "stream/levels.h"
 
@@ -68,13 +69,15 @@ QWidget* SpectreAcoustique::build_calibration()
 // operator picks a file.
 void SpectreAcoustique::choisit_fichier(bool to_save)
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Fichier d'étalonnage"), QString(),
+    auto* dialog = new QFileDialog(this, QStringLiteral("Fichier d'étalonnage"),
+                                   platform::folder_for(platform::FileKind::calibrations),
                                    QStringLiteral("Étalonnage XML (*.xml);;Tous les fichiers (*)"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(to_save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(to_save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog->setDefaultSuffix(QStringLiteral("xml"));
     connect(dialog, &QFileDialog::fileSelected, this, [this, to_save](const QString& path) {
+        platform::remember_folder(platform::FileKind::calibrations, path);
         if (to_save)
             emit enregistrement_choisi(path);
         else

@@ -126,10 +126,16 @@ TEST_F(SaveDialog, OffersDataFilesInTheFolderLastChosen)
     for (int i = 0; i < 3; ++i)
         w.button_Fichier->click();
 
-    // A cancelled choice keeps the folder of the last file chosen.
-    EXPECT_EQ(dialogs.folders_asked, (QStringList{QString(), folder, folder}));
+    // A cancelled choice keeps the folder of the last file chosen; the
+    // first opens in the home folder, never the program's.
+    EXPECT_EQ(dialogs.folders_asked, (QStringList{QDir::homePath(), folder, folder}));
     EXPECT_EQ(dialogs.filters_asked, QStringList(3, SonivarACQ32::data_file_filter));
     EXPECT_TRUE(SonivarACQ32::data_file_filter.endsWith(QStringLiteral(" (*.dat)")));
+    // The next session opens where this one chose.
+    w.acqui_name.clear();
+    dialogs.answers = {QString()};
+    w.button_Fichier->click();
+    EXPECT_EQ(dialogs.folders_asked.back(), folder);
 }
 
 TEST(FileSizeLimit, EndsTheRecordedRunWithItsCauseAndWritesTheCompanions)
