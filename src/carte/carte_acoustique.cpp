@@ -31,7 +31,6 @@ namespace {
 
 // How much of the previous average a packet's matrix keeps when the
 // operator asks for a mean over packets: about the last five packets.
-constexpr double smoothing_over_packets = 0.8;
 
 } // namespace
 
@@ -100,6 +99,9 @@ void CarteAcoustique::build_controls()
     numericUpDown_Haut->setEnabled(false);
     checkBox_Diagonale = new QCheckBox(QStringLiteral("Sans la diagonale"));
     checkBox_Moyenne = new QCheckBox(QStringLiteral("Moyenne sur les paquets"));
+    button_Reinitialiser = new QPushButton(QStringLiteral("Réinitialiser"));
+    button_Reinitialiser->setToolTip(QStringLiteral("Recommence la moyenne à partir des données à venir"));
+    label_Moyenne = new QLabel;
     button_Geometrie = new QPushButton(QStringLiteral("Géométrie…"));
     button_Spectre = new QPushButton(QStringLiteral("Spectre…"));
     label_Geometrie = new QLabel;
@@ -129,7 +131,8 @@ void CarteAcoustique::build_controls()
     form->addRow(QStringLiteral("Échelle"), comboBox_Echelle);
     form->addRow(QStringLiteral("Haut de l'échelle"), numericUpDown_Haut);
     form->addRow(checkBox_Diagonale);
-    form->addRow(checkBox_Moyenne);
+    form->addRow(checkBox_Moyenne, button_Reinitialiser);
+    form->addRow(label_Moyenne);
     form->addRow(button_Geometrie, label_Geometrie);
     form->addRow(button_Spectre);
     form->addRow(build_picture_controls());
@@ -179,6 +182,7 @@ void CarteAcoustique::connect_controls()
     connect(numericUpDown_Haut, &QDoubleSpinBox::valueChanged, this, [this] { dessine(); });
     for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne})
         connect(box, &QCheckBox::toggled, this, [this] { reglages_changes(); });
+    connect(button_Reinitialiser, &QPushButton::clicked, this, [this] { reglages_changes(); });
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
     connect(button_Spectre, &QPushButton::clicked, this, [this] { emit spectre_demande(); });
 }
@@ -246,7 +250,7 @@ am::Settings CarteAcoustique::reglages() const
     s.grid.extent = numericUpDown_Etendue->value();
     s.grid.step = numericUpDown_Pas->value();
     s.remove_diagonal = checkBox_Diagonale->isChecked() && checkBox_Diagonale->isEnabled();
-    s.smoothing = checkBox_Moyenne->isChecked() ? smoothing_over_packets : 0.0;
+    s.smoothing = checkBox_Moyenne->isChecked() ? am::window_mean_smoothing : 0.0;
     return s;
 }
 
@@ -308,11 +312,27 @@ am::MapJob CarteAcoustique::travail() const
     return job;
 }
 
+// The worker starts its mean afresh with any new job.
 void CarteAcoustique::reglages_changes()
 {
+    moyenne_s_ = 0.0;
+    montre_moyenne();
     worker_->set_job(travail());
     const auto [lower, upper] = bande_hz();
     emit bande_changee(lower, upper);
+}
+
+// How much the map shown averages: the stretch it is made of so far, and
+// how long the mean remembers.
+void CarteAcoustique::montre_moyenne()
+{
+    const double window = numericUpDown_Fenetre->value();
+    const bool mean = checkBox_Moyenne->isChecked();
+    button_Reinitialiser->setEnabled(mean);
+    const double memory = am::averaging_memory_s(window, reglages().smoothing);
+    label_Moyenne->setText(mean ? QStringLiteral("Moyenne sur %1 s (mémoire : %2 s)")
+                                      .arg(fmt::fr(std::min(std::max(moyenne_s_, window), memory), 1), fmt::fr(memory, 1))
+                                : QString());
 }
 
 void CarteAcoustique::set_etalonnage(const std::optional<stream::Calibration>& calibration)

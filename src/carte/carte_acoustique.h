@@ -129,6 +129,8 @@ public:
     QDoubleSpinBox* numericUpDown_Haut = nullptr;  // the fixed top, in the unit shown
     QCheckBox* checkBox_Diagonale = nullptr;
     QCheckBox* checkBox_Moyenne = nullptr;
+    QPushButton* button_Reinitialiser = nullptr;  // the mean starts again
+    QLabel* label_Moyenne = nullptr;              // how much it holds
     QPushButton* button_Geometrie = nullptr;
     QPushButton* button_Spectre = nullptr;  // opens the spectrum window
     QLabel* label_Geometrie = nullptr;
@@ -188,6 +190,8 @@ private:
     void recoit_carte(const acoustic_map::MapOutcome& outcome, const CarteDessinee& dessinee);
     void dessine();
     void montre_sautes();
+    void montre_moyenne();
+    double moyenne_s_ = 0.0;  // seconds of stream in the mean since it began
     // The map shown is the recording's under review, not the live run's.
     bool relecture_montree() const { return en_revue() && !en_direct_; }
     void dessine_echelle();

@@ -68,6 +68,8 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDes
         sautes_acquisition_ += outcome.skipped;
     if (outcome.valid) {
         derniere_carte = outcome.map;
+        moyenne_s_ += outcome.new_seconds;
+        montre_moyenne();
         carte_dessinee_ = dessinee;
         reglages_carte = outcome.settings;
         maximum = QPointF(derniere_carte.max_x, derniere_carte.max_y);

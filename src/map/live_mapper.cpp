@@ -6,6 +6,11 @@
 
 namespace SonivarACQ32::acoustic_map {
 
+double averaging_memory_s(double window_s, double smoothing)
+{
+    return smoothing > 0.0 && smoothing < 1.0 ? window_s / -std::log(smoothing) : window_s;
+}
+
 void LiveMapper::set_job(const MapJob& job)
 {
     job_ = job;

@@ -49,6 +49,14 @@ struct MapOutcome {
     std::uint64_t stream_end = 0;
 };
 
+// How long the mean over time remembers: the previous average weighs
+// `smoothing` once each window of new data has come, so the weights decay
+// as e^(-t / memory) with memory = window / -ln(smoothing); a map without
+// the mean holds its window alone.
+double averaging_memory_s(double window_s, double smoothing);
+// The map window's mean over time ("Moyenne sur les paquets").
+constexpr double window_mean_smoothing = 0.8;
+
 // Frames behind one map of `job`: its window, never less than one block.
 inline std::size_t window_frames(const MapJob& job)
 {

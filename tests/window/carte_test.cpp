@@ -4,6 +4,7 @@
 #include "run_test_support.h"
 
 #include "stream/stream_format.h"
+#include "app/format.h"
 #include "app/switches.h"
 #include "picture/colour_map.h"
 #include "carte/carte_acoustique.h"
@@ -324,6 +325,14 @@ TEST_F(CarteRun, AverageStartsAfreshWithEachRun)
     w.button_Start->click();
     ASSERT_TRUE(map_caught_up(w));
     EXPECT_NEAR(w.carte->maximum.x(), 0.5, 0.05) << w.carte->maximum_db << " " << w.carte->unite.toStdString();
+    // The mean holds as much as it remembers; "Réinitialiser" starts it again.
+    const double window = w.carte->numericUpDown_Fenetre->value();
+    const QString memory = SonivarACQ32::fmt::fr(am::averaging_memory_s(window, am::window_mean_smoothing), 1);
+    EXPECT_EQ(w.carte->label_Moyenne->text(),
+              QStringLiteral("Moyenne sur %1 s (mémoire : %1 s)").arg(memory));
+    w.carte->button_Reinitialiser->click();
+    EXPECT_TRUE(w.carte->label_Moyenne->text().startsWith(
+        QStringLiteral("Moyenne sur %1 s").arg(SonivarACQ32::fmt::fr(window, 1))));
 
     unit.set_point_source(-0.5, -0.5, 1.0, 3150.0, 1.0e6);
     const std::uint64_t before = w.carte->cartes;
