@@ -39,7 +39,9 @@ void CarteAcoustique::button_Ecouter_Click()
     const am::Position point{point_ecoute->x(), point_ecoute->y(), numericUpDown_Distance->value()};
     QString why;
     if (!ecoute_->joue(r, geometrie, point, stream::sample_factors(etalonnage_, r.layout.is_float), instant, why)) {
-        label_Ecoute->setText(why);
+        // The point stays said: it is what `sonivar-dat listen --at` needs.
+        label_Ecoute->setText(QStringLiteral("Point écouté : x = %1 m, y = %2 m, z = %3 m\n%4")
+                                  .arg(fmt::fr(point.x, 2), fmt::fr(point.y, 2), fmt::fr(point.z, 2), why));
         return;
     }
     button_Ecouter->setText(QStringLiteral("Arrêter l'écoute"));
