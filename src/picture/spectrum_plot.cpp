@@ -150,6 +150,21 @@ QImage background(const PlotAxes& a, QSize size, const std::string& unit)
 
 } // namespace
 
+QImage titled_spectrum_image(const PlotData& d, QSize size, const std::vector<QString>& lines)
+{
+    constexpr int line_height = 18;
+    const int title = static_cast<int>(lines.size()) * line_height + (lines.empty() ? 0 : 8);
+    QImage image(size.width(), size.height() + title, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setPen(Qt::black);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        p.drawText(QRect(margin_left, 4 + static_cast<int>(i) * line_height, size.width() - margin_left, line_height),
+                   Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+    p.drawImage(0, title, spectrum_image(d, size));
+    return image;
+}
+
 QImage spectrum_image(const PlotData& d, QSize size)
 {
     const PlotAxes a = plot_axes(d, size);

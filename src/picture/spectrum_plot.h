@@ -35,5 +35,8 @@ struct PlotAxes {
 
 PlotAxes plot_axes(const PlotData& data, QSize size);
 QImage spectrum_image(const PlotData& data, QSize size);
+// The same under lines of text that say what it is (the recording, the
+// microphones, the interval), for a picture kept apart from its window.
+QImage titled_spectrum_image(const PlotData& data, QSize size, const std::vector<QString>& lines);
 
 } // namespace SonivarACQ32::spectrum

@@ -11,6 +11,7 @@
 #include "picture/spectrum_plot.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace sonivar_dat {
@@ -93,7 +94,8 @@ bool write_csv(const std::string& path, const sp::PlotData& plot)
     });
 }
 
-int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, std::ostream& out, std::ostream& err)
+int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, const std::vector<std::string>& title,
+                  std::ostream& out, std::ostream& err)
 {
     if (!a.csv.empty()) {
         if (!write_csv(a.csv, plot)) {
@@ -104,7 +106,10 @@ int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, std::ostream&
     }
     if (!a.png.empty()) {
         ensure_picture_context();
-        const QImage picture = sp::spectrum_image(plot, QSize(800, 450));
+        std::vector<QString> lines;
+        for (const std::string& line : title)
+            lines.push_back(QString::fromStdString(line));
+        const QImage picture = sp::titled_spectrum_image(plot, QSize(800, 450), lines);
         if (!write_whole(a.png, [&](const std::string& temp) { return picture.save(QString::fromStdString(temp), "PNG"); })) {
             err << "sonivar-dat : écriture impossible de " << a.png << "\n";
             return exit_damaged;
@@ -168,12 +173,19 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
     const sp::PlotData plot = plot_of(a, r, result, a.mic < 0 ? -1 : static_cast<int>(at - micros.begin()));
     const sp::Peak peak = a.third_octave ? sp::peak_of(plot.lines, plot.levels)
                                          : sp::tone_peak(plot.lines, result.unit, a.a_weighting);
-    out << "Spectre : " << r.dat_path << ", " << grouped(result.frames) << " trames, "
-        << (a.mic < 0 ? "moyenne de " + std::to_string(micros.size()) + " micros" : "micro " + std::to_string(a.mic))
-        << "\n";
+    const std::string which =
+        a.mic < 0 ? "moyenne de " + std::to_string(micros.size()) + " micros" : "micro " + std::to_string(a.mic);
+    out << "Spectre : " << r.dat_path << ", " << grouped(result.frames) << " trames, " << which << "\n";
+    const SonivarACQ32::stream::FrameRange range = frame_range(r, request.from_s, request.to_s);
+    const double rate = r.header.freq;
+    const std::vector<std::string> title = {
+        "Spectre de " + std::filesystem::path(r.dat_path).filename().string() + ", " + which,
+        "De " + decimal(static_cast<double>(range.first) / rate, 2) + " s à " +
+            decimal(static_cast<double>(range.end) / rate, 2) + " s (" + grouped(result.frames) + " trames)" +
+            (a.third_octave ? ", tiers d'octave" : ", raies fines") + (a.a_weighting ? ", pondération A" : "")};
     out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " " << plot.unit
         << "\n";
-    return write_outputs(a, plot, out, err);
+    return write_outputs(a, plot, title, out, err);
 }
 
 } // namespace sonivar_dat
