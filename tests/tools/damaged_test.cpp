@@ -197,7 +197,7 @@ TEST_P(ExportOntoInput, IsRefusedAndTouchesNothing)
     const auto listing = folder_listing(dir.path());
     const Outcome r = run({"export", dat.string(), s.option, output.string()});
     EXPECT_EQ(r.code, sonivar_dat::exit_usage) << r.out << r.err;
-    EXPECT_NE(r.err.find(s.through == nullptr ? "est un des fichiers de l'enregistrement" : "refusé"), std::string::npos)
+    EXPECT_NE(r.err.find(s.through == nullptr ? "est un des fichiers que la commande lit" : "refusé"), std::string::npos)
         << r.err;
     EXPECT_EQ(snapshots(paths), before);
     EXPECT_EQ(folder_listing(dir.path()), listing);

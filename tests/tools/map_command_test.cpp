@@ -256,6 +256,42 @@ TEST(MapCommand, LevelsInDbfsOrDbSpl)
     EXPECT_NEAR(spl - fs_level, 20.0 * std::log10(full_scale_sine_pa / SonivarACQ32::stream::reference_pressure), 0.1);
 }
 
+// An output that names a file the command reads (the geometry, the
+// calibration, the calibration export writes beside its output) is
+// refused, exit 2, and the file is left as it was.
+TEST(Outputs, NeverOverAFileTheCommandReads)
+{
+    testsupport::TempDir dir;
+    const auto dat = source_recording(dir, 4096, {0.3, -0.2, 1.0});
+    const fs::path geometry = dir.path() / "g.xml", calib = dir.path() / "out.calib.xml";
+    fs::copy_file(SONIVAR_EXAMPLE_GEOMETRY, geometry);
+    SonivarACQ32::stream::Calibration calibration;
+    calibration.factor.fill(1e-8f);
+    std::ofstream(calib) << SonivarACQ32::stream::calibration_xml(calibration, "essai");
+    const auto contents = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string g = geometry.string(), c = calib.string(), d = dat.string();
+    const std::string geometry_before = contents(geometry), calib_before = contents(calib);
+    const std::vector<std::vector<std::string>> commands = {
+        {"map", d, "--geometry", g, "--freq", "1000", "--png", g},
+        {"map", d, "--geometry", g, "--freq", "1000", "--calib", c, "--csv", c},
+        {"spectrum", d, "--calib", c, "--csv", c},
+        {"listen", d, "--geometry", g, "--at", "0,0,1", "--wav", g},
+        {"export", d, "--geometry", g, "--hdf5", g},
+        {"export", d, "--calib", c, "--wav", (dir.path() / "out.wav").string()},
+    };
+    for (const auto& args : commands) {
+        const Cli r = run(args);
+        EXPECT_EQ(r.code, 2) << args[0] << " " << args.back() << ": " << r.out << r.err;
+        EXPECT_NE(r.err.find("refusé"), std::string::npos) << r.err;
+        EXPECT_EQ(contents(geometry), geometry_before);
+        EXPECT_EQ(contents(calib), calib_before);
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out.wav"));
+}
+
 TEST(MapCommand, RefusedArguments)
 {
     testsupport::TempDir dir;

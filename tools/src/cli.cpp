@@ -63,7 +63,7 @@ const char* const export_usage =
     "Une voie par micro, dans l'ordre des index globaux ; compteur et status omis.\n"
     "Chaque fichier est écrit sous un nom provisoire puis renommé à la fin.\n"
     "Code de sortie : 0, 1 si l'export échoue, 2 pour des arguments erronés ou une\n"
-    "sortie qui est un des fichiers de l'enregistrement.\n";
+    "sortie qui est un des fichiers lus (l'enregistrement, la géométrie, l'étalonnage).\n";
 
 bool is_help(const std::string& a) { return a == "--help" || a == "-h"; }
 

@@ -36,7 +36,7 @@ struct Outputs {
 // Nothing is created until every output has been found acceptable.
 std::string refusal(const Recording& r, const ExportRequest& request)
 {
-    const auto inputs = input_identities(r);
+    const auto inputs = read_files(r, {request.geometry_path, request.calibration_path});
     const std::string calibration = calibration_output(request);
     for (const std::string* path : {&request.wav_path, &request.hdf5_path, &calibration})
         if (!path->empty())

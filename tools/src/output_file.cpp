@@ -59,7 +59,7 @@ std::string output_refusal(const std::string& path, const std::vector<FileIdenti
         return {};  // a new file: any creation failure is reported when it is made
     for (const FileIdentity& input : inputs)
         if (input == FileIdentity{st.st_dev, st.st_ino})
-            return "la sortie " + path + " est un des fichiers de l'enregistrement : refusé, rien "
+            return "la sortie " + path + " est un des fichiers que la commande lit : refusé, rien "
                    "n'a été écrit";
     if (!S_ISREG(st.st_mode))
         return "la sortie " + path + " est " + kind_of(st.st_mode) + ", pas un fichier ordinaire";
@@ -110,9 +110,20 @@ bool OutputFile::commit(std::string& error)
     return true;
 }
 
-std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs)
+std::vector<FileIdentity> read_files(const Recording& recording, const std::vector<std::string>& others)
 {
-    const auto inputs = input_identities(recording);
+    auto inputs = input_identities(recording);
+    for (const std::string& path : others)
+        if (!path.empty())
+            if (const auto identity = identity_of(path))
+                inputs.push_back(*identity);
+    return inputs;
+}
+
+std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs,
+                            const std::vector<std::string>& also_read)
+{
+    const auto inputs = read_files(recording, also_read);
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         if (outputs[i].empty())
             continue;

@@ -17,10 +17,15 @@ std::string output_refusal(const std::string& path, const std::vector<FileIdenti
 // Whether two output paths name the same file, existing or not.
 bool same_destination(const std::string& a, const std::string& b);
 
+// The files a command reads, by identity: the recording's three and
+// `others` (a geometry, a calibration; empty or absent ones left out).
+std::vector<FileIdentity> read_files(const Recording& recording, const std::vector<std::string>& others);
+
 // Why a command's outputs (empty ones left out) cannot be written: one of
-// them is a file of the recording or a special file, or two name the same
-// file. Empty when they can all be.
-std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs);
+// them is a file it reads (the recording's, or one of `also_read`) or a
+// special file, or two name the same file. Empty when they can all be.
+std::string outputs_refusal(const Recording& recording, const std::vector<std::string>& outputs,
+                            const std::vector<std::string>& also_read = {});
 
 class OutputFile {
 public:

@@ -58,7 +58,7 @@ std::optional<MapInputs> read_map_inputs(const std::string& dat_path, const std:
     std::string why = !loaded.recording ? loaded.error : !geometry.geometry ? geometry.error
                       : !calib_path.empty() && !calib.calibration ? calib.error : std::string();
     if (why.empty())
-        why = outputs_refusal(*loaded.recording, outputs);
+        why = outputs_refusal(*loaded.recording, outputs, {geometry_path, calib_path});
     if (!why.empty()) {
         err << "sonivar-dat : " << why << "\n";
         return std::nullopt;

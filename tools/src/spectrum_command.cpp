@@ -149,7 +149,7 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
         return exit_usage;
     }
     const Recording& r = *loaded.recording;
-    if (const std::string why = outputs_refusal(r, {a.csv, a.png}); !why.empty()) {
+    if (const std::string why = outputs_refusal(r, {a.csv, a.png}, {a.calib}); !why.empty()) {
         err << "sonivar-dat : " << why << "\n";
         return exit_usage;
     }
