@@ -11,6 +11,7 @@
 #include "stream/calibration_file.h"
 #include "stream/levels.h"
 #include "point_source_signals.h"
+#include "file_size_limit.h"
 
 #include <QImage>
 #include <sndfile.h>
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -290,6 +292,31 @@ TEST(Outputs, NeverOverAFileTheCommandReads)
         EXPECT_EQ(contents(calib), calib_before);
     }
     EXPECT_FALSE(fs::exists(dir.path() / "out.wav"));
+}
+
+// A write that fails (here a file-size limit, as a full disk) is a failure:
+// exit 1 with the reason, and nothing left under the output's name.
+TEST(Outputs, AFailedWriteIsNeverASuccess)
+{
+    testsupport::TempDir dir;
+    const auto dat = source_recording(dir, 4096, {0.3, -0.2, 1.0});
+    const std::string d = dat.string(), g = SONIVAR_EXAMPLE_GEOMETRY;
+    const fs::path wav = dir.path() / "o.wav", png = dir.path() / "m.png", spectrum = dir.path() / "s.png";
+    const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+    testsupport::FileSizeLimit disk;
+    ASSERT_TRUE(disk.set(1000));
+    const std::vector<std::pair<std::vector<std::string>, fs::path>> commands = {
+        {{"listen", d, "--geometry", g, "--at", "0,0,1", "--wav", wav.string()}, wav},
+        {{"map", d, "--geometry", g, "--freq", "3150", "--png", png.string()}, png},
+        {{"spectrum", d, "--png", spectrum.string()}, spectrum},
+    };
+    for (const auto& [args, output] : commands) {
+        const Cli r = run(args);
+        EXPECT_EQ(r.code, 1) << args[0] << ": " << r.out << r.err;
+        EXPECT_FALSE(fs::exists(output)) << args[0];
+    }
+    disk.lift();
+    std::signal(SIGXFSZ, ignored);
 }
 
 TEST(MapCommand, RefusedArguments)

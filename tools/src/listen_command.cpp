@@ -106,14 +106,17 @@ int write_focused(const ListenArgs& a, const Recording& r, const am::Geometry& g
         return exit_damaged;
     }
     std::uint64_t written = 0;
+    std::string write_error;  // the file's, kept apart from the reading's
     {
         Progress progress(terminal, "Écoute", range.frames());
         e = am::focus_recording(r, geometry, *a.at, factors, range, [&](const float* samples, std::size_t n) {
             written += n;
             progress.update(written);
-            return wav.write(samples, n, e);
+            return wav.write(samples, n, write_error);
         });
     }
+    if (e.empty())
+        e = write_error;
     if (!e.empty() || !wav.close(e) || !file.commit(e)) {
         err << "sonivar-dat : WAV " << a.wav << " : " << e << "\n";
         return exit_damaged;

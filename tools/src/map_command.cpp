@@ -281,7 +281,7 @@ QString time_window(const Recording& r, FrameRange range)
 }
 
 // The map framed with its axes, scale and facts, as the map window saves it.
-bool write_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
+bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
                std::optional<double> top_db)
 {
     ensure_picture_context();
@@ -295,7 +295,7 @@ bool write_png(const std::string& path, const am::Map& map, const am::Settings& 
     notes.unit = QString::fromLatin1(unit_text(map.unit));
     notes.lines = am::map_facts(settings, map, window);
     const QImage picture = am::framed_picture(am::draw_map(view), view, notes);
-    return write_whole(path, [&](const std::string& temp) { return picture.save(QString::fromStdString(temp), "PNG"); });
+    return write_whole(path, [&](const std::string& temp) { return write_png(picture, temp); });
 }
 
 int write_outputs(const MapArgs& a, const am::Map& map, const QString& window, std::ostream& out, std::ostream& err)
@@ -308,7 +308,7 @@ int write_outputs(const MapArgs& a, const am::Map& map, const QString& window, s
         out << "CSV : " << a.csv << "\n";
     }
     if (!a.png.empty()) {
-        if (!write_png(a.png, map, a.request.settings, window, a.top_db)) {
+        if (!write_map_png(a.png, map, a.request.settings, window, a.top_db)) {
             err << "sonivar-dat : écriture impossible de " << a.png << "\n";
             return exit_damaged;
         }
@@ -374,7 +374,7 @@ int map_sequence(const MapArgs& a, const Recording& r, const am::Geometry& geome
             continue;
         }
         const am::Map& map = *maps[k];
-        if (!write_png(paths[k], map, a.request.settings, time_window(r, frame_range(r, from, to)), top)) {
+        if (!write_map_png(paths[k], map, a.request.settings, time_window(r, frame_range(r, from, to)), top)) {
             err << "sonivar-dat : écriture impossible de " << paths[k] << "\n";
             return exit_damaged;
         }

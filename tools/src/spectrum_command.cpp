@@ -110,7 +110,7 @@ int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, const std::ve
         for (const std::string& line : title)
             lines.push_back(QString::fromStdString(line));
         const QImage picture = sp::titled_spectrum_image(plot, QSize(800, 450), lines);
-        if (!write_whole(a.png, [&](const std::string& temp) { return picture.save(QString::fromStdString(temp), "PNG"); })) {
+        if (!write_whole(a.png, [&](const std::string& temp) { return write_png(picture, temp); })) {
             err << "sonivar-dat : écriture impossible de " << a.png << "\n";
             return exit_damaged;
         }
