@@ -8,6 +8,47 @@
 
 namespace SonivarACQ32::stream {
 
+namespace {
+
+// The elements' count, depth and attributes, from the bytes: every '<' that
+// opens a tag (not a comment, a declaration or an end tag) is an element,
+// each '=' outside quotes in it an attribute. Empty when within bounds.
+std::string beyond_bounds(const QByteArray& xml)
+{
+    int elements = 0, depth = 0, attributes = 0;
+    bool in_tag = false, closing = false;
+    char quote = 0;
+    for (qsizetype i = 0; i < xml.size(); ++i) {
+        const char c = xml[i];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+        } else if (!in_tag && c == '<') {
+            const char next = i + 1 < xml.size() ? xml[i + 1] : '\0';
+            if (next == '!' || next == '?')
+                continue;
+            in_tag = true;
+            closing = next == '/';
+            attributes = 0;
+            if (!closing && (++elements > max_xml_elements || ++depth > max_xml_depth))
+                return elements > max_xml_elements ? "plus de " + std::to_string(max_xml_elements) + " éléments"
+                                                   : "plus de " + std::to_string(max_xml_depth) + " niveaux d'éléments";
+            if (closing)
+                --depth;
+        } else if (in_tag && (c == '"' || c == '\'')) {
+            quote = c;
+        } else if (in_tag && c == '=' && ++attributes > max_xml_attributes) {
+            return "un élément a plus de " + std::to_string(max_xml_attributes) + " attributs";
+        } else if (in_tag && c == '>') {
+            in_tag = false;
+            if (!closing && i > 0 && xml[i - 1] == '/')
+                --depth;  // an empty element
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 std::optional<QByteArray> read_xml_file(const std::string& path, std::string& why)
 {
     const QString name = QString::fromStdString(path);
@@ -29,6 +70,10 @@ std::optional<QByteArray> read_xml_file(const std::string& path, std::string& wh
     QByteArray bytes = file.read(max_xml_bytes + 1);
     if (bytes.size() > max_xml_bytes) {
         why = "fichier trop grand (plus de 1 Mio)";
+        return std::nullopt;
+    }
+    if (std::string beyond = beyond_bounds(bytes); !beyond.empty()) {
+        why = "XML refusé : " + beyond;
         return std::nullopt;
     }
     return bytes;

@@ -11,8 +11,15 @@
 namespace SonivarACQ32::stream {
 
 constexpr qint64 max_xml_bytes = 1 << 20;  // 1 MiB: far more than 32 positions or factors
+// Far more than a geometry or a calibration holds, far less than what makes
+// the parser slow (it compares each attribute of an element with the others).
+constexpr int max_xml_attributes = 64;   // per element
+constexpr int max_xml_elements = 10000;
+constexpr int max_xml_depth = 32;
 
-// The bytes of the file, or nothing and why (French, without the path).
+// The bytes of the file, or nothing and why (French, without the path):
+// within the size cap, and within the bounds above (checked by a scan of
+// the bytes before any parsing, so that a hostile file is refused at once).
 std::optional<QByteArray> read_xml_file(const std::string& path, std::string& why);
 
 // A file declared XML 1.1 reads as 1.0: a geometry or a calibration uses

@@ -330,6 +330,20 @@ TEST(MapCommand, RefusedArguments)
     const fs::path fifo = dir.path() / "tube.xml", big = dir.path() / "grand.xml";
     ::mkfifo(fifo.c_str(), 0644);
     std::ofstream(big) << std::string(2u << 20, ' ');
+    // Under 1 MiB, but more than a reader should ever work through.
+    const fs::path wide = dir.path() / "large.xml", deep = dir.path() / "profond.xml";
+    {
+        std::ofstream out(wide);
+        out << "<MicArray";
+        for (int a = 0; a < 50000; ++a)
+            out << " a" << a << "=\"1\"";
+        out << "/>";
+    }
+    {
+        std::ofstream out(deep);
+        for (int d = 0; d < 100; ++d)
+            out << "<e>";
+    }
     fs::create_symlink(dat, sequence / "carte_0002.png");  // a slice's picture would replace the recording
     struct Row {
         std::vector<std::string> args;
@@ -364,6 +378,8 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", "/dev/zero", "--freq", "3150"}, 2, "pas un fichier ordinaire"},
         {{"--geometry", dir.path().string(), "--freq", "3150"}, 2, "pas un fichier ordinaire"},
         {{"--geometry", big.string(), "--freq", "3150"}, 2, "plus de 1 Mio"},
+        {{"--geometry", wide.string(), "--freq", "3150"}, 2, "plus de 64 attributs"},
+        {{"--geometry", deep.string(), "--freq", "3150"}, 2, "plus de 32 niveaux"},
         {{"--geometry", g, "--freq", "3150", "--every", "0", "--png-dir", sequence.string()}, 2, "au moins 0,01 s"},
         {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", dat.string()}, 2, "dossier"},
     };
