@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <vector>
 
@@ -24,8 +25,12 @@ bool read_factors(QXmlStreamReader& reader, std::vector<double>& factors, std::s
         bool ok = false;
         // QString's own reading: a decimal point only, whatever the locale.
         const double factor = reader.attributes().value(QLatin1String("factor")).toString().toDouble(&ok);
-        if (!ok || !std::isfinite(factor) || factor <= 0.0) {
-            why = "facteur " + std::to_string(factors.size() + 1) + " absent ou non strictement positif (" +
+        // Kept as a float: one that a float cannot hold (1e39) or holds as
+        // zero (1e-50) would make every level infinite or undefined.
+        const bool held = factor >= std::numeric_limits<float>::min() && factor <= std::numeric_limits<float>::max();
+        if (!ok || !std::isfinite(factor) || factor <= 0.0 || !held) {
+            why = "facteur " + std::to_string(factors.size() + 1) +
+                  (ok && factor > 0.0 && !held ? " hors de la plage d'un réel simple (" : " absent ou non strictement positif (") +
                   reader.attributes().value(QLatin1String("factor")).toString().toStdString() + ")";
             return false;
         }

@@ -43,6 +43,8 @@ TEST(CalibrationFile, GoodAndBadFiles)
         {"zero", calibration_text(32, "0"), "facteur 8 "},
         {"negative", calibration_text(32, "-1e-8"), "facteur 8 "},
         {"infinite", calibration_text(32, "inf"), "facteur 8 "},
+        {"beyond a float", calibration_text(32, "1e39"), "facteur 8 hors de la plage"},
+        {"zero as a float", calibration_text(32, "1e-50"), "facteur 8 hors de la plage"},
         {"broken XML", calibration_text(32).substr(0, 120), "XML illisible"},
     };
     for (const Row& r : rows) {
