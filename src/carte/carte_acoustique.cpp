@@ -86,7 +86,7 @@ void CarteAcoustique::build_controls()
     numericUpDown_Frequence = spin_box(100.0, 25000.0, 10.0, 0, defaults.frequency);
     comboBox_Bande = new QComboBox;
     comboBox_Bande->addItems({QStringLiteral("Tiers d'octave"), QStringLiteral("Raie unique")});
-    numericUpDown_Distance = spin_box(0.05, 50.0, 0.05, 2, defaults.grid.z);
+    numericUpDown_Distance = spin_box(am::nearest_plane_m, am::farthest_plane_m, 0.05, 2, defaults.grid.z);
     numericUpDown_Etendue = spin_box(0.05, 20.0, 0.05, 2, defaults.grid.extent);
     numericUpDown_Pas = spin_box(0.005, 1.0, 0.005, 3, defaults.grid.step);
     comboBox_Dynamique = new QComboBox;

@@ -22,8 +22,9 @@ std::string grid_problem(const Grid& grid)
                    " m)";
         return why;
     }
-    if (!(grid.z > 0.0) || !std::isfinite(grid.z))
-        return "Distance du plan invalide : elle doit être positive";
+    if (!(grid.z >= nearest_plane_m && grid.z <= farthest_plane_m))
+        return "Distance du plan invalide : de " + french_grouped(nearest_plane_m, 2) + " à " +
+               french_grouped(farthest_plane_m, 0) + " m";
     return {};
 }
 

@@ -10,6 +10,9 @@
 namespace SonivarACQ32::acoustic_map {
 
 constexpr int array_microphones = 32;  // positions a geometry must hold
+// A microphone farther than this from the array's centre (m) is a mistake
+// in the file, not an array: the maps and the focusing would be empty.
+constexpr double farthest_microphone_m = 10.0;
 
 struct Position {
     double x = 0.0;

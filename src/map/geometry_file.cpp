@@ -1,6 +1,7 @@
 // Reading of a MicGeom XML file with Qt's stream reader.
 #include "map/geometry.h"
 
+#include "stream/french_text.h"
 #include "stream/xml_file.h"
 
 #include <QByteArray>
@@ -43,6 +44,11 @@ GeometryResult parse_geometry(std::string_view xml)
             if (!x || !y || !z)
                 return failure("position " + std::to_string(geometry.positions.size() + 1) +
                                " sans coordonnées x, y, z finies");
+            if (std::hypot(*x, *y, *z) > farthest_microphone_m)
+                return failure("position " + std::to_string(geometry.positions.size() + 1) + " à plus de " +
+                               stream::french_grouped(farthest_microphone_m, 0) + " m du centre de l'antenne (x = " +
+                               stream::french_grouped(*x, 2) + ", y = " + stream::french_grouped(*y, 2) +
+                               ", z = " + stream::french_grouped(*z, 2) + ")");
             geometry.positions.push_back({*x, *y, *z});
         }
         reader.skipCurrentElement();

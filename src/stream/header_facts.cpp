@@ -57,10 +57,12 @@ std::string micros_fault(const SonivarACQ32::type_header_file& h)
 
 std::string header_fault(const SonivarACQ32::type_header_file& h)
 {
-    const double freq = h.freq;
-    if (!std::isfinite(freq) || freq <= 0 || freq > base_rate_hz)
+    // The unit divides its base clock by 1 to 256: no slower rate exists.
+    const double freq = h.freq, slowest = base_rate_hz / 256.0;
+    if (!std::isfinite(freq) || freq < std::floor(slowest) || freq > base_rate_hz)
         return "fréquence d'échantillonnage invalide dans l'en-tête (freq = " + number(freq) +
-               " Hz, attendu entre 0 et " + std::to_string(base_rate_hz) + ")";
+               " Hz, attendu entre " + std::to_string(static_cast<int>(std::floor(slowest))) + " et " +
+               std::to_string(base_rate_hz) + ")";
     const double duree = h.duree_acq;
     if (!std::isfinite(duree) || duree < 0)
         return "durée invalide dans l'en-tête (duree_acq = " + number(duree) + " s)";

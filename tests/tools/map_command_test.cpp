@@ -379,6 +379,10 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", dir.path().string(), "--freq", "3150"}, 2, "pas un fichier ordinaire"},
         {{"--geometry", big.string(), "--freq", "3150"}, 2, "plus de 1 Mio"},
         {{"--geometry", wide.string(), "--freq", "3150"}, 2, "plus de 64 attributs"},
+        {{"--geometry", g, "--freq", "3150", "--z", "1e-308"}, 2, "Distance du plan invalide"},
+        {{"--geometry", g, "--freq", "3150", "--top", "1e300"}, 2, "(de -400 à 400 dB)"},
+        {{"--geometry", g, "--freq", "3150", "--every", "1e308", "--png-dir", sequence.string()}, 2,
+         "dépasse la durée"},
         {{"--geometry", deep.string(), "--freq", "3150"}, 2, "plus de 32 niveaux"},
         {{"--geometry", g, "--freq", "3150", "--every", "0", "--png-dir", sequence.string()}, 2, "au moins 0,01 s"},
         {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", dat.string()}, 2, "dossier"},
@@ -606,8 +610,9 @@ TEST(ListenCommand, FocusedSignalBringsOutThePoint)
         // In fractions of full scale, at the level the array's centre hears.
         EXPECT_NEAR(tone_db(y, rate, here.frequency), 20.0 * std::log10(here.amplitude / 2147483648.0), 0.2);
     }
-    EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,0", "--wav",
-                   (dir.path() / "x.wav").string()}).code, 2);
+    for (const char* nowhere : {"0,0,0", "0,0,1e-300", "1e7,0,1"})  // no point a sound comes from
+        EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", nowhere, "--wav",
+                       (dir.path() / "x.wav").string()}).code, 2) << nowhere;
     for (const fs::path& onto : {dat, dir.path() / "absent/../deux.log"})
         EXPECT_EQ(run({"listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--at", "0,0,1", "--wav",
                        onto.string()}).code, 2);

@@ -82,6 +82,7 @@ TEST(AcousticMapGeometry, GoodAndBadFiles)
         {"nan", geometry_xml(32, "<pos x=\"nan\" y=\"0\" z=\"0\"/>"), false},
         {"infinite", geometry_xml(32, "<pos x=\"0\" y=\"inf\" z=\"0\"/>"), false},
         {"missing z", geometry_xml(32, "<pos x=\"0\" y=\"0\"/>"), false},
+        {"a microphone 10 000 km away", geometry_xml(31, "<pos x=\"1e7\" y=\"0\" z=\"0\"/>"), false},
         {"other root", "<Array><pos x=\"0\" y=\"0\" z=\"0\"/></Array>", false},
         {"broken XML", geometry_xml(32).substr(0, 200), false},
         {"empty", "", false},

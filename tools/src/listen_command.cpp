@@ -51,7 +51,8 @@ std::optional<am::Position> point_of(const std::string& text)
         std::getline(in, extra))
         return std::nullopt;
     const auto vx = number(x), vy = number(y), vz = number(z);
-    if (!vx || !vy || !vz || *vz <= 0.0)
+    const auto within = [](double v) { return std::abs(v) <= am::farthest_plane_m; };
+    if (!vx || !vy || !vz || *vz < am::nearest_plane_m || !within(*vx) || !within(*vy) || !within(*vz))
         return std::nullopt;
     return am::Position{*vx, *vy, *vz};
 }
@@ -61,7 +62,9 @@ std::string take(ListenArgs& a, const std::string& name, const std::string& valu
     if (name == "--at") {
         a.at = point_of(value);
         if (!a.at)
-            return "valeur invalide pour --at : " + value + " (X,Y,Z en mètres, Z positif)";
+            return "valeur invalide pour --at : " + value + " (X,Y,Z en mètres, Z de " +
+                   decimal(am::nearest_plane_m, 2) + " à " + decimal(am::farthest_plane_m, 0) + " m, X et Y à " +
+                   decimal(am::farthest_plane_m, 0) + " m au plus)";
     } else if (name == "--from" || name == "--to") {
         const auto v = number(value);
         if (!v || *v < 0.0)

@@ -122,6 +122,8 @@ const char* map_usage()
 namespace {
 
 constexpr int png_range_db = 30;
+// No level of a sound, in dBFS or dB SPL, lies beyond it.
+constexpr double max_scale_top_db = 400.0;
 constexpr double min_slice_s = 0.01;
 constexpr int max_slices = 100000;
 
@@ -208,8 +210,9 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
         a.every_s = *v;
     } else if (name == "--top") {
         a.top_db = number(value);
-        if (!a.top_db)
-            return invalid(a, name, value);
+        if (!a.top_db || std::abs(*a.top_db) > max_scale_top_db)
+            return invalid(a, name, value, " (de -" + decimal(max_scale_top_db, 0) + " à " +
+                                               decimal(max_scale_top_db, 0) + " dB)");
     } else {
         return (a.error = "option inconnue : " + name), false;
     }
@@ -331,6 +334,10 @@ int map_sequence(const MapArgs& a, const Recording& r, const am::Geometry& geome
 {
     const FrameRange whole = frame_range(r, request.from_s, request.to_s);
     const double rate = sampling_rate_hz(r.header), start = whole.first / rate, end = whole.end / rate;
+    if (!(a.every_s <= end - start)) {
+        err << "sonivar-dat : --every dépasse la durée de l'intervalle (" << decimal(end - start, 2) << " s)\n";
+        return exit_usage;
+    }
     const double slices = std::ceil((end - start) / a.every_s - 1e-9);
     if (slices < 1.0 || slices > max_slices) {
         err << "sonivar-dat : --every " << decimal(a.every_s, 2) << " donne " << decimal(slices, 0)
