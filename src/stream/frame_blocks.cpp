@@ -41,7 +41,7 @@ const std::vector<float>& FrameBlocks::samples(const Calibration& factors)
 {
     const std::size_t frame = recording_.layout.frame_bytes();
     decode_frames(reinterpret_cast<const unsigned char*>(words_.data()), frames_ * frame, first_ * frame,
-                  recording_.layout, factors, samples_);
+                  recording_.layout, factors, samples_, &non_finite_);
     return samples_;
 }
 

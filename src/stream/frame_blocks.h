@@ -34,6 +34,9 @@ public:
     // The block's microphones as floats, each times its factor from
     // `factors` (by global index): frames() x microphones.
     const std::vector<float>& samples(const Calibration& factors);
+    // Samples that were no number (NaN, infinite), left out as silence, in
+    // the blocks decoded so far.
+    std::uint64_t non_finite() const { return non_finite_; }
     const std::string& error() const { return error_; }
 
 private:
@@ -47,6 +50,7 @@ private:
     std::size_t frames_ = 0;
     std::vector<std::uint32_t> words_;
     std::vector<float> samples_;
+    std::uint64_t non_finite_ = 0;
     std::string error_;
 };
 

@@ -1,5 +1,7 @@
 #include "stream/samples.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 namespace SonivarACQ32::stream {
@@ -11,7 +13,7 @@ bool Calibration::identity() const
 
 std::size_t decode_frames(const unsigned char* data, std::size_t len, std::uint64_t stream_position,
                           const FrameLayout& layout, const Calibration& calibration,
-                          std::vector<float>& out)
+                          std::vector<float>& out, std::uint64_t* non_finite)
 {
     out.clear();
     const std::size_t n = layout.micros.size();
@@ -35,6 +37,16 @@ std::size_t decode_frames(const unsigned char* data, std::size_t len, std::uint6
         float* row = out.data() + f * used;
         for (std::size_t m = 0; m < used; ++m)
             row[m] = sample_value(word_at(base, word[m]), layout.is_float) * factor[m];
+    }
+    if (layout.is_float) {
+        std::uint64_t left_out = 0;
+        for (float& v : out)
+            if (!std::isfinite(v)) {
+                v = 0.0f;
+                ++left_out;
+            }
+        if (non_finite != nullptr)
+            *non_finite += left_out;
     }
     return count;
 }

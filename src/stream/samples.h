@@ -58,9 +58,11 @@ inline std::uint64_t first_frame_offset(std::uint64_t stream_position, const Fra
 // The whole frames of the `len` bytes at `data`, which lie at byte
 // `stream_position` of the stream, as interleaved floats, one per
 // microphone of the layout in its order, calibrated. `out` keeps its
-// capacity from call to call. Returns the frames decoded.
+// capacity from call to call. Returns the frames decoded. A float word that
+// is no number (NaN, infinite) is left out as silence, 0, and counted in
+// `non_finite` when given: no level, map or spectrum is undefined by it.
 std::size_t decode_frames(const unsigned char* data, std::size_t len, std::uint64_t stream_position,
                           const FrameLayout& layout, const Calibration& calibration,
-                          std::vector<float>& out);
+                          std::vector<float>& out, std::uint64_t* non_finite = nullptr);
 
 } // namespace SonivarACQ32::stream

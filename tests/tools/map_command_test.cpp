@@ -31,6 +31,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -402,6 +403,34 @@ TEST(MapCommand, RefusedArguments)
 // A tone of known amplitude reads its own level in its third-octave band,
 // and the narrow-band peak lies within one bin of it; one microphone or the
 // mean over all.
+// Float words that are no number are left out as silence and counted:
+// no "nan" in any line or file.
+TEST(SpectrumCommand, NonFiniteSamplesAreLeftOutAndCounted)
+{
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan;
+    plan.is_float = true;
+    plan.frames = 4096;
+    std::vector<std::uint32_t> words = testsupport::stream_words(plan);
+    const std::size_t voies = static_cast<std::size_t>(plan.nb_voies());
+    for (std::size_t f = 0; f < plan.frames; ++f) {
+        const float value = f % 100 == 7 ? std::numeric_limits<float>::quiet_NaN()
+                            : f % 100 == 8 ? std::numeric_limits<float>::infinity()
+                                           : static_cast<float>(0.01 * std::sin(0.3 * static_cast<double>(f)));
+        std::memcpy(&words[f * voies + 1], &value, sizeof value);  // the first microphone, after the counter
+    }
+    const auto dat = testsupport::write_recording(dir.path(), "mots", plan, words);
+    const fs::path csv = dir.path() / "s.csv";
+    const Cli c = run({"spectrum", dat.string(), "--csv", csv.string()});
+    ASSERT_EQ(c.code, 0) << c.err;
+    EXPECT_NE(c.out.find("laissés de côté comme silence : 82"), std::string::npos) << c.out;
+    std::ifstream in(csv);
+    const std::string written(std::istreambuf_iterator<char>(in), {});
+    for (const std::string& text : {c.out, written})
+        for (const char* undefined : {"nan", " inf ", "-inf", ",inf", "inf\n"})
+            EXPECT_EQ(text.find(undefined), std::string::npos) << undefined << " in " << text.substr(0, 300);
+}
+
 TEST(SpectrumCommand, PeakOfAToneAndItsFiles)
 {
     testsupport::TempDir dir;

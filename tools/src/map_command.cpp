@@ -426,6 +426,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
         << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
         << unit_text(result.map.unit) << "\n";
+    say_left_out(out, result.non_finite);
     return write_outputs(a, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
 }
 

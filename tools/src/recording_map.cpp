@@ -1,5 +1,6 @@
 #include "recording_map.h"
 
+#include "cli.h"
 #include "stream_reader.h"
 #include "output_file.h"
 #include "progress.h"
@@ -24,7 +25,7 @@ namespace {
 // `frames` the range's length.
 template <class Blocks>
 std::string read_range(const Recording& r, const MapRequest& request, Blocks& into, std::uint64_t& frames,
-                       Progress& progress)
+                       std::uint64_t& non_finite, Progress& progress)
 {
     if (!words_of(r.layout, r.layout.micros))
         return "voies de l'enregistrement illisibles";
@@ -41,6 +42,7 @@ std::string read_range(const Recording& r, const MapRequest& request, Blocks& in
         pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(added * am::hop_frames * channels));
         progress.update(blocks.first() + blocks.frames());
     }
+    non_finite = blocks.non_finite();
     return blocks.error();
 }
 
@@ -77,10 +79,17 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     result.bad_request = !result.error.empty();
     if (!result.error.empty())
         return result;
-    result.error = read_range(r, request, beamformer, result.frames, progress);
+    result.error = read_range(r, request, beamformer, result.frames, result.non_finite, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
         result.error = beamformer.spectra().has_average() ? beamformer.why_no_map() : too_short() + " : pas de carte";
     return result;
+}
+
+void say_left_out(std::ostream& out, std::uint64_t non_finite)
+{
+    if (non_finite > 0)
+        out << "Échantillons non numériques (NaN, infinis) laissés de côté comme silence : " << grouped(non_finite)
+            << "\n";
 }
 
 SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& request, Progress& progress)
@@ -93,7 +102,7 @@ SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& reque
                        : "Fréquence d'échantillonnage inconnue";
     if (!result.error.empty())
         return result;
-    result.error = read_range(r, request, spectra, result.frames, progress);
+    result.error = read_range(r, request, spectra, result.frames, result.non_finite, progress);
     if (result.error.empty() && !spectra.fold(request.settings.smoothing))
         result.error = too_short() + " : pas de spectre";
     result.auto_spectra = spectra.auto_spectra();

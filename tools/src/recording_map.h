@@ -26,6 +26,7 @@ struct MapRequest {
 struct MapResult {
     SonivarACQ32::acoustic_map::Map map;
     std::uint64_t frames = 0;  // frames of the range
+    std::uint64_t non_finite = 0;  // samples that were no number, left out as silence
     std::string error;         // French; empty on success
     bool bad_request = false;  // the settings make no map at the recording's rate
 };
@@ -40,8 +41,13 @@ struct SpectrumResult {
     std::vector<double> auto_spectra;
     SonivarACQ32::stream::LevelUnit unit = SonivarACQ32::stream::LevelUnit::dbfs;
     std::uint64_t frames = 0;
+    std::uint64_t non_finite = 0;  // samples that were no number, left out as silence
     std::string error;
 };
+
+// "Échantillons non numériques … : N" when a float recording held words
+// that are no number (left out as silence); nothing otherwise.
+void say_left_out(std::ostream& out, std::uint64_t non_finite);
 
 // The auto-spectra of every microphone over the request's range (its
 // settings' smoothing and band play no part).

@@ -185,6 +185,7 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
             (a.third_octave ? ", tiers d'octave" : ", raies fines") + (a.a_weighting ? ", pondération A" : "")};
     out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " " << plot.unit
         << "\n";
+    say_left_out(out, result.non_finite);
     return write_outputs(a, plot, title, out, err);
 }
 
