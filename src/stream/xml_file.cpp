@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -47,6 +48,28 @@ std::string beyond_bounds(const QByteArray& xml)
     return {};
 }
 
+// The text as UTF-8 without a byte-order mark. Editors on Windows write
+// UTF-8 with a mark, or UTF-16 (with a mark, or recognisable by the "<" of
+// the declaration with a zero byte beside it).
+QByteArray as_utf8(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return bytes.mid(3);
+    const auto utf16 = [&](QStringDecoder::Encoding encoding, qsizetype skip) {
+        QStringDecoder decode(encoding);
+        return QString(decode(bytes.mid(skip))).toUtf8();
+    };
+    if (bytes.startsWith("\xFF\xFE"))
+        return utf16(QStringDecoder::Utf16LE, 2);
+    if (bytes.startsWith("\xFE\xFF"))
+        return utf16(QStringDecoder::Utf16BE, 2);
+    if (bytes.startsWith(QByteArray("<\0", 2)))
+        return utf16(QStringDecoder::Utf16LE, 0);
+    if (bytes.startsWith(QByteArray("\0<", 2)))
+        return utf16(QStringDecoder::Utf16BE, 0);
+    return bytes;
+}
+
 } // namespace
 
 std::optional<QByteArray> read_xml_file(const std::string& path, std::string& why)
@@ -72,6 +95,7 @@ std::optional<QByteArray> read_xml_file(const std::string& path, std::string& wh
         why = "fichier trop grand (plus de 1 Mio)";
         return std::nullopt;
     }
+    bytes = as_utf8(bytes);
     if (std::string beyond = beyond_bounds(bytes); !beyond.empty()) {
         why = "XML refusé : " + beyond;
         return std::nullopt;
@@ -79,15 +103,14 @@ std::optional<QByteArray> read_xml_file(const std::string& path, std::string& wh
     return bytes;
 }
 
-QByteArray declared_as_1_0(QByteArray xml)
+QString declared_as_1_0(const QByteArray& utf8)
 {
+    QString xml = QString::fromUtf8(utf8);
     static const QRegularExpression declaration(
         QStringLiteral("^(\\s*<\\?xml[^>]*?\\bversion\\s*=\\s*[\"'])1\\.1([\"'])"));
-    const qsizetype head_length = std::min<qsizetype>(xml.size(), 256);
-    const QString head = QString::fromLatin1(xml.constData(), head_length);
-    const QRegularExpressionMatch match = declaration.match(head);
+    const QRegularExpressionMatch match = declaration.match(xml.left(256));
     if (match.hasMatch())
-        xml[match.capturedEnd(1) + 2] = '0';  // "1.1" -> "1.0"
+        xml[match.capturedEnd(1) + 2] = u'0';  // "1.1" -> "1.0"
     return xml;
 }
 

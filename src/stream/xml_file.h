@@ -20,11 +20,14 @@ constexpr int max_xml_depth = 32;
 // The bytes of the file, or nothing and why (French, without the path):
 // within the size cap, and within the bounds above (checked by a scan of
 // the bytes before any parsing, so that a hostile file is refused at once).
+// UTF-8 with or without a byte-order mark and UTF-16 come back as UTF-8
+// without a mark.
 std::optional<QByteArray> read_xml_file(const std::string& path, std::string& why);
 
-// A file declared XML 1.1 reads as 1.0: a geometry or a calibration uses
-// nothing that 1.1 reads differently.
-QByteArray declared_as_1_0(QByteArray xml);
+// The UTF-8 text to parse, a file declared XML 1.1 read as 1.0: a geometry
+// or a calibration uses nothing that 1.1 reads differently. As a QString,
+// the parser ignores the declared encoding (the text is already decoded).
+QString declared_as_1_0(const QByteArray& utf8);
 
 // The parser's reason in French, its own words after it.
 std::string xml_error(const QXmlStreamReader& reader);

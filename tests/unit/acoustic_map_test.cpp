@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -113,6 +116,27 @@ TEST(AcousticMapGeometry, FilesOnDisk)
     const GeometryResult missing = read_geometry("/nonexistent/array.xml");
     EXPECT_FALSE(missing.geometry);
     EXPECT_NE(missing.error.find("/nonexistent/array.xml"), std::string::npos);
+    // Windows editors write a byte-order mark, or UTF-16, and keep the 1.1
+    // declaration of the field's tools.
+    const std::string text = geometry_xml(32, {}, "<?xml version=\"1.1\" encoding=\"UTF-16\"?>");
+    const QString wide = QString::fromStdString(text);
+    const QByteArray le(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2);
+    QByteArray be = le;
+    for (qsizetype i = 0; i + 1 < be.size(); i += 2)
+        std::swap(be[i], be[i + 1]);
+    const QByteArray encodings[] = {"\xEF\xBB\xBF" + QByteArray::fromStdString(text), "\xFF\xFE" + le,
+                                    "\xFE\xFF" + be, le};
+    const QString path = QDir::temp().filePath("sonivar_geometry_encoded.xml");
+    for (const QByteArray& bytes : encodings) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const GeometryResult g = read_geometry(path.toStdString());
+        ASSERT_TRUE(g.geometry) << g.error;
+        EXPECT_DOUBLE_EQ(g.geometry->positions[31].x, 0.31);
+    }
+    QFile::remove(path);
 }
 
 // Two microphones 20 cm apart, a point 1 m in front of the right one. At
