@@ -3,7 +3,9 @@
 // sits in the page cache, side by side with `cat RECORDING.dat > /dev/null`
 // in the same run, and the peak memory of each command. A plain copy of the
 // recording into the same folder (dd, 128 KiB blocks) shows what writing a
-// file of that size costs there: no export can be faster than it.
+// file of that size costs there: no export can be faster than it. Then the
+// peak memory of map sequences of 10, 100 and 1 000 slices, and of listening
+// to the first 10 s.
 #include "recording_maker.h"
 
 #include <chrono>
@@ -138,8 +140,29 @@ int main(int argc, char** argv)
                 listen.seconds, 60.0 / listen.seconds, listen.cpu_seconds, listen.max_rss_kib,
                 WEXITSTATUS(listen.status));
     line("copy (dd)", copy);
+    // Peak memory of map sequences: flat whatever the number of slices (each
+    // map waits on disk for the common scale), on a fine grid (201 x 201).
+    const double seconds = static_cast<double>(fs::file_size(dat) / (4 * 33)) / 50000.0;
+    bool sequences_ok = true;
+    for (const int slices : {10, 100, 1000}) {
+        const fs::path folder = dir / ("slices" + std::to_string(slices));
+        char every[32];
+        std::snprintf(every, sizeof every, "%.6f", seconds / slices);
+        const Timing t = run({SONIVAR_DAT_PROGRAM, "map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
+                              "--freq", "3150", "--step", "0.01", "--every", every, "--png-dir", folder.string()},
+                             "/dev/null");
+        std::printf("map --every (%4d slices, 201 x 201): %7.3f s | peak RSS %6ld KiB | exit %d\n", slices,
+                    t.seconds, t.max_rss_kib, WEXITSTATUS(t.status));
+        sequences_ok = sequences_ok && WEXITSTATUS(t.status) == 0;
+        fs::remove_all(folder);
+    }
+    const Timing listen10 = run({SONIVAR_DAT_PROGRAM, "listen", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
+                                 "--at", "0.3,-0.2,1", "--to", "10", "--wav", wav},
+                                "/dev/null");
+    std::printf("listen --to 10 on %.0f MB: %.3f s | peak RSS %ld KiB | exit %d\n", mb, listen10.seconds,
+                listen10.max_rss_kib, WEXITSTATUS(listen10.status));
     fs::remove_all(dir);
     const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0 &&
-                    WEXITSTATUS(spectrum.status) == 0 && WEXITSTATUS(listen.status) == 0;
+                    WEXITSTATUS(spectrum.status) == 0 && WEXITSTATUS(listen.status) == 0 && sequences_ok;
     return ok ? 0 : 1;
 }

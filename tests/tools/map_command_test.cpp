@@ -306,15 +306,23 @@ TEST(Outputs, AFailedWriteIsNeverASuccess)
     const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
     testsupport::FileSizeLimit disk;
     ASSERT_TRUE(disk.set(1000));
-    const std::vector<std::pair<std::vector<std::string>, fs::path>> commands = {
-        {{"listen", d, "--geometry", g, "--at", "0,0,1", "--wav", wav.string()}, wav},
-        {{"map", d, "--geometry", g, "--freq", "3150", "--png", png.string()}, png},
-        {{"spectrum", d, "--png", spectrum.string()}, spectrum},
+    const fs::path csv = dir.path() / "s.csv", h5 = dir.path() / "o.h5", slices = dir.path() / "tranches";
+    // A small CSV that fits with a picture that does not: neither is left.
+    const std::vector<std::pair<std::vector<std::string>, std::vector<fs::path>>> commands = {
+        {{"listen", d, "--geometry", g, "--at", "0,0,1", "--wav", wav.string()}, {wav}},
+        {{"map", d, "--geometry", g, "--freq", "3150", "--png", png.string()}, {png}},
+        {{"spectrum", d, "--csv", csv.string(), "--png", spectrum.string()}, {csv, spectrum}},
+        {{"map", d, "--geometry", g, "--freq", "3150", "--every", "0.03", "--png-dir", slices.string()},
+         {slices / "carte_0001.png", slices / "carte_0002.png"}},
+        // Its process must also end cleanly: the library keeps nothing open.
+        {{"export", d, "--hdf5", h5.string()}, {h5}},
     };
-    for (const auto& [args, output] : commands) {
+    for (const auto& [args, outputs] : commands) {
         const Cli r = run(args);
         EXPECT_EQ(r.code, 1) << args[0] << ": " << r.out << r.err;
-        EXPECT_FALSE(fs::exists(output)) << args[0];
+        EXPECT_NE(r.err.find("fichier trop grand"), std::string::npos) << r.err;
+        for (const fs::path& output : outputs)
+            EXPECT_FALSE(fs::exists(output)) << output;
     }
     disk.lift();
     std::signal(SIGXFSZ, ignored);
@@ -387,6 +395,10 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", deep.string(), "--freq", "3150"}, 2, "plus de 32 niveaux"},
         {{"--geometry", g, "--freq", "3150", "--every", "0", "--png-dir", sequence.string()}, 2, "au moins 0,01 s"},
         {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", dat.string()}, 2, "dossier"},
+        {{"--geometry", g, "--freq", "3150", "--every", "0.01", "--png-dir", (dir.path() / "courtes").string()}, 1,
+         "des tranches de 500 trames, moins que les 1 024 d'un bloc de la carte : aucune carte"},
+        {{"--geometry", g, "--freq", "3150", "--png", (dir.path() / std::string(300, 'n')).string()}, 2,
+         "nom trop long"},
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {

@@ -4,6 +4,8 @@
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"
+#include "map_png.h"
+#include "map_sequence.h"
 #include "recording_map.h"
 
 #include "picture/map_picture.h"
@@ -121,11 +123,9 @@ const char* map_usage()
 
 namespace {
 
-constexpr int png_range_db = 30;
 // No level of a sound, in dBFS or dB SPL, lies beyond it.
 constexpr double max_scale_top_db = 400.0;
 constexpr double min_slice_s = 0.01;
-constexpr int max_slices = 100000;
 
 struct MapArgs {
     MapRequest request;
@@ -263,133 +263,25 @@ MapArgs parse_map(const std::vector<std::string>& args)
 
 bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid)
 {
-    return write_whole(path, [&](const std::string& temp) {
-        std::ofstream csv(temp, std::ios::binary);
-        csv << "x,y,level_db\n";
-        for (int j = 0; j < map.side; ++j)
-            for (int i = 0; i < map.side; ++i)
-                csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
-                    << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
-        csv.flush();
-        return static_cast<bool>(csv);
-    });
+    std::ofstream csv(path, std::ios::binary);
+    csv << "x,y,level_db\n";
+    for (int j = 0; j < map.side; ++j)
+        for (int i = 0; i < map.side; ++i)
+            csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
+                << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
+    csv.flush();
+    return static_cast<bool>(csv);
 }
 
-// "Intervalle : 0,00 s – 0,33 s" of frames first..end.
-QString time_window(const Recording& r, FrameRange range)
+// The CSV and the picture into their temporary files, then both named.
+int write_outputs(const MapArgs& a, OutputGroup& files, const am::Map& map, const QString& window,
+                  std::ostream& out, std::ostream& err)
 {
-    const double rate = sampling_rate_hz(r.header);
-    return QString::fromStdString("Intervalle : " + decimal(range.first / rate, 2) + " s – " +
-                                  decimal(range.end / rate, 2) + " s");
-}
-
-// The map framed with its axes, scale and facts, as the map window saves it.
-bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
-               std::optional<double> top_db)
-{
-    ensure_picture_context();
-    am::MapView view;
-    view.map = &map;
-    view.grid = settings.grid;
-    view.range_db = png_range_db;
-    if (top_db)
-        view.top_db = static_cast<float>(*top_db);
-    am::Annotations notes;
-    notes.unit = QString::fromLatin1(unit_text(map.unit));
-    notes.lines = am::map_facts(settings, map, window);
-    const QImage picture = am::framed_picture(am::draw_map(view), view, notes);
-    return write_whole(path, [&](const std::string& temp) { return write_png(picture, temp); });
-}
-
-int write_outputs(const MapArgs& a, const am::Map& map, const QString& window, std::ostream& out, std::ostream& err)
-{
-    if (!a.csv.empty()) {
-        if (!write_csv(a.csv, map, a.request.settings.grid)) {
-            err << "sonivar-dat : écriture impossible de " << a.csv << "\n";
-            return exit_damaged;
-        }
-        out << "CSV : " << a.csv << "\n";
-    }
-    if (!a.png.empty()) {
-        if (!write_map_png(a.png, map, a.request.settings, window, a.top_db)) {
-            err << "sonivar-dat : écriture impossible de " << a.png << "\n";
-            return exit_damaged;
-        }
-        out << "PNG : " << a.png << "\n";
-    }
-    return exit_ok;
-}
-
-std::string slice_name(int k)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "carte_%04d.png", k + 1);
-    return name;
-}
-
-// The slices' maps first, so that their pictures share one scale: the
-// fixed top asked for, or the highest maximum of them all.
-int map_sequence(const MapArgs& a, const Recording& r, const am::Geometry& geometry, MapRequest request,
-                 std::ostream& out, std::ostream& err, std::FILE* terminal)
-{
-    const FrameRange whole = frame_range(r, request.from_s, request.to_s);
-    const double rate = sampling_rate_hz(r.header), start = whole.first / rate, end = whole.end / rate;
-    if (!(a.every_s <= end - start)) {
-        err << "sonivar-dat : --every dépasse la durée de l'intervalle (" << decimal(end - start, 2) << " s)\n";
-        return exit_usage;
-    }
-    const double slices = std::ceil((end - start) / a.every_s - 1e-9);
-    if (slices < 1.0 || slices > max_slices) {
-        err << "sonivar-dat : --every " << decimal(a.every_s, 2) << " donne " << decimal(slices, 0)
-            << " tranches (de 1 à " << max_slices << ")\n";
-        return exit_usage;
-    }
-    std::error_code ec;
-    std::filesystem::create_directory(a.png_dir, ec);
-    if (ec || !std::filesystem::is_directory(a.png_dir)) {
-        err << "sonivar-dat : dossier " << a.png_dir << " : " << (ec ? ec.message() : "ce n'est pas un dossier") << "\n";
-        return exit_usage;
-    }
-    std::vector<std::string> paths;
-    for (int k = 0; k < static_cast<int>(slices); ++k)
-        paths.push_back((std::filesystem::path(a.png_dir) / slice_name(k)).string());
-    if (const std::string why = outputs_refusal(r, paths); !why.empty()) {
-        err << "sonivar-dat : " << why << "\n";
-        return exit_usage;
-    }
-    std::vector<std::optional<am::Map>> maps(paths.size());
-    std::optional<double> top = a.top_db;
-    Progress progress(terminal, "Cartes", whole.end);
-    for (std::size_t k = 0; k < maps.size(); ++k) {
-        request.from_s = start + static_cast<double>(k) * a.every_s;
-        request.to_s = std::min(end, request.from_s + a.every_s);
-        MapResult result = map_recording(r, geometry, request, progress);
-        if (result.bad_request || (!result.error.empty() && result.frames >= am::block_frames)) {
-            err << "sonivar-dat : " << result.error << "\n";
-            return result.bad_request ? exit_usage : exit_damaged;
-        }
-        if (result.error.empty()) {
-            maps[k] = std::move(result.map);
-            top = a.top_db ? a.top_db : std::max(top.value_or(maps[k]->max_db), double(maps[k]->max_db));
-        }
-    }
-    for (std::size_t k = 0; k < maps.size(); ++k) {
-        const double from = start + static_cast<double>(k) * a.every_s, to = std::min(end, from + a.every_s);
-        out << "Tranche " << k + 1 << " : " << decimal(from, 2) << " s – " << decimal(to, 2) << " s";
-        if (!maps[k]) {
-            out << ", trop courte : pas de carte\n";
-            continue;
-        }
-        const am::Map& map = *maps[k];
-        if (!write_map_png(paths[k], map, a.request.settings, time_window(r, frame_range(r, from, to)), top)) {
-            err << "sonivar-dat : écriture impossible de " << paths[k] << "\n";
-            return exit_damaged;
-        }
-        out << ", maximum x = " << decimal(map.max_x, 2) << " m, y = " << decimal(map.max_y, 2) << " m, "
-            << decimal(map.max_db, 1) << " " << unit_text(map.unit) << " : " << paths[k] << "\n";
-    }
-    out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";
-    return exit_ok;
+    const am::Settings& settings = a.request.settings;
+    return files.write_all(
+        {{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, map, settings.grid); }},
+         {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db); }}},
+        out, err);
 }
 
 } // namespace
@@ -409,7 +301,12 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     MapRequest request = a.request;
     request.calibration = in->calibration;
     if (a.every_s > 0.0)
-        return map_sequence(a, r, in->geometry, request, out, err, terminal);
+        return map_sequence({request, a.every_s, a.png_dir, a.top_db}, r, in->geometry, out, err, terminal);
+    OutputGroup files;
+    if (std::string e; !files.create({a.csv, a.png}, e)) {
+        err << "sonivar-dat : " << e << "\n";
+        return exit_damaged;
+    }
     MapResult result;
     {
         Progress progress(terminal, "Carte", r.dat_bytes / r.layout.frame_bytes());
@@ -427,7 +324,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
         << unit_text(result.map.unit) << "\n";
     say_left_out(out, result.non_finite);
-    return write_outputs(a, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
+    return write_outputs(a, files, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
 }
 
 } // namespace sonivar_dat

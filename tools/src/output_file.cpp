@@ -1,7 +1,9 @@
 #include "output_file.h"
 
+#include "cli.h"
 #include "recording/temporary_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +48,69 @@ std::string landing(const std::string& path, std::string& error)
     return at;
 }
 
+// Why the file `at` (its folder's real path joined to its name) cannot be
+// made there: a name longer than its file system takes, or a folder that
+// takes no new file (the file goes in under a temporary name, then renamed).
+std::string folder_refusal(const std::string& at)
+{
+    const fs::path p(at);
+    const long longest = ::pathconf(p.parent_path().c_str(), _PC_NAME_MAX);
+    if (longest > 0 && p.filename().string().size() > static_cast<std::size_t>(longest))
+        return "nom trop long (" + std::to_string(longest) + " octets au plus)";
+    if (::access(p.parent_path().c_str(), W_OK) != 0)
+        return "dossier " + p.parent_path().string() + " : " + system_reason(errno);
+    return {};
+}
+
 } // namespace
+
+std::string write_failure(const std::string& path)
+{
+    return "écriture impossible de " + path + " : " + system_reason(errno);
+}
+
+bool OutputGroup::create(const std::vector<std::string>& paths, std::string& error)
+{
+    for (const std::string& path : paths) {
+        if (path.empty())
+            continue;
+        files_.push_back(std::make_unique<OutputFile>());
+        paths_.push_back(path);
+        if (!files_.back()->create(path, error))
+            return false;
+    }
+    return true;
+}
+
+const std::string& OutputGroup::temp_for(const std::string& path) const
+{
+    const auto at = std::find(paths_.begin(), paths_.end(), path);
+    return files_[static_cast<std::size_t>(at - paths_.begin())]->temp_path();
+}
+
+bool OutputGroup::commit(std::string& error)
+{
+    for (auto& file : files_)
+        if (!file->commit(error))
+            return false;
+    return true;
+}
+
+int OutputGroup::write_all(const std::vector<Named>& outputs, std::ostream& out, std::ostream& err)
+{
+    std::string e;
+    bool written = true;
+    for (const Named& o : outputs)
+        written = written && (o.path.empty() || write(o.path, o.write, e));
+    if (!written || !commit(e)) {
+        err << "sonivar-dat : " << e << "\n";
+        return exit_damaged;
+    }
+    for (const Named& o : outputs)
+        if (!o.path.empty())
+            out << o.label << " : " << o.path << "\n";
+    return exit_ok;
+}
 
 std::string output_refusal(const std::string& path, const std::vector<FileIdentity>& inputs)
 {
@@ -54,9 +118,11 @@ std::string output_refusal(const std::string& path, const std::vector<FileIdenti
     const std::string at = landing(path, error);
     if (at.empty())  // the system would not reach it ("missing/../x" does not climb back)
         return "la sortie " + path + " : " + error + " : refusé, rien n'a été écrit";
+    if (std::string why = folder_refusal(at); !why.empty())
+        return "la sortie " + path + " : " + why + " : refusé, rien n'a été écrit";
     struct stat st {};
     if (::stat(at.c_str(), &st) != 0)
-        return {};  // a new file: any creation failure is reported when it is made
+        return {};  // a new file
     for (const FileIdentity& input : inputs)
         if (input == FileIdentity{st.st_dev, st.st_ino})
             return "la sortie " + path + " est un des fichiers que la commande lit : refusé, rien "

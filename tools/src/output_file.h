@@ -4,6 +4,9 @@
 // that a failed export leaves no half file under that name.
 #include "stream_reader.h"
 
+#include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,8 @@ namespace sonivar_dat {
 
 // Why `path` cannot receive an export (French); empty when it can. An
 // existing file must be a regular one and none of `inputs`, however it is
-// spelled (links, other paths to the same file).
+// spelled (links, other paths to the same file); its folder must take new
+// files, and its name fit the file system.
 std::string output_refusal(const std::string& path, const std::vector<FileIdentity>& inputs);
 
 // Whether two output paths name the same file, existing or not.
@@ -46,14 +50,44 @@ private:
     std::string final_;
 };
 
-// Writes `path` whole or not at all: `write` fills the temporary file it is
-// given, which then takes the final name. False when anything failed.
-template <typename Write>
-bool write_whole(const std::string& path, Write write)
-{
-    OutputFile file;
-    std::string error;
-    return file.create(path, error) && write(file.temp_path()) && file.commit(error);
-}
+// "écriture impossible de PATH : REASON", the reason from errno.
+std::string write_failure(const std::string& path);
+
+// A command's outputs, written together: each one's temporary file is made
+// before any computing (a folder that takes no file is known at once), and
+// none takes its final name until every one is written, so that a command
+// that fails leaves none of them behind.
+class OutputGroup {
+public:
+    // Makes the temporary file of each non-empty path; false with `error`.
+    bool create(const std::vector<std::string>& paths, std::string& error);
+    // The temporary file standing for `path` (one of those created).
+    const std::string& temp_for(const std::string& path) const;
+    // Fills the temporary file of `path`; `write` leaves errno set when it
+    // fails. False with `error` ("écriture impossible de …").
+    template <typename Write>
+    bool write(const std::string& path, Write write, std::string& error)
+    {
+        if (write(temp_for(path)))
+            return true;
+        error = write_failure(path);
+        return false;
+    }
+    // Gives every file its final name.
+    bool commit(std::string& error);
+
+    // Each output with a name written, then every one named; "LABEL : PATH"
+    // for each on `out`, or the reason on `err`. The command's exit status.
+    struct Named {
+        const char* label;
+        std::string path;
+        std::function<bool(const std::string& temp)> write;
+    };
+    int write_all(const std::vector<Named>& outputs, std::ostream& out, std::ostream& err);
+
+private:
+    std::vector<std::string> paths_;
+    std::vector<std::unique_ptr<OutputFile>> files_;
+};
 
 } // namespace sonivar_dat

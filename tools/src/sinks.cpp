@@ -292,6 +292,11 @@ Hdf5Sink::~Hdf5Sink()
 bool Hdf5Sink::open(const std::string& path, std::uint64_t frames, const Hdf5Facts& facts,
                     std::string& error)
 {
+    // A file whose closing failed (a full disk) stays open inside the
+    // library, and the library's own exit handler then crashes closing it
+    // again. Every file is closed here, on every path: the library has no
+    // closing of its own to do at exit. Set before the library starts.
+    H5dont_atexit();
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);  // failures are reported here, in French
     File& f = *file_;
     f.channels = facts.microphones.size();

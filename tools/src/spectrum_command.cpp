@@ -84,39 +84,30 @@ SpectrumArgs parse_spectrum(const std::vector<std::string>& args)
 
 bool write_csv(const std::string& path, const sp::PlotData& plot)
 {
-    return write_whole(path, [&](const std::string& temp) {
-        std::ofstream csv(temp, std::ios::binary);
-        csv << "frequency_hz,level_db\n";
-        for (std::size_t i = 0; i < plot.lines.size(); ++i)
-            csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
-        csv.flush();
-        return static_cast<bool>(csv);
-    });
+    std::ofstream csv(path, std::ios::binary);
+    csv << "frequency_hz,level_db\n";
+    for (std::size_t i = 0; i < plot.lines.size(); ++i)
+        csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
+    csv.flush();
+    return static_cast<bool>(csv);
 }
 
-int write_outputs(const SpectrumArgs& a, const sp::PlotData& plot, const std::vector<std::string>& title,
-                  std::ostream& out, std::ostream& err)
+bool write_picture(const std::string& path, const sp::PlotData& plot, const std::vector<std::string>& title)
 {
-    if (!a.csv.empty()) {
-        if (!write_csv(a.csv, plot)) {
-            err << "sonivar-dat : écriture impossible de " << a.csv << "\n";
-            return exit_damaged;
-        }
-        out << "CSV : " << a.csv << "\n";
-    }
-    if (!a.png.empty()) {
-        ensure_picture_context();
-        std::vector<QString> lines;
-        for (const std::string& line : title)
-            lines.push_back(QString::fromStdString(line));
-        const QImage picture = sp::titled_spectrum_image(plot, QSize(800, 450), lines);
-        if (!write_whole(a.png, [&](const std::string& temp) { return write_png(picture, temp); })) {
-            err << "sonivar-dat : écriture impossible de " << a.png << "\n";
-            return exit_damaged;
-        }
-        out << "PNG : " << a.png << "\n";
-    }
-    return exit_ok;
+    ensure_picture_context();
+    std::vector<QString> lines;
+    for (const std::string& line : title)
+        lines.push_back(QString::fromStdString(line));
+    return write_png(sp::titled_spectrum_image(plot, QSize(800, 450), lines), path);
+}
+
+// The CSV and the picture into their temporary files, then both named.
+int write_outputs(const SpectrumArgs& a, OutputGroup& files, const sp::PlotData& plot,
+                  const std::vector<std::string>& title, std::ostream& out, std::ostream& err)
+{
+    return files.write_all({{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, plot); }},
+                            {"PNG", a.png, [&](const std::string& t) { return write_picture(t, plot, title); }}},
+                           out, err);
 }
 
 // The spectrum's lines and levels as the options ask.
@@ -159,6 +150,11 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "sonivar-dat : le micro " << a.mic << " n'est pas dans l'enregistrement\n";
         return exit_usage;
     }
+    OutputGroup files;
+    if (std::string e; !files.create({a.csv, a.png}, e)) {
+        err << "sonivar-dat : " << e << "\n";
+        return exit_damaged;
+    }
     MapRequest request = a.request;
     request.calibration = calib.calibration;
     SpectrumResult result;
@@ -186,7 +182,7 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
     out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " " << plot.unit
         << "\n";
     say_left_out(out, result.non_finite);
-    return write_outputs(a, plot, title, out, err);
+    return write_outputs(a, files, plot, title, out, err);
 }
 
 } // namespace sonivar_dat

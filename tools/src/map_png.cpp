@@ -1,0 +1,35 @@
+#include "map_png.h"
+
+#include "cli.h"
+#include "picture_context.h"
+
+#include "picture/map_picture.h"
+
+namespace sonivar_dat {
+
+namespace am = SonivarACQ32::acoustic_map;
+
+QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range)
+{
+    const double rate = sampling_rate_hz(r.header);
+    return QString::fromStdString("Intervalle : " + decimal(range.first / rate, 2) + " s – " +
+                                  decimal(range.end / rate, 2) + " s");
+}
+
+bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
+                   std::optional<double> top_db)
+{
+    ensure_picture_context();
+    am::MapView view;
+    view.map = &map;
+    view.grid = settings.grid;
+    view.range_db = png_range_db;
+    if (top_db)
+        view.top_db = static_cast<float>(*top_db);
+    am::Annotations notes;
+    notes.unit = QString::fromLatin1(unit_text(map.unit));
+    notes.lines = am::map_facts(settings, map, window);
+    return write_png(am::framed_picture(am::draw_map(view), view, notes), path);
+}
+
+} // namespace sonivar_dat

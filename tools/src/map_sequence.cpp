@@ -1,0 +1,222 @@
+#include "map_sequence.h"
+
+#include "cli.h"
+#include "map_png.h"
+#include "output_file.h"
+#include "progress.h"
+
+#include "recording/temporary_file.h"
+#include "spectra/band.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+
+namespace sonivar_dat {
+
+namespace am = SonivarACQ32::acoustic_map;
+
+namespace {
+
+struct Slices {
+    double start_s = 0.0, end_s = 0.0;
+    std::vector<std::string> paths;  // one picture per slice
+};
+
+std::string slice_name(std::size_t k)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "carte_%04zu.png", k + 1);
+    return name;
+}
+
+// The slices of the interval, decided before any frame is read: an --every
+// beyond the interval, too many slices, a folder that cannot take the
+// pictures (exit 2), slices each too short for one block of the map (no map
+// can be made: exit 1) are refused at once.
+int plan_slices(const SequenceRequest& q, const Recording& r, Slices& s, std::ostream& err)
+{
+    const FrameRange whole = frame_range(r, q.map.from_s, q.map.to_s);
+    const double rate = sampling_rate_hz(r.header);
+    s.start_s = whole.first / rate;
+    s.end_s = whole.end / rate;
+    if (!(q.every_s <= s.end_s - s.start_s)) {
+        err << "sonivar-dat : --every dépasse la durée de l'intervalle (" << decimal(s.end_s - s.start_s, 2) << " s)\n";
+        return exit_usage;
+    }
+    const double slices = std::ceil((s.end_s - s.start_s) / q.every_s - 1e-9);
+    if (slices < 1.0 || slices > max_slices) {
+        err << "sonivar-dat : --every " << decimal(q.every_s, 2) << " donne " << decimal(slices, 0)
+            << " tranches (de 1 à " << max_slices << ")\n";
+        return exit_usage;
+    }
+    std::error_code ec;
+    std::filesystem::create_directory(q.png_dir, ec);
+    if (ec || !std::filesystem::is_directory(q.png_dir)) {
+        err << "sonivar-dat : dossier " << q.png_dir << " : "
+            << (ec ? system_reason(ec.value()) : std::string("ce n'est pas un dossier")) << "\n";
+        return exit_usage;
+    }
+    for (std::size_t k = 0; k < static_cast<std::size_t>(slices); ++k)
+        s.paths.push_back((std::filesystem::path(q.png_dir) / slice_name(k)).string());
+    if (const std::string why = outputs_refusal(r, s.paths); !why.empty()) {
+        err << "sonivar-dat : " << why << "\n";
+        return exit_usage;
+    }
+    if (const double frames = std::floor(q.every_s * rate); frames < am::block_frames) {
+        err << "sonivar-dat : --every " << decimal(q.every_s, 2) << " s : des tranches de "
+            << grouped(static_cast<std::uint64_t>(frames)) << " trames, moins que les " << grouped(am::block_frames)
+            << " d'un bloc de la carte : aucune carte\n";
+        return exit_damaged;
+    }
+    return exit_ok;
+}
+
+// Maps waiting for the common scale: their levels in a file of the
+// pictures' folder that has no name (gone when the command ends, however it
+// ends), their facts in memory.
+class SpilledMaps {
+public:
+    ~SpilledMaps()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool open(const std::string& folder)
+    {
+        std::string path;
+        fd_ = SonivarACQ32::create_temporary(folder, path);
+        return fd_ >= 0 && ::unlink(path.c_str()) == 0;
+    }
+    void skip() { slots_.emplace_back(); }
+    bool put(am::Map map)
+    {
+        const auto bytes = map.level_db.size() * sizeof(float);
+        const auto* data = reinterpret_cast<const char*>(map.level_db.data());
+        // A short write is followed by another, which gives the reason.
+        for (std::size_t done = 0; done < bytes;) {
+            const ssize_t n = ::pwrite(fd_, data + done, bytes - done, end_ + static_cast<off_t>(done));
+            if (n <= 0)
+                return errno = n == 0 ? EIO : errno, false;
+            done += static_cast<std::size_t>(n);
+        }
+        slots_.push_back(Slot{std::move(map), end_});
+        slots_.back()->facts.level_db = {};
+        end_ += static_cast<off_t>(bytes);
+        return true;
+    }
+    // The map of slice k, or nothing when it was too short; false with errno.
+    bool take(std::size_t k, std::optional<am::Map>& map) const
+    {
+        map.reset();
+        if (!slots_[k])
+            return true;
+        map = slots_[k]->facts;
+        map->level_db.resize(static_cast<std::size_t>(map->side) * map->side);
+        const auto bytes = map->level_db.size() * sizeof(float);
+        return ::pread(fd_, map->level_db.data(), bytes, slots_[k]->offset) == static_cast<ssize_t>(bytes);
+    }
+
+private:
+    struct Slot {
+        am::Map facts;  // without its levels
+        off_t offset = 0;
+    };
+    int fd_ = -1;
+    off_t end_ = 0;
+    std::vector<std::optional<Slot>> slots_;
+};
+
+// Every slice's map into `spilled`; the common scale's top in `top`.
+int map_slices(const SequenceRequest& q, const Recording& r, const am::Geometry& geometry, const Slices& s,
+               SpilledMaps& spilled, std::optional<double>& top, std::ostream& out, std::ostream& err,
+               std::FILE* terminal)
+{
+    MapRequest request = q.map;
+    std::uint64_t non_finite = 0;
+    Progress progress(terminal, "Cartes", frame_range(r, q.map.from_s, q.map.to_s).end);
+    for (std::size_t k = 0; k < s.paths.size(); ++k) {
+        request.from_s = s.start_s + static_cast<double>(k) * q.every_s;
+        request.to_s = std::min(s.end_s, request.from_s + q.every_s);
+        MapResult result = map_recording(r, geometry, request, progress);
+        if (result.bad_request || (!result.error.empty() && result.frames >= am::block_frames)) {
+            err << "sonivar-dat : " << result.error << "\n";
+            return result.bad_request ? exit_usage : exit_damaged;
+        }
+        non_finite += result.non_finite;
+        if (!result.error.empty()) {
+            spilled.skip();
+            continue;
+        }
+        top = q.top_db ? q.top_db : std::max(top.value_or(result.map.max_db), double(result.map.max_db));
+        if (!spilled.put(std::move(result.map))) {
+            err << "sonivar-dat : écriture impossible des cartes en attente dans " << q.png_dir << " : "
+                << system_reason(errno) << "\n";
+            return exit_damaged;
+        }
+    }
+    say_left_out(out, non_finite);
+    return exit_ok;
+}
+
+// The pictures, each written whole under its name; when one cannot be,
+// those this command wrote before it are taken away.
+int write_slices(const SequenceRequest& q, const Recording& r, const Slices& s, const SpilledMaps& spilled,
+                 std::optional<double> top, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> written;
+    std::optional<am::Map> map;
+    for (std::size_t k = 0; k < s.paths.size(); ++k) {
+        const double from = s.start_s + static_cast<double>(k) * q.every_s, to = std::min(s.end_s, from + q.every_s);
+        out << "Tranche " << k + 1 << " : " << decimal(from, 2) << " s – " << decimal(to, 2) << " s";
+        OutputFile file;
+        std::string e;
+        const QString window = time_window(r, frame_range(r, from, to));
+        if (!spilled.take(k, map) || (map && (!file.create(s.paths[k], e) ||
+                                              !write_map_png(file.temp_path(), *map, q.map.settings, window, top) ||
+                                              !file.commit(e)))) {
+            for (const std::string& path : written)
+                std::filesystem::remove(path);
+            err << "\nsonivar-dat : " << (e.empty() ? write_failure(s.paths[k]) : e) << " ; les "
+                << written.size() << " images déjà écrites sont retirées\n";
+            return exit_damaged;
+        }
+        if (!map) {
+            out << ", trop courte : pas de carte\n";
+            continue;
+        }
+        written.push_back(s.paths[k]);
+        out << ", maximum x = " << decimal(map->max_x, 2) << " m, y = " << decimal(map->max_y, 2) << " m, "
+            << decimal(map->max_db, 1) << " " << unit_text(map->unit) << " : " << s.paths[k] << "\n";
+    }
+    out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";
+    return exit_ok;
+}
+
+} // namespace
+
+int map_sequence(const SequenceRequest& q, const Recording& r, const am::Geometry& geometry, std::ostream& out,
+                 std::ostream& err, std::FILE* terminal)
+{
+    Slices slices;
+    if (const int status = plan_slices(q, r, slices, err); status != exit_ok)
+        return status;
+    SpilledMaps spilled;
+    if (!spilled.open(q.png_dir)) {
+        err << "sonivar-dat : dossier " << q.png_dir << " : " << system_reason(errno) << "\n";
+        return exit_damaged;
+    }
+    std::optional<double> top;
+    if (const int status = map_slices(q, r, geometry, slices, spilled, top, out, err, terminal); status != exit_ok)
+        return status;
+    if (!top) {
+        err << "sonivar-dat : aucune tranche ne donne de carte\n";
+        return exit_damaged;
+    }
+    return write_slices(q, r, slices, spilled, top, out, err);
+}
+
+} // namespace sonivar_dat
