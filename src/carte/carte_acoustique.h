@@ -107,6 +107,7 @@ public:
     bool charge_image(const QString& path);
     // The map as shown, framed with its axes, scale and facts, as PNG.
     bool enregistre_image(const QString& png_path);
+    std::vector<stream::FileIdentity> fichiers_lus() const;
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.

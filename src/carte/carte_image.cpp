@@ -1,12 +1,14 @@
 // The map window's pictures: a photo of the scene under the map, the point
 // to listen to chosen on the map, and the map saved as a framed PNG.
 #include "carte/carte_acoustique.h"
+#include "stream/saved_file.h"
 
 #include "app/format.h"
 #include "stream/input_file.h"
 
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QImageReader>
@@ -118,18 +120,22 @@ bool CarteAcoustique::eventFilter(QObject* watched, QEvent* event)
     return feed::LiveWindow::eventFilter(watched, event);
 }
 
-// The saved picture never replaces a file of the recording under review.
+// The files the window reads: the recording under review, the geometry,
+// the photo. A saved file never replaces one of them.
+std::vector<stream::FileIdentity> CarteAcoustique::fichiers_lus() const
+{
+    std::vector<stream::FileIdentity> reads;
+    if (revue_.enregistrement)
+        reads = stream::input_identities(*revue_.enregistrement);
+    for (const QString& path : {fichier_geometrie, fichier_image_})
+        if (const auto identity = path.isEmpty() ? std::nullopt : stream::identity_of(path.toStdString()))
+            reads.push_back(*identity);
+    return reads;
+}
+
 bool CarteAcoustique::enregistre_image(const QString& png_path)
 {
-    QString why;
-    const auto target = stream::identity_of(png_path.toStdString());
-    if (!carte_valide)
-        why = QStringLiteral("pas de carte à enregistrer");
-    else if (revue_.enregistrement && target) {
-        for (const stream::FileIdentity& input : stream::input_identities(*revue_.enregistrement))
-            if (input == *target)
-                why = QStringLiteral("c'est un fichier de l'enregistrement relu");
-    }
+    QString why = carte_valide ? QString() : QStringLiteral("pas de carte à enregistrer");
     if (why.isEmpty()) {
         const am::MapView view = vue();
         am::Annotations notes;
@@ -137,8 +143,11 @@ bool CarteAcoustique::enregistre_image(const QString& png_path)
         notes.number = am::french_number;
         notes.lines = am::map_facts(reglages_carte, derniere_carte,
                                     revue_.enregistrement ? fenetre_texte() : QStringLiteral("En direct"), am::french_number);
-        if (!am::framed_picture(am::draw_map(view), view, notes).save(png_path, "PNG"))
-            why = QStringLiteral("écriture impossible");
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        am::framed_picture(am::draw_map(view), view, notes).save(&buffer, "PNG");
+        why = stream::save_whole(png_path, png, fichiers_lus());
     }
     if (!why.isEmpty()) {
         label_Etat->setText(QStringLiteral("Image non enregistrée (%1) : %2").arg(QFileInfo(png_path).fileName(), why));

@@ -1,12 +1,15 @@
 // The map window's settings kept between sessions: what it maps, how it
 // draws it, and the geometry file in use.
 #include "carte/carte_acoustique.h"
+#include "platform/settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSettings>
 #include <QSlider>
+
+#include <QLabel>
 
 #include <algorithm>
 
@@ -58,37 +61,46 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
     s.setValue(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value());
 }
 
-// A value out of a control's range is brought into it by the control.
+// A kept value out of its control's range, or no number (a settings file
+// edited by hand, or kept by another version), leaves the default in place
+// and is named in the window's status line: never an impossible grid.
 void CarteAcoustique::reprend_reglages(const QSettings& s)
 {
+    platform::KeptValues kept(s);
     for (am::MethodKind k : am::all_methods())
-        if (const am::ParameterRange* range = am::method_parameter(k)) {
-            const QVariant v = s.value(QStringLiteral("carte/parametre/") + QString::fromStdString(am::method_key(k)));
-            if (v.isValid())
-                range->set(parametres, std::clamp(v.toDouble(), range->low, range->high));
-        }
-    const auto kind = am::method_of_key(s.value(QStringLiteral("carte/methode")).toString().toStdString());
+        if (const am::ParameterRange* range = am::method_parameter(k))
+            if (const auto v = kept.number(QStringLiteral("carte/parametre/") + QString::fromStdString(am::method_key(k)),
+                                           range->low, range->high))
+                range->set(parametres, *v);
+    const QString key = s.value(QStringLiteral("carte/methode")).toString();
+    const auto kind = am::method_of_key(key.toStdString());
     const auto& methods = am::all_methods();
     if (kind)
         set_methode(static_cast<int>(std::find(methods.begin(), methods.end(), *kind) - methods.begin()));
+    else if (!key.isEmpty())
+        kept.refuse(QStringLiteral("carte/methode"), key);
     methode_changee();
     each_number(*this, [&](const char* key, QDoubleSpinBox* box) {
-        if (const QVariant v = s.value(QLatin1String(key)); v.isValid())
-            box->setValue(v.toDouble());
+        if (const auto v = kept.number(QLatin1String(key), box->minimum(), box->maximum()))
+            box->setValue(*v);
     });
     each_choice(*this, [&](const char* key, QComboBox* box) {
-        if (const QVariant v = s.value(QLatin1String(key)); v.isValid() && v.toInt() >= 0 && v.toInt() < box->count())
-            box->setCurrentIndex(v.toInt());
+        if (const auto v = kept.index(QLatin1String(key), 0, box->count() - 1))
+            box->setCurrentIndex(*v);
     });
     checkBox_Diagonale->setChecked(s.value(QStringLiteral("carte/diagonale"), false).toBool());
     checkBox_Moyenne->setChecked(s.value(QStringLiteral("carte/moyenne"), false).toBool());
+    if (const auto v = kept.index(QStringLiteral("carte/image_opacite"), trackBar_Opacite->minimum(),
+                                  trackBar_Opacite->maximum()))
+        trackBar_Opacite->setValue(*v);
     const QString geometry = s.value(QStringLiteral("carte/geometrie")).toString();
     if (!geometry.isEmpty())
         charge_geometrie(geometry);
-    trackBar_Opacite->setValue(s.value(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value()).toInt());
     const QString photo = s.value(QStringLiteral("carte/image")).toString();
     if (!photo.isEmpty())
         charge_image(photo);
+    if (const QString report = kept.report(); !report.isEmpty())  // after any word of the files' loading
+        label_Etat->setText(label_Etat->text().isEmpty() ? report : label_Etat->text() + QStringLiteral(" ; ") + report);
 }
 
 } // namespace SonivarACQ32

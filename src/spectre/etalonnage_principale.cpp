@@ -7,6 +7,7 @@
 #include "carte/carte_acoustique.h"
 #include "spectrum/calibrator.h"
 #include "spectre/spectre_acoustique.h"
+#include "stream/saved_file.h"
 #include "stream/calibration_file.h"
 
 #include "platform/settings.h"
@@ -89,14 +90,11 @@ bool Principale::enregistre_etalonnage(const QString& path)
         dit_etalonnage(QStringLiteral("Aucun micro mesuré : rien n'est enregistré"));
         return false;
     }
-    QFile file(path);
     const std::string xml = stream::calibration_xml(*calibration, QFileInfo(path).completeBaseName().toStdString());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(xml.data(), static_cast<qint64>(xml.size())) != static_cast<qint64>(xml.size()) || !file.flush()) {
-        dit_etalonnage(QStringLiteral("Écriture impossible de %1 : %2").arg(path, file.errorString()));
+    if (const QString why = stream::save_whole(path, QByteArray::fromStdString(xml)); !why.isEmpty()) {
+        dit_etalonnage(QStringLiteral("Écriture impossible de %1 : %2").arg(path, why));
         return false;
     }
-    file.close();
     applique_etalonnage(calibration);
     platform::settings()->setValue(etalonnage_key, QFileInfo(path).absoluteFilePath());
     dit_etalonnage(QStringLiteral("Étalonnage enregistré : %1, niveaux en dB SPL").arg(QFileInfo(path).fileName()));

@@ -3,6 +3,7 @@
 #include "spectre/spectre_acoustique.h"
 
 #include "platform/folders.h"
+#include "platform/settings.h"
 #include "spectrum/calibrator.h"
 #include "stream/levels.h"
 
@@ -96,12 +97,16 @@ void SpectreAcoustique::sauve_reglages(QSettings& s) const
 
 void SpectreAcoustique::reprend_reglages(const QSettings& s)
 {
-    comboBox_Bandes->setCurrentIndex(std::clamp(s.value(QStringLiteral("spectre/bandes"), 0).toInt(), 0, 1));
+    platform::KeptValues kept(s);
+    if (const auto v = kept.index(QStringLiteral("spectre/bandes"), 0, comboBox_Bandes->count() - 1))
+        comboBox_Bandes->setCurrentIndex(*v);
     checkBox_PonderationA->setChecked(s.value(QStringLiteral("spectre/ponderation_a"), false).toBool());
-    numericUpDown_Etalonneur_Niveau->setValue(
-        s.value(QStringLiteral("spectre/etalonneur_niveau"), calibrator_level_db).toDouble());
-    numericUpDown_Etalonneur_Frequence->setValue(
-        s.value(QStringLiteral("spectre/etalonneur_frequence"), calibrator_frequency_hz).toDouble());
+    for (auto [key, box] : {std::pair{"spectre/etalonneur_niveau", numericUpDown_Etalonneur_Niveau},
+                            std::pair{"spectre/etalonneur_frequence", numericUpDown_Etalonneur_Frequence}})
+        if (const auto v = kept.number(QLatin1String(key), box->minimum(), box->maximum()))
+            box->setValue(*v);
+    if (const QString report = kept.report(); !report.isEmpty())
+        montre_etalonnage(report);
 }
 
 void SpectreAcoustique::montre_etalonnage(const QString& text) { label_Etalonnage->setText(text); }

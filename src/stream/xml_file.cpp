@@ -123,8 +123,9 @@ std::string xml_error(const QXmlStreamReader& reader)
     case QXmlStreamReader::NotWellFormedError: why = "document mal formé"; break;
     default: why = "erreur de lecture"; break;
     }
-    return "XML illisible (ligne " + std::to_string(reader.lineNumber()) + ") : " + why + " (" +
-           reader.errorString().toStdString() + ")";
+    // The parser's own words are English: the place says where to look.
+    return "XML illisible (ligne " + std::to_string(reader.lineNumber()) + ", colonne " +
+           std::to_string(reader.columnNumber()) + ") : " + why;
 }
 
 } // namespace SonivarACQ32::stream

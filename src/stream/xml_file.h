@@ -29,7 +29,7 @@ std::optional<QByteArray> read_xml_file(const std::string& path, std::string& wh
 // the parser ignores the declared encoding (the text is already decoded).
 QString declared_as_1_0(const QByteArray& utf8);
 
-// The parser's reason in French, its own words after it.
+// The parser's reason in French, with its line and column.
 std::string xml_error(const QXmlStreamReader& reader);
 
 } // namespace SonivarACQ32::stream

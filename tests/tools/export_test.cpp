@@ -5,6 +5,7 @@
 #include "export.h"
 #include "recording_maker.h"
 #include "sinks.h"
+#include "stream/calibration_file.h"
 
 #include <hdf5.h>
 #include <sndfile.h>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -202,8 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ExportCase{"two_channels", true, false, {2, 9, 17, 31}, "17,9", {9, 17}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An output whose folder the system cannot reach is refused before anything
-// is read or written.
+// An output whose folder the system cannot reach, or whose name (or its
+// calibration companion's) the file system cannot hold, is refused before
+// anything is read or written.
 TEST(ExportFailure, UnwritableOutputIsReported)
 {
     testsupport::TempDir dir;
@@ -211,6 +214,14 @@ TEST(ExportFailure, UnwritableOutputIsReported)
     const auto c = testsupport::run({"export", dat.string(), "--wav", (dir.path() / "absent" / "o.wav").string()});
     EXPECT_EQ(c.code, 2);
     EXPECT_NE(c.err.find("dossier introuvable : refusé"), std::string::npos) << c.err;
+    const fs::path calib = dir.path() / "c.xml", wav = dir.path() / (std::string(248, 'n') + ".wav");
+    SonivarACQ32::stream::Calibration factors;
+    factors.factor.fill(1e-8f);
+    std::ofstream(calib) << SonivarACQ32::stream::calibration_xml(factors, "c");
+    const auto near_limit = testsupport::run({"export", dat.string(), "--wav", wav.string(), "--calib", calib.string()});
+    EXPECT_EQ(near_limit.code, 2);
+    EXPECT_NE(near_limit.err.find("nom trop long"), std::string::npos) << near_limit.err;
+    EXPECT_FALSE(fs::exists(wav));
 }
 
 TEST(Rf64, ChosenPastFourGibibytesOfSamples)

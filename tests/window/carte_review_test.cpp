@@ -165,9 +165,16 @@ TEST_F(CarteReview, PhotoUnderTheMapAndFramedPicture)
     const QPointF top = am::pixel_of(carte.maximum.x(), carte.maximum.y(), grid, cell);
     EXPECT_NE(saved.pixel(layout.map.topLeft() + top.toPoint()), qRgb(0, 200, 0)) << "the map at its maximum";
 
-    const auto before = fs::file_size(path.toStdString());
-    EXPECT_FALSE(carte.enregistre_image(path));
-    EXPECT_EQ(fs::file_size(path.toStdString()), before);
+    // Never over a file the window reads (the recording, the photo), never
+    // half a file; the system's reason in French.
+    for (const QString& read : {path, photo}) {
+        const auto before = fs::file_size(read.toStdString());
+        EXPECT_FALSE(carte.enregistre_image(read));
+        EXPECT_EQ(fs::file_size(read.toStdString()), before);
+    }
+    EXPECT_FALSE(carte.enregistre_image(dir.filePath(QStringLiteral("absent/carte.png"))));
+    EXPECT_TRUE(carte.label_Etat->text().endsWith(QStringLiteral("dossier introuvable")))
+        << carte.label_Etat->text().toStdString();
 
     carte.button_Ecouter->click();  // there is no sound output here, or there is one
     const QString said = carte.label_Ecoute->text();

@@ -9,6 +9,7 @@
 #include "picture/colour_map.h"
 #include "carte/carte_acoustique.h"
 #include "map/geometry.h"
+#include "platform/settings.h"
 #include "stream/frame_layout.h"
 #include "point_source_signals.h"
 #include "window_harness.h"
@@ -211,6 +212,27 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     EXPECT_EQ(w.carte->label_Geometrie->text(), QStringLiteral("décalée.xml"));
     w.carte->set_methode(2);
     EXPECT_DOUBLE_EQ(w.carte->numericUpDown_Parametre->value(), 0.3);
+
+    // Kept values no control can take (edited by hand) leave the defaults,
+    // each one named in the window.
+    w.carte->close();
+    delete w.carte;
+    w.carte = nullptr;
+    {
+        const auto kept = SonivarACQ32::platform::settings();
+        kept->setValue(QStringLiteral("carte/methode"), QStringLiteral("music"));
+        kept->setValue(QStringLiteral("carte/pas"), 0.0);
+        kept->setValue(QStringLiteral("carte/frequence"), QStringLiteral("nan"));
+        kept->setValue(QStringLiteral("carte/bande"), 99);
+    }
+    w.button_Carte->click();
+    const QString said = w.carte->label_Etat->text();
+    for (const char* value : {"methode = music", "pas = 0", "frequence = nan", "bande = 99"})
+        EXPECT_TRUE(said.contains(QLatin1String(value))) << said.toStdString();
+    EXPECT_EQ(w.carte->comboBox_Methode->currentIndex(), 0);
+    EXPECT_GT(w.carte->numericUpDown_Pas->value(), 0.0);
+    EXPECT_TRUE(std::isfinite(w.carte->numericUpDown_Frequence->value()));
+    EXPECT_EQ(w.carte->comboBox_Echelle->currentIndex(), 1);  // the values in range are kept
 }
 
 // Every piece the feed handed the map has had its map or been counted as
