@@ -136,9 +136,12 @@ void CarteAcoustique::dessine()
     pictureBox_Carte->setPixmap(QPixmap::fromImage(carte_dessinee_.picture));
     unite = QString::fromLatin1(stream::unit_text(map.unit));
     maximum_db = map.max_db;
-    label_Maximum->setText(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
-                               .arg(fmt::fr(map.max_x, 2), fmt::fr(map.max_y, 2), fmt::fr(map.max_db, 1), unite,
-                                    method_text(reglages_carte)));
+    label_Maximum->setText(
+        stream::is_silence(map.max_db, map.unit)
+            ? QStringLiteral("Maximum : silence (%1)").arg(method_text(reglages_carte))
+            : QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4 (%5)")
+                  .arg(fmt::fr(map.max_x, 2), fmt::fr(map.max_y, 2), fmt::fr(map.max_db, 1), unite,
+                       method_text(reglages_carte)));
     const float top = am::scale_top(view);
     label_Echelle_Haut->setText(QStringLiteral("%1 %2").arg(fmt::fr(top, 1), unite));
     label_Echelle_Bas->setText(QStringLiteral("%1 %2").arg(fmt::fr(top - am::shown_range_db(view), 1), unite));

@@ -147,9 +147,11 @@ std::vector<QString> map_facts(const Settings& s, const Map& map, const QString&
     std::vector<QString> lines = {method, band};
     if (!time_window.isEmpty())
         lines.push_back(time_window);
-    lines.push_back(QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4")
-                        .arg(text(number(map.max_x, 2)), text(number(map.max_y, 2)), text(number(map.max_db, 1)),
-                             QString::fromLatin1(stream::unit_text(map.unit))));
+    lines.push_back(stream::is_silence(map.max_db, map.unit)
+                        ? QStringLiteral("Maximum : silence")
+                        : QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4")
+                              .arg(text(number(map.max_x, 2)), text(number(map.max_y, 2)),
+                                   text(number(map.max_db, 1)), QString::fromLatin1(stream::unit_text(map.unit))));
     return lines;
 }
 

@@ -45,8 +45,10 @@ void SpectreAcoustique::dessine()
                                              : spectrum::tone_peak(trace_.lines, unit, a_weighted);
     pic_hz = peak.frequency;
     pic_db = peak.level_db;
-    label_Pic->setText(QStringLiteral("Pic : %1 Hz, %2 %3")
-                           .arg(fmt::fr(pic_hz, 0), fmt::fr(pic_db, 1), QString::fromStdString(trace_.unit)));
+    label_Pic->setText(stream::is_silence(pic_db, unit)
+                           ? QStringLiteral("Pic : silence")
+                           : QStringLiteral("Pic : %1 Hz, %2 %3")
+                                 .arg(fmt::fr(pic_hz, 0), fmt::fr(pic_db, 1), QString::fromStdString(trace_.unit)));
 }
 
 bool SpectreAcoustique::eventFilter(QObject* watched, QEvent* event)

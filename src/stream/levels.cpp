@@ -31,6 +31,11 @@ double level_db(double power, LevelUnit unit)
     return 10.0 * std::log10(std::max(power, std::numeric_limits<double>::min()) / reference_power(unit));
 }
 
+bool is_silence(double level, LevelUnit unit)
+{
+    return level < level_db(0.0, unit) + 100.0;
+}
+
 LevelUnit unit_of(const std::optional<Calibration>& pascal_per_count)
 {
     return pascal_per_count ? LevelUnit::db_spl : LevelUnit::dbfs;

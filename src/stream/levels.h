@@ -19,6 +19,10 @@ const char* unit_text(LevelUnit unit);  // "dB", "dBFS", "dB SPL"
 // The power (mean square) that reads 0 dB.
 double reference_power(LevelUnit unit);
 double level_db(double power, LevelUnit unit);
+// No sound at all (a power of zero: a silent recording) has no level in dB:
+// its level is held at a floor thousands of dB below any sound, and reads
+// as silence (A-weighting may have shifted it by a few dB).
+bool is_silence(double level, LevelUnit unit);
 
 LevelUnit unit_of(const std::optional<Calibration>& pascal_per_count);
 // Pascal per count of microphone `micro` with a calibration; without one,

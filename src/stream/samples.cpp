@@ -38,16 +38,16 @@ std::size_t decode_frames(const unsigned char* data, std::size_t len, std::uint6
         for (std::size_t m = 0; m < used; ++m)
             row[m] = sample_value(word_at(base, word[m]), layout.is_float) * factor[m];
     }
-    if (layout.is_float) {
-        std::uint64_t left_out = 0;
-        for (float& v : out)
-            if (!std::isfinite(v)) {
-                v = 0.0f;
-                ++left_out;
-            }
-        if (non_finite != nullptr)
-            *non_finite += left_out;
-    }
+    // A float word may be anything; an int32 one only becomes huge through
+    // its calibration factor.
+    std::uint64_t left_out = 0;
+    for (float& v : out)
+        if (!(std::fabs(v) <= max_sample_magnitude)) {
+            v = 0.0f;
+            ++left_out;
+        }
+    if (non_finite != nullptr)
+        *non_finite += left_out;
     return count;
 }
 

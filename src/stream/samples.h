@@ -58,9 +58,15 @@ inline std::uint64_t first_frame_offset(std::uint64_t stream_position, const Fra
 // The whole frames of the `len` bytes at `data`, which lie at byte
 // `stream_position` of the stream, as interleaved floats, one per
 // microphone of the layout in its order, calibrated. `out` keeps its
-// capacity from call to call. Returns the frames decoded. A float word that
-// is no number (NaN, infinite) is left out as silence, 0, and counted in
-// `non_finite` when given: no level, map or spectrum is undefined by it.
+// capacity from call to call. Returns the frames decoded. A sample that is
+// no number (a NaN or infinite float word) or beyond `max_sample_magnitude`
+// once scaled is left out as silence, 0, and counted in `non_finite` when
+// given: no level, map or spectrum is undefined by it.
+// A million times full scale, or a million pascal (ten times the air's own
+// pressure): no microphone gives it, and the squares of the spectra of such
+// samples would overflow a float.
+constexpr float max_sample_magnitude = 1e6f;
+
 std::size_t decode_frames(const unsigned char* data, std::size_t len, std::uint64_t stream_position,
                           const FrameLayout& layout, const Calibration& calibration,
                           std::vector<float>& out, std::uint64_t* non_finite = nullptr);

@@ -4,6 +4,7 @@
 // default; SONIVAR_DAT_FUZZ_CASES asks for more.
 #include "cli_run.h"
 #include "recording_maker.h"
+#include "stream/calibration_file.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -166,6 +168,67 @@ TEST(Fuzz, MutatedRecordingsNeverCrashHangOrLoseInputs)
     // The mutations reach both sides: recordings still read, and refused ones.
     EXPECT_GT(exported, cases / 10);
     EXPECT_GT(refused, cases / 10);
+}
+
+// Float recordings whose words are mutated (NaN, infinities, huge and tiny
+// numbers among them), geometry and calibration files now and then mutated
+// too, through spectrum, map and listen, whose output is now and then aimed
+// at a file the command reads: the inputs stay as they were, no "nan" is
+// ever printed, and a command that fails leaves no output.
+TEST(Fuzz, FloatWordsAndAnalysisOutputsNeverHarmInputsOrPrintNan)
+{
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan;
+    plan.micros = {1, 2, 9, 30};
+    plan.is_float = true;
+    plan.frames = 2048;
+    const fs::path dat = testsupport::write_recording(dir.path(), "f", plan);
+    const fs::path geometry = dir.path() / "g.xml", calib = dir.path() / "c.xml";
+    const Bytes base = testsupport::read_bytes(dat), base_geometry = [] {
+        std::ifstream in(SONIVAR_EXAMPLE_GEOMETRY, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }();
+    SonivarACQ32::stream::Calibration factors;
+    factors.factor.fill(1e-8f);
+    const std::string calib_text = SonivarACQ32::stream::calibration_xml(factors, "c");
+    const Bytes base_calib(calib_text.begin(), calib_text.end());
+    Mutator m(20261210);
+    const std::size_t cases = std::max<std::size_t>(cases_to_run() / 20, 50);
+    std::size_t succeeded = 0;
+    for (std::size_t i = 0; i < cases; ++i) {
+        Bytes words = base, g = base_geometry, c = base_calib;
+        for (int k = 0, n = 1 + static_cast<int>(m.below(6)); k < n; ++k)
+            m.mutate(words);
+        if (m.chance(10))
+            m.mutate(m.chance(50) ? g : c);
+        testsupport::write_bytes(dat, words.data(), words.size());
+        testsupport::write_bytes(geometry, g.data(), g.size());
+        testsupport::write_bytes(calib, c.data(), c.size());
+        const std::string command = std::array{"spectrum", "map", "listen"}[m.below(3)];
+        const fs::path own = dir.path() / (command == "listen" ? "o.wav" : command == "map" ? "o.png" : "o.csv");
+        const bool onto_input = m.chance(10);
+        const std::array read = {dat, calib, geometry};  // spectrum reads no geometry
+        const fs::path output = onto_input ? read[m.below(command == "spectrum" ? 2 : 3)] : own;
+        std::vector<std::string> args = {command, dat.string(), "--calib", calib.string()};
+        if (command != "spectrum")
+            args.insert(args.end(), {"--geometry", geometry.string()});
+        const std::vector<std::string> options = command == "listen" ? std::vector<std::string>{"--at", "0.1,0,1", "--wav"}
+                                                 : command == "map"    ? std::vector<std::string>{"--freq", "2000", "--png"}
+                                                                       : std::vector<std::string>{"--csv"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(output.string());
+        const testsupport::Outcome r = testsupport::run(args);
+        ASSERT_TRUE(r.code >= 0 && r.code <= 2) << "case " << i << ": " << command << " " << r.code;
+        ASSERT_TRUE(!onto_input || r.code == 2) << "case " << i << ": " << command << " onto " << output << ": " << r.code << r.err;
+        ASSERT_EQ(testsupport::read_bytes(dat), words) << "case " << i;
+        ASSERT_EQ(testsupport::read_bytes(geometry), g) << "case " << i;
+        ASSERT_EQ(testsupport::read_bytes(calib), c) << "case " << i;
+        ASSERT_EQ(r.out.find("nan"), std::string::npos) << "case " << i << ": [" << r.out << "]";
+        ASSERT_EQ(fs::exists(own), r.code == 0 && !onto_input) << "case " << i << ": " << command << r.err;
+        succeeded += r.code == 0;
+        fs::remove(own);
+    }
+    EXPECT_GT(succeeded, cases / 4);  // the mutations leave many recordings readable
 }
 
 } // namespace

@@ -441,6 +441,17 @@ TEST(SpectrumCommand, NonFiniteSamplesAreLeftOutAndCounted)
     for (const std::string& text : {c.out, written})
         for (const char* undefined : {"nan", " inf ", "-inf", ",inf", "inf\n"})
             EXPECT_EQ(text.find(undefined), std::string::npos) << undefined << " in " << text.substr(0, 300);
+
+    // Samples all zero have no level in dB: silence, -inf in the tables.
+    for (std::size_t f = 0; f < plan.frames; ++f)
+        std::fill_n(words.begin() + static_cast<std::ptrdiff_t>(f * voies + 1), voies - 1, 0u);
+    const auto silent = testsupport::write_recording(dir.path(), "muet", plan, words).string();
+    const Cli spectrum = run({"spectrum", silent, "--csv", csv.string()});
+    EXPECT_NE(spectrum.out.find("Pic : silence\n"), std::string::npos) << spectrum.out;
+    std::ifstream again(csv);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(again), {}).find(",-inf\n"), std::string::npos);
+    const Cli map = run({"map", silent, "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "1000"});
+    EXPECT_NE(map.out.find("Maximum : silence\n"), std::string::npos) << map.out;
 }
 
 TEST(SpectrumCommand, PeakOfAToneAndItsFiles)

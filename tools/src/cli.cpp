@@ -311,6 +311,18 @@ std::string plain(double value, int decimals)
     return s;
 }
 
+std::string plain_level(double level, bool silence)
+{
+    return silence ? "-inf" : plain(level, 2);
+}
+
+std::string maximum_text(double x, double y, double level, const char* unit, bool silence)
+{
+    if (silence)
+        return "silence";
+    return "x = " + decimal(x, 2) + " m, y = " + decimal(y, 2) + " m, " + decimal(level, 1) + " " + unit;
+}
+
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             std::FILE* terminal)
 {

@@ -23,5 +23,10 @@ std::string grouped(std::uint64_t value);
 std::string decimal(double value, int decimals);
 // Numbers of the CSV tables: '.' decimals, whatever the locale.
 std::string plain(double value, int decimals);
+// A level in a CSV table: "-inf" for silence (no sound has no level in dB,
+// and every reader of numbers takes it), else as plain().
+std::string plain_level(double level, bool silence);
+// "x = 1,00 m, y = 0,75 m, -103,5 dBFS" of a map's maximum, or "silence".
+std::string maximum_text(double x, double y, double level, const char* unit, bool silence);
 
 } // namespace sonivar_dat

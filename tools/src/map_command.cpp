@@ -265,10 +265,11 @@ bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid
 {
     std::ofstream csv(path, std::ios::binary);
     csv << "x,y,level_db\n";
+    const bool silent = is_silence(map.max_db, map.unit);
     for (int j = 0; j < map.side; ++j)
         for (int i = 0; i < map.side; ++i)
             csv << plain(grid.coordinate(i), 4) << ',' << plain(grid.coordinate(j), 4) << ','
-                << plain(map.level_db[static_cast<std::size_t>(j) * map.side + i], 2) << '\n';
+                << plain_level(map.level_db[static_cast<std::size_t>(j) * map.side + i], silent) << '\n';
     csv.flush();
     return static_cast<bool>(csv);
 }
@@ -320,9 +321,10 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         << r.layout.micros.size() << " micros, grille " << result.map.side << " x "
         << result.map.side << "\n";
     out << "Méthode : " << am::method_line(a.request.settings).toStdString() << "\n";
-    out << "Maximum : x = " << decimal(result.map.max_x, 2) << " m, y = "
-        << decimal(result.map.max_y, 2) << " m, " << decimal(result.map.max_db, 1) << " "
-        << unit_text(result.map.unit) << "\n";
+    const am::Map& map = result.map;
+    out << "Maximum : "
+        << maximum_text(map.max_x, map.max_y, map.max_db, unit_text(map.unit), is_silence(map.max_db, map.unit))
+        << "\n";
     say_left_out(out, result.non_finite);
     return write_outputs(a, files, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
 }

@@ -189,8 +189,9 @@ int write_slices(const SequenceRequest& q, const Recording& r, const Slices& s, 
             continue;
         }
         written.push_back(s.paths[k]);
-        out << ", maximum x = " << decimal(map->max_x, 2) << " m, y = " << decimal(map->max_y, 2) << " m, "
-            << decimal(map->max_db, 1) << " " << unit_text(map->unit) << " : " << s.paths[k] << "\n";
+        out << ", maximum "
+            << maximum_text(map->max_x, map->max_y, map->max_db, unit_text(map->unit), is_silence(map->max_db, map->unit))
+            << " : " << s.paths[k] << "\n";
     }
     out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";
     return exit_ok;

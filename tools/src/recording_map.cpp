@@ -88,8 +88,9 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
 void say_left_out(std::ostream& out, std::uint64_t non_finite)
 {
     if (non_finite > 0)
-        out << "Échantillons non numériques (NaN, infinis) laissés de côté comme silence : " << grouped(non_finite)
-            << "\n";
+        out << "Échantillons non numériques ou démesurés (NaN, infinis, plus d'un million de fois la pleine "
+               "échelle ou de pascals) laissés de côté comme silence : "
+            << grouped(non_finite) << "\n";
 }
 
 SpectrumResult spectrum_of_recording(const Recording& r, const MapRequest& request, Progress& progress)

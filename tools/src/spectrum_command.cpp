@@ -82,12 +82,13 @@ SpectrumArgs parse_spectrum(const std::vector<std::string>& args)
     return a;
 }
 
-bool write_csv(const std::string& path, const sp::PlotData& plot)
+bool write_csv(const std::string& path, const sp::PlotData& plot, LevelUnit unit)
 {
     std::ofstream csv(path, std::ios::binary);
     csv << "frequency_hz,level_db\n";
     for (std::size_t i = 0; i < plot.lines.size(); ++i)
-        csv << plain(plot.lines[i].frequency, 2) << ',' << plain(plot.levels[i], 2) << '\n';
+        csv << plain(plot.lines[i].frequency, 2) << ',' << plain_level(plot.levels[i], is_silence(plot.levels[i], unit))
+            << '\n';
     csv.flush();
     return static_cast<bool>(csv);
 }
@@ -102,10 +103,10 @@ bool write_picture(const std::string& path, const sp::PlotData& plot, const std:
 }
 
 // The CSV and the picture into their temporary files, then both named.
-int write_outputs(const SpectrumArgs& a, OutputGroup& files, const sp::PlotData& plot,
+int write_outputs(const SpectrumArgs& a, OutputGroup& files, const sp::PlotData& plot, LevelUnit unit,
                   const std::vector<std::string>& title, std::ostream& out, std::ostream& err)
 {
-    return files.write_all({{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, plot); }},
+    return files.write_all({{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, plot, unit); }},
                             {"PNG", a.png, [&](const std::string& t) { return write_picture(t, plot, title); }}},
                            out, err);
 }
@@ -179,10 +180,13 @@ int cmd_spectrum(const std::vector<std::string>& args, std::ostream& out, std::o
         "De " + decimal(static_cast<double>(range.first) / rate, 2) + " s à " +
             decimal(static_cast<double>(range.end) / rate, 2) + " s (" + grouped(result.frames) + " trames)" +
             (a.third_octave ? ", tiers d'octave" : ", raies fines") + (a.a_weighting ? ", pondération A" : "")};
-    out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " " << plot.unit
-        << "\n";
+    if (is_silence(peak.level_db, result.unit))
+        out << "Pic : silence\n";
+    else
+        out << "Pic : " << french_grouped(peak.frequency, 0) << " Hz, " << decimal(peak.level_db, 1) << " "
+            << plot.unit << "\n";
     say_left_out(out, result.non_finite);
-    return write_outputs(a, files, plot, title, out, err);
+    return write_outputs(a, files, plot, result.unit, title, out, err);
 }
 
 } // namespace sonivar_dat
