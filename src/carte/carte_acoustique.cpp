@@ -5,11 +5,13 @@
 #include "platform/folders.h"
 #include "picture/map_image.h"
 #include "carte/ecoute_point.h"
+#include "carte/ecoute_wav.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -77,6 +79,7 @@ QSize CarteAcoustique::sizeHint() const
 CarteAcoustique::~CarteAcoustique()
 {
     ecoute_.reset();
+    ecoute_wav_.reset();
     worker_.reset();  // before the controls it posts to
 }
 
@@ -278,7 +281,9 @@ void CarteAcoustique::propose_fichier(const QString& title, const QString& filte
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (to_save) {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
-        dialog->setDefaultSuffix(QStringLiteral("png"));
+        // A name typed without its ending gets the filter's: "(*.png)", "(*.wav)".
+        const qsizetype star = filter.indexOf(QStringLiteral("*."));
+        dialog->setDefaultSuffix(filter.mid(star + 2, filter.indexOf(QRegularExpression(QStringLiteral("[ )]")), star) - star - 2));
     } else {
         dialog->setFileMode(QFileDialog::ExistingFile);
     }

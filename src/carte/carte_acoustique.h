@@ -44,6 +44,7 @@ class QTimer;
 namespace SonivarACQ32 {
 
 class EcoutePoint;
+class EcouteWav;
 
 // The recording under review and how it is being gone through.
 struct RevueEnregistrement {
@@ -107,6 +108,9 @@ public:
     bool charge_image(const QString& path);
     // The map as shown, framed with its axes, scale and facts, as PNG.
     bool enregistre_image(const QString& png_path);
+    // The point's sound from the instant on, as a WAV (written on a thread
+    // of its own); false with the reason shown when it cannot start.
+    bool enregistre_ecoute(const QString& wav_path);
     std::vector<stream::FileIdentity> fichiers_lus() const;
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
@@ -153,6 +157,7 @@ public:
     QLabel* label_Enregistrement = nullptr;   // the recording's facts
     // Listening.
     QPushButton* button_Ecouter = nullptr;
+    QPushButton* button_Enregistrer_Ecoute = nullptr;
     QLabel* label_Ecoute = nullptr;
     // The photo under the map, and the saved picture.
     QPushButton* button_Image = nullptr;
@@ -208,6 +213,10 @@ private:
     void button_Image_Click();
     void button_Enregistrer_Image_Click();
     void button_Ecouter_Click();
+    void button_Enregistrer_Ecoute_Click();
+    // The point listened to, m, at the map's distance: the one clicked, else
+    // the maximum. Nothing (said) when there is neither.
+    std::optional<acoustic_map::Position> point_a_ecouter();
     void fond_change();
     QString fenetre_texte() const;
 
@@ -226,6 +235,7 @@ private:
     acoustic_map::Backdrop fond_;
     QString fichier_image_;
     std::unique_ptr<EcoutePoint> ecoute_;
+    std::unique_ptr<EcouteWav> ecoute_wav_;
     QWidget* contenu_ = nullptr;  // every control, in the window's scroll area
     // The live maps' pictures, drawn on the worker's thread.
     std::shared_ptr<PeintreCarte> peintre_ = std::make_shared<PeintreCarte>();

@@ -68,6 +68,7 @@ QLayout* CarteAcoustique::build_review_controls()
     label_Enregistrement = new QLabel;
     label_Enregistrement->setWordWrap(true);
     button_Ecouter = new QPushButton(QStringLiteral("Écouter"));
+    button_Enregistrer_Ecoute = new QPushButton(QStringLiteral("Enregistrer l'écoute…"));
     label_Ecoute = new QLabel;
     label_Ecoute->setWordWrap(true);
     auto* row = new QHBoxLayout;
@@ -78,6 +79,7 @@ QLayout* CarteAcoustique::build_review_controls()
     row->addWidget(new QLabel(QStringLiteral("Fenêtre")));
     row->addWidget(numericUpDown_Fenetre);
     row->addWidget(button_Ecouter);
+    row->addWidget(button_Enregistrer_Ecoute);
     auto* grid = new QGridLayout;
     grid->addLayout(row, 0, 0, 1, 2);
     grid->addWidget(trackBar_Instant, 1, 0);
@@ -97,6 +99,7 @@ void CarteAcoustique::connect_review_controls()
     connect(button_Fermer, &QPushButton::clicked, this, [this] { ferme_enregistrement(); });
     connect(button_Lecture, &QPushButton::clicked, this, [this] { lecture_pause(); });
     connect(button_Ecouter, &QPushButton::clicked, this, [this] { button_Ecouter_Click(); });
+    connect(button_Enregistrer_Ecoute, &QPushButton::clicked, this, [this] { button_Enregistrer_Ecoute_Click(); });
     connect(trackBar_Instant, &QSlider::valueChanged, this, [this](int ms) { set_instant(ms / 1000.0); });
     // The window is the stretch behind each map, live and in review.
     connect(numericUpDown_Fenetre, &QDoubleSpinBox::valueChanged, this, [this] {

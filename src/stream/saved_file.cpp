@@ -30,18 +30,29 @@ bool write_all(int fd, const QByteArray& bytes)
 
 } // namespace
 
+QString save_target(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+}
+
+QString save_refusal(const QString& path, const std::vector<FileIdentity>& reads)
+{
+    struct stat st {};
+    if (::stat(save_target(path).toLocal8Bit().constData(), &st) != 0)
+        return {};  // a new file
+    if (std::find(reads.begin(), reads.end(), FileIdentity{st.st_dev, st.st_ino}) != reads.end())
+        return QStringLiteral("c'est un fichier que la fenêtre lit : rien n'a été écrit");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("ce n'est pas un fichier ordinaire");
+    return {};
+}
+
 QString save_whole(const QString& path, const QByteArray& bytes, const std::vector<FileIdentity>& reads)
 {
-    // A link is followed: the file it names is the one replaced.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
-    struct stat st {};
-    if (::stat(target.toLocal8Bit().constData(), &st) == 0) {
-        if (std::find(reads.begin(), reads.end(), FileIdentity{st.st_dev, st.st_ino}) != reads.end())
-            return QStringLiteral("c'est un fichier que la fenêtre lit : rien n'a été écrit");
-        if (!S_ISREG(st.st_mode))
-            return QStringLiteral("ce n'est pas un fichier ordinaire");
-    }
+    if (QString why = save_refusal(path, reads); !why.isEmpty())
+        return why;
+    const QString target = save_target(path);
     std::string temp;
     const int fd = create_temporary(QFileInfo(target).absolutePath().toStdString(), temp);
     if (fd < 0)

@@ -12,6 +12,12 @@
 
 namespace SonivarACQ32::stream {
 
+// The file a save at `path` replaces: the one a link names, else `path`.
+QString save_target(const QString& path);
+// Why nothing may be saved at `path`: it names one of `reads`, however it is
+// spelled, or a special file. Empty when it may.
+QString save_refusal(const QString& path, const std::vector<FileIdentity>& reads);
+
 // Why `bytes` could not be saved at `path` (French, with the system's
 // reason); empty when saved. A path that names one of `reads`, however it
 // is spelled, or a special file is refused and nothing is written.

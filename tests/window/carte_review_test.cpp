@@ -8,6 +8,9 @@
 #include "carte/carte_acoustique.h"
 #include "picture/map_picture.h"
 #include "scene.h"
+#include "stream/float_wav.h"
+#include "stream/recording.h"
+#include "stream/recording_slice.h"
 #include "spectre/spectre_acoustique.h"
 #include "window_harness.h"
 
@@ -22,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -182,6 +186,28 @@ TEST_F(CarteReview, PhotoUnderTheMapAndFramedPicture)
                  said.contains(QStringLiteral("Aucune sortie son"))) ||
                 said.startsWith(QStringLiteral("Écoute du point")))
         << said.toStdString();
+
+    // The point's sound saved from the instant on, whole, as `listen` writes
+    // it; never over the recording.
+    const QString wav = dir.filePath(QStringLiteral("point.wav"));
+    ASSERT_TRUE(carte.enregistre_ecoute(wav));
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte.label_Ecoute->text().startsWith(QStringLiteral("Écoute enregistrée")); }))
+        << carte.label_Ecoute->text().toStdString();
+    const auto recording = SonivarACQ32::stream::load_recording(path.toStdString()).recording;
+    ASSERT_TRUE(recording);
+    const auto range = SonivarACQ32::stream::frame_range(*recording, carte.instant, -1.0);
+    // Whole: its data chunk says what the file holds, every frame from the
+    // instant but the last few the array's delays need ahead.
+    std::ifstream in(wav.toStdString(), std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    ASSERT_GE(bytes.size(), SonivarACQ32::stream::float_header_bytes);
+    std::uint32_t data_bytes = 0;
+    std::memcpy(&data_bytes, bytes.data() + SonivarACQ32::stream::float_header_bytes - 4, 4);
+    EXPECT_EQ(data_bytes, bytes.size() - SonivarACQ32::stream::float_header_bytes);
+    EXPECT_LE(data_bytes / 4, range.frames());
+    EXPECT_GT(data_bytes / 4, range.frames() * 9 / 10);
+    EXPECT_FALSE(carte.enregistre_ecoute(path));
+    EXPECT_TRUE(carte.label_Ecoute->text().contains(QStringLiteral("fichier que la fenêtre lit")));
 }
 
 } // namespace

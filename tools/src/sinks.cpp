@@ -2,6 +2,8 @@
 
 #include "stream_reader.h"
 
+#include "stream/float_wav.h"
+
 #include <hdf5.h>
 #include <sndfile.h>
 
@@ -47,60 +49,6 @@ struct WavSink::File {
     int rate = 0;
 };
 
-namespace {
-
-// A float WAV's header: fmt with its extension size (0), as every reader
-// expects of a format other than PCM (libsndfile leaves it out, and sox
-// then warns of a "missing extended part of fmt chunk"), a fact chunk with
-// the frames, then the data. The sizes are written again at the end.
-constexpr std::size_t float_header_bytes = 12 + 26 + 12 + 8;
-
-void put16(unsigned char*& at, std::uint32_t v)
-{
-    *at++ = static_cast<unsigned char>(v);
-    *at++ = static_cast<unsigned char>(v >> 8);
-}
-
-void put32(unsigned char*& at, std::uint32_t v)
-{
-    put16(at, v & 0xffffu);
-    put16(at, v >> 16);
-}
-
-void put_tag(unsigned char*& at, const char* tag)
-{
-    std::memcpy(at, tag, 4);
-    at += 4;
-}
-
-std::array<unsigned char, float_header_bytes> float_wav_header(std::size_t channels, int rate, std::uint64_t frames)
-{
-    const auto data = static_cast<std::uint32_t>(frames * channels * 4);
-    const auto block = static_cast<std::uint32_t>(channels * 4);
-    std::array<unsigned char, float_header_bytes> h{};
-    unsigned char* at = h.data();
-    put_tag(at, "RIFF");
-    put32(at, static_cast<std::uint32_t>(float_header_bytes - 8) + data);
-    put_tag(at, "WAVE");
-    put_tag(at, "fmt ");
-    put32(at, 18);
-    put16(at, 3);  // IEEE float
-    put16(at, static_cast<std::uint32_t>(channels));
-    put32(at, static_cast<std::uint32_t>(rate));
-    put32(at, static_cast<std::uint32_t>(rate) * block);
-    put16(at, block);
-    put16(at, 32);
-    put16(at, 0);  // no extension
-    put_tag(at, "fact");
-    put32(at, 4);
-    put32(at, static_cast<std::uint32_t>(frames));
-    put_tag(at, "data");
-    put32(at, data);
-    return h;
-}
-
-} // namespace
-
 WavSink::WavSink() : file_(std::make_unique<File>()) {}
 
 WavSink::~WavSink()
@@ -119,7 +67,7 @@ bool WavSink::open(const std::string& path, std::size_t channels, int sample_rat
     if (samples_are_float && !rf64) {
         errno = 0;
         file_->own = std::fopen(path.c_str(), "wb");
-        const auto header = float_wav_header(channels, sample_rate, 0);
+        const auto header = SonivarACQ32::stream::float_wav_header(channels, sample_rate, 0);
         if (file_->own == nullptr || std::fwrite(header.data(), 1, header.size(), file_->own) != header.size()) {
             error = "création impossible : " + failure("stdio", "fopen");
             return false;
@@ -166,7 +114,7 @@ bool WavSink::close(std::string& error)
 {
     if (std::FILE* own = std::exchange(file_->own, nullptr)) {
         errno = 0;
-        const auto header = float_wav_header(file_->channels, file_->rate, file_->frames);
+        const auto header = SonivarACQ32::stream::float_wav_header(file_->channels, file_->rate, file_->frames);
         const bool written = std::fseek(own, 0, SEEK_SET) == 0 &&
                              std::fwrite(header.data(), 1, header.size(), own) == header.size();
         const bool closed = std::fclose(own) == 0;
