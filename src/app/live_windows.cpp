@@ -41,10 +41,18 @@ void Principale::place_where_it_was(QWidget* window, const char* key) const
 {
     fit_to_screen(window);
     const QVariant kept = platform::settings()->value(QLatin1String(key));
-    if (kept.canConvert<QPoint>() && kept.isValid() && QGuiApplication::screenAt(kept.toPoint()) != nullptr)
-        window->move(kept.toPoint());
-    else
+    const QScreen* screen = kept.canConvert<QPoint>() && kept.isValid() ? QGuiApplication::screenAt(kept.toPoint())
+                                                                         : nullptr;
+    if (screen == nullptr) {
         place_beside(window);
+        return;
+    }
+    // Wholly on that screen: a window grown since (a wider version of it)
+    // moves left rather than past the screen's edge.
+    const QRect room = screen->availableGeometry();
+    const QPoint at = kept.toPoint();
+    const int width = window->frameGeometry().width();
+    window->move(std::max(room.left(), std::min(at.x(), room.right() + 1 - width)), at.y());
 }
 
 // Its whole size when the screen has room (adjustSize stops at two thirds

@@ -114,14 +114,21 @@ void CarteAcoustique::build_controls()
     label_Etat->setWordWrap(true);
     label_Sautes = new QLabel;
     pictureBox_Carte = new QLabel;
-    pictureBox_Carte->setMinimumSize(410, 410);
-    pictureBox_Carte->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pictureBox_Carte->setMinimumSize(am::view_pixels, am::view_pixels);
+    // Its room comes from the window, never from the picture it shows: a
+    // map drawn to fill it never widens it.
+    pictureBox_Carte->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    pictureBox_Carte->setAlignment(Qt::AlignRight | Qt::AlignTop);  // against its scale
     pictureBox_Carte->setCursor(Qt::CrossCursor);
     pictureBox_Carte->setToolTip(QStringLiteral("Un clic choisit le point à écouter"));
     pictureBox_Carte->installEventFilter(this);
     pictureBox_Echelle = new QLabel;
     label_Echelle_Haut = new QLabel;
     label_Echelle_Bas = new QLabel;
+    // Room for the widest level from the start: the first map never
+    // widens the window.
+    for (QLabel* end : {label_Echelle_Haut, label_Echelle_Bas})
+        end->setMinimumWidth(end->fontMetrics().horizontalAdvance(QStringLiteral("-000,0 dB SPL")));
 
     auto* form = new QFormLayout;
     form->addRow(build_method_controls());
@@ -158,6 +165,8 @@ void CarteAcoustique::build_controls()
     grid->addWidget(pictureBox_Carte, 0, 0);
     grid->addLayout(scale, 0, 1);
     grid->addLayout(form, 0, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(0, 1);
     grid->addWidget(label_Maximum, 1, 0, 1, 3);
     grid->addWidget(label_Etat, 2, 0, 1, 3);
     grid->addWidget(label_Sautes, 3, 0, 1, 3);

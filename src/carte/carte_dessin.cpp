@@ -114,6 +114,8 @@ am::MapView CarteAcoustique::vue() const
     if (!fond_.photo.isNull())
         view.backdrop = &fond_;
     view.caption = caption_of(reglages_carte, relecture_montree());
+    // The map takes the room the window gives it, square.
+    view.pixels = std::max(am::view_pixels, std::min(pictureBox_Carte->width(), pictureBox_Carte->height()));
     return view;
 }
 

@@ -182,7 +182,7 @@ void CarteAcoustique::montre_instant()
     // While a run streams the map is live: the review's controls wait.
     const bool open = revue_.enregistrement.has_value();
     for (QWidget* control : std::initializer_list<QWidget*>{button_Fermer, button_Lecture, comboBox_Vitesse,
-                                                            trackBar_Instant, button_Ecouter})
+                                                            trackBar_Instant, button_Ecouter, button_Enregistrer_Ecoute})
         control->setEnabled(open && !en_direct_);
     button_Ouvrir->setEnabled(!en_direct_);
     const QSignalBlocker quiet(trackBar_Instant);

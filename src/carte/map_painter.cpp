@@ -40,6 +40,7 @@ VueCarte VueCarte::of(const am::MapView& view, bool relecture)
     if (view.backdrop != nullptr)
         vue.backdrop = *view.backdrop;
     vue.relecture = relecture;
+    vue.pixels = view.pixels;
     return vue;
 }
 
@@ -53,12 +54,14 @@ void VueCarte::apply(am::MapView& view, const am::Map& map, const am::Settings& 
     view.listening = listening;
     view.backdrop = backdrop ? &*backdrop : nullptr;
     view.caption = caption_of(settings, relecture);
+    view.pixels = pixels;
 }
 
 bool VueCarte::same_as(const VueCarte& o) const
 {
     const bool same_top = (std::isnan(top_db) && std::isnan(o.top_db)) || top_db == o.top_db;
-    return range_db == o.range_db && relecture == o.relecture && same_top && listening == o.listening &&
+    return range_db == o.range_db && relecture == o.relecture && pixels == o.pixels && same_top &&
+           listening == o.listening &&
            std::equal(microphones.begin(), microphones.end(), o.microphones.begin(), o.microphones.end(),
                       same_place) &&
            same_backdrop(backdrop, o.backdrop);

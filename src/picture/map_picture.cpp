@@ -89,7 +89,7 @@ int shown_range_db(const MapView& view)
     return std::clamp(static_cast<int>(std::lround(view.backdrop->threshold_db)), 1, view.range_db);
 }
 
-int cell_pixels(const MapView& view) { return std::max(1, view_pixels / std::max(1, view.map->side)); }
+int cell_pixels(const MapView& view) { return std::max(1, view.pixels / std::max(1, view.map->side)); }
 
 QPointF pixel_of(double x, double y, const Grid& grid, int cell)
 {

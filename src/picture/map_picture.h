@@ -29,6 +29,8 @@ struct Backdrop {
     double threshold_db = 10.0;  // only levels this close to the scale's top are drawn
 };
 
+constexpr int view_pixels = 410;  // the side a picture has by default, about
+
 struct MapView {
     const Map* map = nullptr;
     Grid grid;
@@ -38,9 +40,8 @@ struct MapView {
     std::optional<QPointF> listening;  // the point listened to, m
     const Backdrop* backdrop = nullptr;
     QString caption;  // top left, over the map
+    int pixels = view_pixels;  // side of the picture wanted, about (whole cells)
 };
-
-constexpr int view_pixels = 410;  // side of the map's picture, about
 
 // The top of the scale the view is drawn with.
 float scale_top(const MapView& view);

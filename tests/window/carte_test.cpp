@@ -14,6 +14,8 @@
 #include "point_source_signals.h"
 #include "window_harness.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -83,6 +85,7 @@ TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
 {
     CarteAcoustique carte;
     carte.show();
+    const int width_before = carte.width();
     std::vector<int> micros(32);
     std::iota(micros.begin(), micros.end(), 0);
     carte.capture(SonivarACQ32::feed::Capture::running, run_of(1, micros));
@@ -93,6 +96,25 @@ TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
     EXPECT_NEAR(carte.maximum.y(), -0.20, 0.026);
     EXPECT_FALSE(carte.pictureBox_Carte->pixmap().isNull());
     EXPECT_TRUE(carte.label_Maximum->text().startsWith(QStringLiteral("Maximum : x = ")));
+    EXPECT_EQ(carte.width(), width_before) << "a map never widens the window";
+
+    // The map takes the room it is given, square, and a click on it still
+    // picks the point under the pointer.
+    const int side_before = carte.pictureBox_Carte->pixmap().width();
+    carte.resize(carte.sizeHint() + QSize(400, 400));
+    EXPECT_TRUE(testsupport::wait_for([&] { return carte.pictureBox_Carte->pixmap().width() > side_before + 200; }))
+        << carte.pictureBox_Carte->width() << " x " << carte.pictureBox_Carte->height();
+    const QPixmap grown = carte.pictureBox_Carte->pixmap();
+    EXPECT_EQ(grown.width(), grown.height());
+    const am::MapView view = carte.vue();
+    const QPointF at = am::pixel_of(carte.maximum.x(), carte.maximum.y(), view.grid, am::cell_pixels(view)) +
+                       QPointF(carte.pictureBox_Carte->width() - grown.width(), 0.0);
+    QMouseEvent click(QEvent::MouseButtonPress, at, carte.pictureBox_Carte->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(carte.pictureBox_Carte, &click);
+    ASSERT_TRUE(carte.point_ecoute);
+    EXPECT_NEAR(carte.point_ecoute->x(), carte.maximum.x(), 1e-9);
+    EXPECT_NEAR(carte.point_ecoute->y(), carte.maximum.y(), 1e-9);
 
     // The methods in the order offered; each keeps the parameter the
     // operator gave it, and the diagonal goes only with those that take it out.

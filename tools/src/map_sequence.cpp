@@ -104,7 +104,7 @@ public:
             done += static_cast<std::size_t>(n);
         }
         slots_.push_back(Slot{std::move(map), end_});
-        slots_.back()->facts.level_db = {};
+        slots_.back()->facts.level_db = std::vector<float>();  // its memory freed, not kept for reuse
         end_ += static_cast<off_t>(bytes);
         return true;
     }
