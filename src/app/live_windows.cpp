@@ -47,12 +47,14 @@ void Principale::place_where_it_was(QWidget* window, const char* key) const
         place_beside(window);
         return;
     }
-    // Wholly on that screen: a window grown since (a wider version of it)
-    // moves left rather than past the screen's edge.
+    // A window grown since (a newer version of it) that would now run past
+    // the screen's edge moves left as far as it needs, when the screen can
+    // hold it whole.
     const QRect room = screen->availableGeometry();
     const QPoint at = kept.toPoint();
     const int width = window->frameGeometry().width();
-    window->move(std::max(room.left(), std::min(at.x(), room.right() + 1 - width)), at.y());
+    const bool fits = width <= room.width();
+    window->move(fits ? std::max(room.left(), std::min(at.x(), room.right() + 1 - width)) : at.x(), at.y());
 }
 
 // Its whole size when the screen has room (adjustSize stops at two thirds
