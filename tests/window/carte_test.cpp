@@ -217,7 +217,9 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     const QString shifted = dir.filePath(QStringLiteral("décalée.xml"));
     write_shifted_geometry(shifted, 0.10);
     ASSERT_TRUE(w.carte->charge_geometrie(shifted));
-    w.carte->move(123, 45);
+    // A place where it fits whole (else it would move onto the screen).
+    const QPoint place(room.left() + std::max(0, room.width() - w.carte->frameGeometry().width()) / 2, 45);
+    w.carte->move(place);
     w.carte->set_frequence(1700.0);
     w.carte->set_methode(2);
     w.carte->numericUpDown_Parametre->setValue(0.3);
@@ -227,7 +229,7 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     delete w.carte;
     w.carte = nullptr;
     w.button_Carte->click();
-    EXPECT_EQ(w.carte->pos(), QPoint(123, 45));
+    EXPECT_EQ(w.carte->pos(), place);
     EXPECT_EQ(w.carte->numericUpDown_Frequence->value(), 1700.0);
     EXPECT_EQ(w.carte->comboBox_Methode->currentIndex(), 1);
     EXPECT_EQ(w.carte->comboBox_Echelle->currentIndex(), 1);
@@ -246,6 +248,8 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
         kept->setValue(QStringLiteral("carte/pas"), 0.0);
         kept->setValue(QStringLiteral("carte/frequence"), QStringLiteral("nan"));
         kept->setValue(QStringLiteral("carte/bande"), 99);
+        // Kept where a narrower window fitted: it comes back onto the screen.
+        kept->setValue(QStringLiteral("carte/position"), QPoint(room.right() - 50, 45));
     }
     w.button_Carte->click();
     const QString said = w.carte->label_Etat->text();
@@ -255,6 +259,7 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     EXPECT_GT(w.carte->numericUpDown_Pas->value(), 0.0);
     EXPECT_TRUE(std::isfinite(w.carte->numericUpDown_Frequence->value()));
     EXPECT_EQ(w.carte->comboBox_Echelle->currentIndex(), 1);  // the values in range are kept
+    EXPECT_LE(w.carte->frameGeometry().right(), room.right());
 }
 
 // Every piece the feed handed the map has had its map or been counted as
