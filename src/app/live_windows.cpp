@@ -31,6 +31,14 @@ void Principale::prepare_live_window(feed::LiveWindow* window, const char* place
 void Principale::bring_forward(QWidget* window)
 {
     window->show();
+    // A window grown since it was put there (a newer version of it) that
+    // now runs past its screen's edge moves left as far as it needs, never
+    // past the screen's left edge.
+    if (const QScreen* screen = window->screen()) {
+        const QRect room = screen->availableGeometry(), frame = window->frameGeometry();
+        if (frame.right() > room.right())
+            window->move(std::max(room.left(), frame.left() - (frame.right() - room.right())), window->y());
+    }
     window->raise();
     window->activateWindow();
 }
@@ -41,20 +49,11 @@ void Principale::place_where_it_was(QWidget* window, const char* key) const
 {
     fit_to_screen(window);
     const QVariant kept = platform::settings()->value(QLatin1String(key));
-    const QScreen* screen = kept.canConvert<QPoint>() && kept.isValid() ? QGuiApplication::screenAt(kept.toPoint())
-                                                                         : nullptr;
-    if (screen == nullptr) {
+    if (!kept.canConvert<QPoint>() || !kept.isValid() || QGuiApplication::screenAt(kept.toPoint()) == nullptr) {
         place_beside(window);
         return;
     }
-    // A window grown since (a newer version of it) that would now run past
-    // the screen's edge moves left as far as it needs, when the screen can
-    // hold it whole.
-    const QRect room = screen->availableGeometry();
-    const QPoint at = kept.toPoint();
-    const int width = window->frameGeometry().width();
-    const bool fits = width <= room.width();
-    window->move(fits ? std::max(room.left(), std::min(at.x(), room.right() + 1 - width)) : at.x(), at.y());
+    window->move(kept.toPoint());
 }
 
 // Its whole size when the screen has room (adjustSize stops at two thirds

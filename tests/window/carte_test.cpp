@@ -259,7 +259,7 @@ TEST_F(CarteButton, FreeSpaceNoSwitchSameWindowEachTime)
     EXPECT_GT(w.carte->numericUpDown_Pas->value(), 0.0);
     EXPECT_TRUE(std::isfinite(w.carte->numericUpDown_Frequence->value()));
     EXPECT_EQ(w.carte->comboBox_Echelle->currentIndex(), 1);  // the values in range are kept
-    EXPECT_LE(w.carte->frameGeometry().right(), room.right());
+    EXPECT_TRUE(w.carte->frameGeometry().right() <= room.right() || w.carte->x() == room.left());
 }
 
 // Every piece the feed handed the map has had its map or been counted as
