@@ -17,6 +17,8 @@ CadrePrincipal::CadrePrincipal(Principale* panel) : panel_(panel)
     setWindowTitle(panel->windowTitle());
     setWindowIcon(panel->windowIcon());
     setFrameShape(QFrame::NoFrame);
+    // Tab goes straight to the controls: the frame itself shows nothing to act on.
+    setFocusPolicy(Qt::NoFocus);
     // Never smaller than its arrangement: the pane follows the width beyond it.
     panel->setMinimumSize(panel::client_width, panel::client_height);
     setWidgetResizable(true);
