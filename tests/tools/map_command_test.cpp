@@ -198,6 +198,15 @@ TEST(MapCommand, CsvAndPngWritten)
         for (int x = 20; x < layout.map.left() - 6; ++x)
             inked += qGray(image.pixel(x, y)) < 128;
     EXPECT_GT(inked, 50);
+
+    // --size: as large as fits, whole pixels per grid point.
+    const fs::path large = dir.path() / "grande.png";
+    ASSERT_EQ(run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq=3150", "--extent", "0.5",
+                   "--step", "0.1", "--png", large.string(), "--size", "1200x1000"}).code, 0);
+    const QImage grown(QString::fromStdString(large.string()));
+    EXPECT_LE(grown.width(), 1200);
+    EXPECT_LE(grown.height(), 1000);
+    EXPECT_GT(grown.height(), 2 * image.height() - 200) << "far larger than the usual picture";
 }
 
 // One framed picture per slice on one scale: the source moves half way.
@@ -399,6 +408,7 @@ TEST(MapCommand, RefusedArguments)
          "des tranches de 500 trames, moins que les 1 024 d'un bloc de la carte : aucune carte"},
         {{"--geometry", g, "--freq", "3150", "--png", (dir.path() / std::string(300, 'n')).string()}, 2,
          "nom trop long"},
+        {{"--geometry", g, "--freq", "3150", "--size", "100x5000"}, 2, "(LARGEURxHAUTEUR, de 200 à 4000 pixels)"},
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <charconv>
+
 #include "check.h"
 #include "export.h"
 #include "map_command.h"
@@ -309,6 +311,19 @@ std::string plain(double value, int decimals)
     std::string s = french_decimal(value, decimals);
     std::replace(s.begin(), s.end(), ',', '.');
     return s;
+}
+
+bool picture_size(const std::string& text, int& width, int& height)
+{
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos)
+        return false;
+    const auto side = [](const std::string& digits, int& out) {
+        const char* end = digits.data() + digits.size();
+        const auto [at, ec] = std::from_chars(digits.data(), end, out);
+        return ec == std::errc() && at == end && out >= min_picture_side && out <= max_picture_side;
+    };
+    return side(text.substr(0, x), width) && side(text.substr(x + 1), height);
 }
 
 std::string plain_level(double level, bool silence)

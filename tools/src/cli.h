@@ -23,6 +23,10 @@ std::string grouped(std::uint64_t value);
 std::string decimal(double value, int decimals);
 // Numbers of the CSV tables: '.' decimals, whatever the locale.
 std::string plain(double value, int decimals);
+// A picture's size "WxH" (--size), each side from 200 to 4000 pixels.
+constexpr int min_picture_side = 200, max_picture_side = 4000;
+bool picture_size(const std::string& text, int& width, int& height);
+
 // A level in a CSV table: "-inf" for silence (no sound has no level in dB,
 // and every reader of numbers takes it), else as plain().
 std::string plain_level(double level, bool silence);

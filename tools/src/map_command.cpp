@@ -30,7 +30,7 @@ const char* const usage_head =
     "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
-    "                        [--every S --png-dir DOSSIER] [--top DB]\n"
+    "                        [--every S --png-dir DOSSIER] [--top DB] [--size LxH]\n"
     "                        [--calib ETALONNAGE.xml]\n";
 
 const char* const usage_options =
@@ -50,6 +50,8 @@ const char* const usage_options =
     "  --png-dir DOSSIER   chacune en image DOSSIER/carte_0001.png... sur une\n"
     "                      échelle commune (--top, ou le maximum de toutes)\n"
     "  --top DB            haut de l'échelle des images (défaut : le maximum)\n"
+    "  --size LxH          taille maximale des images en pixels (défaut : celle de\n"
+    "                      la fenêtre de la carte, environ 600 x 560)\n"
     "  --csv FICHIER       table x,y,level_db\n"
     "  --calib FICHIER     étalonnage (XML, un facteur en Pa par unité par micro) :\n"
     "                      niveaux en dB SPL ; sans lui, en dBFS\n";
@@ -132,6 +134,7 @@ struct MapArgs {
     std::string geometry, png, csv, calib, png_dir;
     double every_s = 0.0;  // 0: one map of the whole range
     std::optional<double> top_db;
+    QSize size;  // of the pictures; empty: the usual one
     bool has_freq = false;
     std::vector<std::string> method_options;  // given, to check against the method
     std::string error;
@@ -208,6 +211,11 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
         if (!v || *v < min_slice_s)
             return invalid(a, name, value, " (au moins 0,01 s)");
         a.every_s = *v;
+    } else if (name == "--size") {
+        int w = 0, h = 0;
+        if (!picture_size(value, w, h))
+            return invalid(a, name, value, " (LARGEURxHAUTEUR, de 200 à 4000 pixels)");
+        a.size = QSize(w, h);
     } else if (name == "--top") {
         a.top_db = number(value);
         if (!a.top_db || std::abs(*a.top_db) > max_scale_top_db)
@@ -281,7 +289,7 @@ int write_outputs(const MapArgs& a, OutputGroup& files, const am::Map& map, cons
     const am::Settings& settings = a.request.settings;
     return files.write_all(
         {{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, map, settings.grid); }},
-         {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db); }}},
+         {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db, a.size); }}},
         out, err);
 }
 
@@ -302,7 +310,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     MapRequest request = a.request;
     request.calibration = in->calibration;
     if (a.every_s > 0.0)
-        return map_sequence({request, a.every_s, a.png_dir, a.top_db}, r, in->geometry, out, err, terminal);
+        return map_sequence({request, a.every_s, a.png_dir, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     OutputGroup files;
     if (std::string e; !files.create({a.csv, a.png}, e)) {
         err << "sonivar-dat : " << e << "\n";

@@ -5,6 +5,8 @@
 
 #include "picture/map_picture.h"
 
+#include <algorithm>
+
 namespace sonivar_dat {
 
 namespace am = SonivarACQ32::acoustic_map;
@@ -17,7 +19,7 @@ QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range)
 }
 
 bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
-                   std::optional<double> top_db)
+                   std::optional<double> top_db, QSize bound)
 {
     ensure_picture_context();
     am::MapView view;
@@ -29,6 +31,17 @@ bool write_map_png(const std::string& path, const am::Map& map, const am::Settin
     am::Annotations notes;
     notes.unit = QString::fromLatin1(unit_text(map.unit));
     notes.lines = am::map_facts(settings, map, window);
+    if (bound.isValid()) {  // the largest cells whose framed picture fits
+        const int side = std::max(1, map.side);
+        const auto fits = [&](int cell) {
+            const QSize framed = am::framed_layout(QSize(cell * side, cell * side), notes.lines.size()).size;
+            return framed.width() <= bound.width() && framed.height() <= bound.height();
+        };
+        int cell = std::max(1, bound.width() / side);
+        while (cell > 1 && !fits(cell))
+            --cell;
+        view.pixels = cell * side;
+    }
     return write_png(am::framed_picture(am::draw_map(view), view, notes), path);
 }
 

@@ -5,6 +5,7 @@
 
 #include "map/beamformer.h"
 
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -18,9 +19,11 @@ constexpr int png_range_db = 30;
 QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range);
 
 // The framed picture of `map` as a PNG at `path`, its scale topped at
-// `top_db` (the map's maximum without it). False with errno set.
+// `top_db` (the map's maximum without it), as large as fits in `bound`
+// (whole pixels per grid point; an empty bound: the window's usual size).
+// False with errno set.
 bool write_map_png(const std::string& path, const SonivarACQ32::acoustic_map::Map& map,
                    const SonivarACQ32::acoustic_map::Settings& settings, const QString& window,
-                   std::optional<double> top_db);
+                   std::optional<double> top_db, QSize bound = {});
 
 } // namespace sonivar_dat

@@ -176,7 +176,7 @@ int write_slices(const SequenceRequest& q, const Recording& r, const Slices& s, 
         std::string e;
         const QString window = time_window(r, frame_range(r, from, to));
         if (!spilled.take(k, map) || (map && (!file.create(s.paths[k], e) ||
-                                              !write_map_png(file.temp_path(), *map, q.map.settings, window, top) ||
+                                              !write_map_png(file.temp_path(), *map, q.map.settings, window, top, q.size) ||
                                               !file.commit(e)))) {
             for (const std::string& path : written)
                 std::filesystem::remove(path);

@@ -3,6 +3,8 @@
 // picture in a folder, all on one scale.
 #include "recording_map.h"
 
+#include <QSize>
+
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -17,6 +19,7 @@ struct SequenceRequest {
     double every_s = 0.0;
     std::string png_dir;
     std::optional<double> top_db;  // the common scale's top; else the highest maximum
+    QSize size;                    // of the pictures; empty: the usual one
 };
 
 // Maps every slice, then writes the pictures. The maps wait for the common

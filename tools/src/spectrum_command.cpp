@@ -21,7 +21,7 @@ namespace sp = SonivarACQ32::spectrum;
 const char* const spectrum_usage =
     "Usage : sonivar-dat spectrum ENREGISTREMENT.dat [--mic N] [--from S] [--to S]\n"
     "                             [--third-octave] [--a-weighting] [--calib ETALONNAGE.xml]\n"
-    "                             [--csv SORTIE.csv] [--png SORTIE.png]\n"
+    "                             [--csv SORTIE.csv] [--png SORTIE.png] [--size LxH]\n"
     "Spectre de puissance de l'enregistrement (blocs de Hann de 1024 trames),\n"
     "moyenné sur l'intervalle de temps : un micro, ou la moyenne des micros acquis.\n"
     "Un son pur se lit à son propre niveau.\n"
@@ -31,7 +31,8 @@ const char* const spectrum_usage =
     "  --a-weighting       pondération A\n"
     "  --calib FICHIER     étalonnage : niveaux en dB SPL ; sans lui, en dBFS\n"
     "  --csv FICHIER       table frequency_hz,level_db\n"
-    "  --png FICHIER       image du spectre, avec ses axes et son unité\n"
+    "  --png FICHIER       image du spectre, avec son titre, ses axes et son unité\n"
+    "  --size LxH          taille du tracé en pixels (défaut 800x450)\n"
     "Code de sortie : 0, 1 si le spectre ne peut être calculé, 2 pour des arguments\n"
     "erronés ou des fichiers illisibles.\n";
 
@@ -43,6 +44,7 @@ struct SpectrumArgs {
     bool third_octave = false;
     bool a_weighting = false;
     std::string calib, csv, png;
+    QSize size{800, 450};  // of the plot in the picture
     std::string error;
 };
 
@@ -57,6 +59,12 @@ bool take(SpectrumArgs& a, const std::string& name, const std::string& value)
         if (!v || *v < 0.0)
             return (a.error = "valeur invalide pour " + name + " : " + value), false;
         (name == "--from" ? a.request.from_s : a.request.to_s) = *v;
+    } else if (name == "--size") {
+        int w = 0, h = 0;
+        if (!picture_size(value, w, h))
+            return (a.error = "valeur invalide pour --size : " + value + " (LARGEURxHAUTEUR, de 200 à 4000 pixels)"),
+                   false;
+        a.size = QSize(w, h);
     } else if (name == "--calib" || name == "--csv" || name == "--png") {
         (name == "--calib" ? a.calib : name == "--csv" ? a.csv : a.png) = value;
     } else {
@@ -93,13 +101,14 @@ bool write_csv(const std::string& path, const sp::PlotData& plot, LevelUnit unit
     return static_cast<bool>(csv);
 }
 
-bool write_picture(const std::string& path, const sp::PlotData& plot, const std::vector<std::string>& title)
+bool write_picture(const std::string& path, const sp::PlotData& plot, const std::vector<std::string>& title,
+                   QSize size)
 {
     ensure_picture_context();
     std::vector<QString> lines;
     for (const std::string& line : title)
         lines.push_back(QString::fromStdString(line));
-    return write_png(sp::titled_spectrum_image(plot, QSize(800, 450), lines), path);
+    return write_png(sp::titled_spectrum_image(plot, size, lines), path);
 }
 
 // The CSV and the picture into their temporary files, then both named.
@@ -107,7 +116,7 @@ int write_outputs(const SpectrumArgs& a, OutputGroup& files, const sp::PlotData&
                   const std::vector<std::string>& title, std::ostream& out, std::ostream& err)
 {
     return files.write_all({{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, plot, unit); }},
-                            {"PNG", a.png, [&](const std::string& t) { return write_picture(t, plot, title); }}},
+                            {"PNG", a.png, [&](const std::string& t) { return write_picture(t, plot, title, a.size); }}},
                            out, err);
 }
 
