@@ -486,7 +486,7 @@ TEST(StreamDecode, WholeFramesFromTheFirstBoundary)
     std::iota(beam0.begin(), beam0.end(), 0);
     const Row rows[] = {
         {33, true, all, false, 0, st::packet_bytes, 1.0f},
-        {33, true, all, false, st::packet_bytes, st::packet_bytes, 2.0f},
+        {33, true, all, false, st::packet_bytes, st::packet_bytes, 0.25f},  // samples within a million
         {33, true, all, true, 2 * st::packet_bytes, 20000, 0.5f},
         {8, false, beam0, false, 1048576, 1048576, 1.0f},   // no counter: microphones from word 0
         {34, true, all, false, 3 * 1048576, 136, 1.0f},     // a status word after the microphones
