@@ -108,16 +108,15 @@ public:
         end_ += static_cast<off_t>(bytes);
         return true;
     }
-    // The map of slice k, or nothing when it was too short; false with errno.
-    bool take(std::size_t k, std::optional<am::Map>& map) const
+    // Whether slice k was long enough for a map.
+    bool mapped(std::size_t k) const { return slots_[k].has_value(); }
+    // The map of a mapped slice k; false with errno.
+    bool take(std::size_t k, am::Map& map) const
     {
-        map.reset();
-        if (!slots_[k])
-            return true;
         map = slots_[k]->facts;
-        map->level_db.resize(static_cast<std::size_t>(map->side) * map->side);
-        const auto bytes = map->level_db.size() * sizeof(float);
-        return ::pread(fd_, map->level_db.data(), bytes, slots_[k]->offset) == static_cast<ssize_t>(bytes);
+        map.level_db.resize(static_cast<std::size_t>(map.side) * map.side);
+        const auto bytes = map.level_db.size() * sizeof(float);
+        return ::pread(fd_, map.level_db.data(), bytes, slots_[k]->offset) == static_cast<ssize_t>(bytes);
     }
 
 private:
@@ -168,29 +167,28 @@ int write_slices(const SequenceRequest& q, const Recording& r, const Slices& s, 
                  std::optional<double> top, std::ostream& out, std::ostream& err)
 {
     std::vector<std::string> written;
-    std::optional<am::Map> map;
+    am::Map map;
     for (std::size_t k = 0; k < s.paths.size(); ++k) {
         const double from = s.start_s + static_cast<double>(k) * q.every_s, to = std::min(s.end_s, from + q.every_s);
         out << "Tranche " << k + 1 << " : " << decimal(from, 2) << " s – " << decimal(to, 2) << " s";
+        if (!spilled.mapped(k)) {
+            out << ", trop courte : pas de carte\n";
+            continue;
+        }
         OutputFile file;
         std::string e;
         const QString window = time_window(r, frame_range(r, from, to));
-        if (!spilled.take(k, map) || (map && (!file.create(s.paths[k], e) ||
-                                              !write_map_png(file.temp_path(), *map, q.map.settings, window, top, q.size) ||
-                                              !file.commit(e)))) {
+        if (!spilled.take(k, map) || !file.create(s.paths[k], e) ||
+            !write_map_png(file.temp_path(), map, q.map.settings, window, top, q.size) || !file.commit(e)) {
             for (const std::string& path : written)
                 std::filesystem::remove(path);
             err << "\nsonivar-dat : " << (e.empty() ? write_failure(s.paths[k]) : e) << " ; les "
                 << written.size() << " images déjà écrites sont retirées\n";
             return exit_damaged;
         }
-        if (!map) {
-            out << ", trop courte : pas de carte\n";
-            continue;
-        }
         written.push_back(s.paths[k]);
         out << ", maximum "
-            << maximum_text(map->max_x, map->max_y, map->max_db, unit_text(map->unit), is_silence(map->max_db, map->unit))
+            << maximum_text(map.max_x, map.max_y, map.max_db, unit_text(map.unit), is_silence(map.max_db, map.unit))
             << " : " << s.paths[k] << "\n";
     }
     out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";
