@@ -41,6 +41,7 @@ struct Options {
     std::optional<unsigned long long> unplug_after;
     std::string geometry;
     std::string control;  // a FIFO to read keys from instead of stdin
+    std::string requests; // where the unit's vendor requests are written at the end
     std::optional<std::array<double, 4>> source;  // x, y, z in metres, frequency in Hz
     std::optional<sim::Calibrator> calibrator;
     std::vector<char*> command;
@@ -64,6 +65,8 @@ void usage(std::FILE* to)
                "  --calibrator MIC[,DB[,HZ]]  a sound calibrator over microphone MIC (global\n"
                "                       index): it hears the calibrator alone, DB SPL (94) at HZ\n"
                "                       (1000); the microphones read -26 dBFS at 94 dB SPL\n"
+               "  --requests FILE      at the end, every vendor request the unit received, one\n"
+               "                       per line: the request code, then the data bytes, in hex\n"
                "  --control FIFO       read the keys from FIFO (created when missing) instead\n"
                "                       of stdin; stdin then belongs to PROGRAM\n"
                "  -h, --help           this text\n"
@@ -149,6 +152,8 @@ std::optional<Options> parse(int argc, char** argv)
             o.plain_memory = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--requests" && i + 1 < argc)
+            o.requests = argv[++i];
         else if (a == "--control" && i + 1 < argc)
             o.control = argv[++i];
         else if (a == "--geometry" && i + 1 < argc)
@@ -351,6 +356,23 @@ int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
     }
 }
 
+// "b1 02 01" per request: what the program asked of the unit, in order.
+void write_requests(const std::string& path, const sim::SimulatedUnit& unit)
+{
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "sonivar-sim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return;
+    }
+    for (const sim::Request& r : unit.requests()) {
+        std::fprintf(out, "%02x", r.request);
+        for (std::uint8_t byte : r.data)
+            std::fprintf(out, " %02x", byte);
+        std::fputc('\n', out);
+    }
+    std::fclose(out);
+}
+
 } // namespace
 
 // This process runs under the umockdev preload too: the testbed's uevents
@@ -419,5 +441,8 @@ int main(int argc, char** argv)
     const pid_t child = start_child(o, unit.root_dir());
     if (child < 0)
         return 127;
-    return serve(child, unit, o);
+    const int status = serve(child, unit, o);
+    if (!o.requests.empty())
+        write_requests(o.requests, unit);
+    return status;
 }

@@ -29,6 +29,7 @@ fail() { echo "ÉCHEC : $*"; failures=$((failures + 1)); }
 expected="$(sort <<LIST
 ./usr/bin/sonivar-acq32
 ./usr/bin/sonivar-dat
+./usr/bin/sonivar-rec
 ./usr/lib/udev/rules.d/60-sonivar32.rules
 ./usr/share/applications/$appid.desktop
 ./usr/share/metainfo/$appid.metainfo.xml
@@ -39,6 +40,7 @@ expected="$(sort <<LIST
 ./usr/share/icons/hicolor/64x64/apps/$appid.png
 ./usr/share/man/man1/sonivar-acq32.1.gz
 ./usr/share/man/man1/sonivar-dat.1.gz
+./usr/share/man/man1/sonivar-rec.1.gz
 ./usr/share/doc/$package/copyright
 ./usr/share/doc/$package/changelog.gz
 ./usr/share/$package/geometry/sonivar32-example.xml
@@ -52,7 +54,7 @@ if [ "$files" != "$expected" ]; then
 fi
 awk '$2 != "root/root" {print "ÉCHEC : propriétaire " $2 " pour " $6; bad=1} END {exit bad}' \
   <<<"$listing" || failures=$((failures + 1))
-for program in sonivar-acq32 sonivar-dat; do
+for program in sonivar-acq32 sonivar-dat sonivar-rec; do
   grep -Eq "^-rwxr-xr-x .*\./usr/bin/$program\$" <<<"$listing" || fail "$program non exécutable"
 done
 
