@@ -39,4 +39,8 @@ void map_caught_up(Principale& w);
 // method and rate, and the delay from a source's jump to its map on screen.
 void video_rate(Principale& w, sim::SimulatedUnit& unit);
 
+// The stream as a PipeWire source (diffusion_bench.cpp): a paced top-rate
+// run of `seconds` read by pw-record on a private server.
+void diffusion(Principale& w, sim::SimulatedUnit& unit, double seconds);
+
 } // namespace bench_run

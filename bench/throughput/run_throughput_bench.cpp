@@ -19,6 +19,10 @@
 //   run_throughput_bench --soak MINUTES: only an open-ended paced run in
 //   advanced mode (32 microphones and the counter at 50 kHz, no recording),
 //   the window thread's CPU printed minute by minute, first against last.
+//   run_throughput_bench --diffusion SECONDS: a paced top-rate run streamed
+//   to a PipeWire node on a private server and read by pw-record: the delay
+//   from the unit to the node, the CPU and the frames dropped
+//   (diffusion_bench.cpp).
 #include "bench_run.h"
 #include "stream/stream_format.h"
 #include "app/principale.h"
@@ -372,7 +376,8 @@ int main(int argc, char** argv)
     const bool video_only = argc > 1 && std::strcmp(argv[1], "--video") == 0;
     const bool throughput_only = argc > 1 && std::strcmp(argv[1], "--throughput") == 0;
     const bool window_only = argc > 1 && std::strcmp(argv[1], "--window") == 0;
-    const int reps = argc > 1 && !soak_only && !video_only && !throughput_only && !window_only
+    const bool diffusion_only = argc > 1 && std::strcmp(argv[1], "--diffusion") == 0;
+    const int reps = argc > 1 && !soak_only && !video_only && !throughput_only && !window_only && !diffusion_only
                          ? std::max(1, std::atoi(argv[1]))
                          : 3;
     QApplication app(argc, argv);
@@ -393,6 +398,11 @@ int main(int argc, char** argv)
     }
     if (window_only) {
         window_thread(w, unit);
+        SonivarACQ32::platform::dialogs_seam().restore();
+        return 0;
+    }
+    if (diffusion_only) {
+        diffusion(w, unit, argc > 2 ? std::max(5.0, std::atof(argv[2])) : 60.0);
         SonivarACQ32::platform::dialogs_seam().restore();
         return 0;
     }

@@ -28,12 +28,6 @@ namespace {
 // and the transfer in flight is offered on time.
 constexpr int event_wait_ms = 10;
 
-// How often the transfer in flight is offered to the feed: 25 times a
-// second, so that the live windows follow the scene at video rate whatever
-// the rate (a transfer takes 0.16 s to fill at the top rate, 43 s at
-// 2 000 Hz with 2 microphones).
-constexpr std::uint32_t in_flight_offer_ms = 40;
-
 } // namespace
 
 void Principale::follow_stream_in_flight()
@@ -52,8 +46,9 @@ void Principale::follow_stream_in_flight()
     // On a steady beat: a pass that comes late does not push the next
     // offer later.
     const std::uint32_t late = now - run.last_offer_tick;
-    if (late >= in_flight_offer_ms) {
-        run.last_offer_tick += late - late % in_flight_offer_ms;
+    const std::uint32_t interval = own.feed.offer_interval_ms();
+    if (late >= interval) {
+        run.last_offer_tick += late - late % interval;
         offer_in_flight();
         run.offered_end = own.feed.offered_end();
     }

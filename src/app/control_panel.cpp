@@ -74,6 +74,7 @@ void Principale::InitializeComponent()
     keys_follow_the_run();
     creation_carte();
     creation_spectre();
+    creation_diffusion();
 }
 
 void Principale::enable()

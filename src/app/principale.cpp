@@ -1,6 +1,7 @@
 #include "app/principale.h"
 
 #include "app/info_pane.h"
+#include "diffusion/diffusion.h"
 #include "platform/dialogs.h"
 #include "platform/signals.h"
 #include "recording/header_record.h"

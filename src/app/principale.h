@@ -47,6 +47,9 @@ class SpectreAcoustique;
 namespace feed {
 class LiveWindow;
 }
+namespace diffusion {
+class Diffusion;
+}
 
 constexpr int nb_slots = 8;                    // transfers kept queued
 constexpr unsigned char endpoint_data = 0x81;  // bulk IN endpoint of the unit
@@ -422,6 +425,16 @@ public:
     void dit_etalonnage(const QString& text);
     void reprend_etalonnage();
     void relie_etalonnage();
+
+    // ---------------------------------------------------------- diffusion
+    // "Diffuser le flux" (advanced settings, kept between sessions): each
+    // run that streams feeds a PipeWire node (src/diffusion) from the feed.
+    void creation_diffusion();
+    void checkBox_Diffusion_CheckedChanged();
+
+    QCheckBox* checkBox_Diffusion = nullptr;
+    QCheckBox* checkBox_Pascal = nullptr;   // the node in pascal (with a calibration)
+    std::unique_ptr<diffusion::Diffusion> diffusion;
 
     // --------------------------------------------------------------- feed
     // The run's frame layout as the controls set it now.

@@ -30,7 +30,8 @@ std::vector<QWidget*> Principale::tab_order() const
     order.push_back(paq_T);
     for (QWidget* w : std::initializer_list<QWidget*>{
              checkBox_Test, button_Reset_Micros, button_Reset_PH, button_Reset_FX3, numericUpDown_Delay,
-             radioButton_Integer, radioButton_Float, checkBox_Compteur, checkBox_Status, button_Carte, button_Spectre,
+             radioButton_Integer, radioButton_Float, checkBox_Compteur, checkBox_Status, checkBox_Diffusion,
+             checkBox_Pascal, button_Carte, button_Spectre,
              textBox_Info})
         order.push_back(w);
     std::erase(order, nullptr);

@@ -15,6 +15,14 @@ void PacketFeed::subscribe(Subscriber* s)
     s->capture(state_, run_);
 }
 
+std::uint32_t PacketFeed::offer_interval_ms() const
+{
+    std::uint32_t interval = video_offer_ms;
+    for (const Subscriber* s : subscribers_)
+        interval = std::min(interval, std::max<std::uint32_t>(s->offer_interval_ms(), 1));
+    return interval;
+}
+
 void PacketFeed::unsubscribe(Subscriber* s)
 {
     subscribers_.erase(std::remove(subscribers_.begin(), subscribers_.end(), s), subscribers_.end());

@@ -34,11 +34,20 @@ struct Piece {
     std::uint64_t run = 0;  // the serial of its run
 };
 
+// How often the transfer in flight is offered by default: 25 times a
+// second, so that the live windows follow the scene at video rate whatever
+// the rate (a transfer takes 0.16 s to fill at the top rate, 43 s at
+// 2 000 Hz with 2 microphones).
+constexpr std::uint32_t video_offer_ms = 40;
+
 class Subscriber {
 public:
     virtual ~Subscriber() = default;
     virtual void capture(Capture state, const RunFacts& run) = 0;
     virtual void piece(const Piece& piece) = 0;
+    // How often this subscriber needs the transfer in flight offered; the
+    // feed offers it as often as its most demanding subscriber asks.
+    virtual std::uint32_t offer_interval_ms() const { return video_offer_ms; }
 };
 
 class PacketFeed {
@@ -47,6 +56,7 @@ public:
     void subscribe(Subscriber* s);
     void unsubscribe(Subscriber* s);
     bool has_subscribers() const { return !subscribers_.empty(); }
+    std::uint32_t offer_interval_ms() const;
 
     // A run is being started (a new serial), has begun, or has ended.
     void run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate);

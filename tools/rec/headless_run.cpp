@@ -100,6 +100,8 @@ void set_controls(Principale& w, const RecOptions& o)
     if (o.duration)
         w.numericUpDown_Duree->setValue(*o.duration);
     choose_trigger(w, o);
+    w.checkBox_Diffusion->setChecked(o.stream);
+    w.checkBox_Pascal->setChecked(o.pascal);
     w.checkBox_Record->setChecked(!o.output.empty());
     if (!o.output.empty() && o.comment)
         write_comment(w, *o.comment);
@@ -136,11 +138,22 @@ std::string output_refusal(const RecOptions& o)
 
 int headless_run(const RecOptions& o)
 {
+    std::optional<SonivarACQ32::stream::Calibration> calibration;
+    if (!o.calib.empty()) {
+        const SonivarACQ32::stream::CalibrationResult read = SonivarACQ32::stream::read_calibration(o.calib);
+        if (!read.calibration) {
+            std::fprintf(stderr, "sonivar-rec : %s\n", read.error.c_str());
+            return exit_usage;
+        }
+        calibration = read.calibration;
+    }
     // The operator's kept settings (folders, windows) stay as the window left them.
     QTemporaryDir own_settings;
     SonivarACQ32::platform::settings_file_seam().install(own_settings.filePath(QStringLiteral("rec.ini")));
     CommandLineDialogs dialogs(o);
     Principale w;
+    if (calibration)
+        w.applique_etalonnage(calibration);
     RunWatch watch(w);
     w.button_Init->click();
     // Init alerts only when the unit is absent or does not answer its

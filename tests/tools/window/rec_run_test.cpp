@@ -181,7 +181,8 @@ TEST_P(SonivarRecEnding, ExitStatusSaysHowTheRunEnded)
                        {"sh", "-c", "ulimit -f 2048; exec \"$0\" \"$@\""});
     }
     command.insert(command.begin() + 1, {"--requests", (folder / "requests.txt").string()});
-    testsupport::Spawned rec(command, (folder / "out.txt").string(), own_bus);
+    // No sound server in its (empty) runtime folder.
+    testsupport::Spawned rec(command, (folder / "out.txt").string(), own_bus, {"XDG_RUNTIME_DIR=" + folder.string()});
     EXPECT_EQ(rec.wait(), e.status) << rec.output();
     EXPECT_NE(rec.output().find(e.said), std::string::npos) << rec.output();
     EXPECT_EQ(!bytes_of(folder / "requests.txt").empty(), e.unit_asked);
@@ -200,7 +201,9 @@ INSTANTIATE_TEST_SUITE_P(
                "Sonivar 32 déconnecté", true},
         Ending{"file_size_limit", {}, {"OUT", "--duration", "3"}, 1, "Erreur d'écriture dans le fichier", true},
         Ending{"without_file", {}, {"--no-file", "--duration", "1", "--float"}, 0, "trames reçues (1,00 s), 0 octets écrits\n",
-               true}),
+               true},
+        Ending{"stream_without_sound_server", {}, {"--no-file", "--duration", "1", "--stream"}, 0,
+               "Diffusion du flux impossible (PipeWire : ", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,0 +1,223 @@
+#include "diffusion/pipewire_node.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/node/io.h>
+#include <spa/param/audio/format-utils.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace SonivarACQ32::diffusion {
+
+namespace {
+
+constexpr unsigned graph_quantum = 1024;  // the server's usual cycle, for the loop's bandwidth
+
+std::int64_t now_ns()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void on_process(void* node) { static_cast<PipeWireNode*>(node)->process(); }
+
+void on_state_changed(void* node, pw_stream_state, pw_stream_state state, const char* error)
+{
+    static_cast<PipeWireNode*>(node)->state_changed(static_cast<int>(state), error);
+}
+
+void on_io_changed(void* node, std::uint32_t id, void* area, std::uint32_t)
+{
+    if (id == SPA_IO_RateMatch)
+        static_cast<PipeWireNode*>(node)->rate_match_io(static_cast<spa_io_rate_match*>(area));
+}
+
+const pw_stream_events stream_events = [] {
+    pw_stream_events events{};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.state_changed = on_state_changed;
+    events.io_changed = on_io_changed;
+    events.process = on_process;
+    return events;
+}();
+
+// "MIC_00,MIC_05,…": the channels' names, for programs that show them.
+std::string channel_names(const std::vector<int>& micros)
+{
+    std::string names;
+    char name[8];
+    for (int m : micros) {
+        std::snprintf(name, sizeof name, "MIC_%02d", m);
+        if (!names.empty())
+            names += ',';
+        names += name;
+    }
+    return names;
+}
+
+pw_properties* node_properties(const NodeSpec& spec)
+{
+    pw_properties* props = pw_properties_new(
+        PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Production",
+        PW_KEY_MEDIA_CLASS, "Audio/Source", PW_KEY_NODE_NAME, node_name, PW_KEY_NODE_DESCRIPTION,
+        node_description, PW_KEY_NODE_LATENCY, "256/48000", nullptr);
+    pw_properties_set(props, "sonivar.channel-names", channel_names(spec.micros).c_str());
+    return props;
+}
+
+} // namespace
+
+PipeWireNode::~PipeWireNode() { close(); }
+
+bool PipeWireNode::open(const NodeSpec& spec, std::string& why)
+{
+    static std::once_flag library_ready;
+    std::call_once(library_ready, [] { pw_init(nullptr, nullptr); });
+    close();
+    if (spec.micros.empty() || spec.micros.size() > SPA_AUDIO_MAX_CHANNELS || spec.rate == 0) {
+        why = "aucune voie à diffuser";
+        return false;
+    }
+    spec_ = spec;
+    {
+        std::lock_guard lock(gone_mutex_);
+        gone_.clear();
+    }
+    stamp_frames_ = 0;
+    frames_read_ = 0;
+    latency_.reset();
+    ring_ = std::make_unique<SampleRing>(spec.rate, spec.micros.size());  // one second
+    drift_.emplace(target_delay_s * spec.rate, graph_quantum, spec.rate);
+    loop_ = pw_thread_loop_new("sonivar-diffusion", nullptr);
+    stream_ = loop_ != nullptr ? pw_stream_new_simple(pw_thread_loop_get_loop(loop_), node_description,
+                                                      node_properties(spec), &stream_events, this)
+                               : nullptr;
+    spa_audio_info_raw info{};
+    info.format = SPA_AUDIO_FORMAT_F32;
+    info.rate = spec.rate;
+    info.channels = static_cast<std::uint32_t>(spec.micros.size());
+    // Unpositioned: a program that asks for as many channels gets them one
+    // for one, never mixed into its own speaker layout.
+    info.flags = SPA_AUDIO_FLAG_UNPOSITIONED;
+    std::uint8_t buffer[1024];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
+    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+    const int connected = stream_ != nullptr
+                              ? pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                                                  static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS |
+                                                                               PW_STREAM_FLAG_RT_PROCESS),
+                                                  params, 1)
+                              : -errno;
+    if (connected < 0 || pw_thread_loop_start(loop_) < 0) {
+        why = std::strerror(connected < 0 ? -connected : errno);
+        close();
+        return false;
+    }
+    return true;
+}
+
+void PipeWireNode::close()
+{
+    if (loop_ != nullptr)
+        pw_thread_loop_stop(loop_);
+    if (stream_ != nullptr)
+        pw_stream_destroy(stream_);
+    if (loop_ != nullptr)
+        pw_thread_loop_destroy(loop_);
+    stream_ = nullptr;
+    loop_ = nullptr;
+    rate_match_ = nullptr;
+    reading_ = false;
+    primed_ = false;
+}
+
+void PipeWireNode::write(const float* frames, std::size_t count)
+{
+    if (!ring_ || !reading_.load(std::memory_order_acquire))
+        return;
+    ring_->write(frames, count);
+    stamp_written(ring_->written());
+}
+
+std::string PipeWireNode::gone() const
+{
+    std::lock_guard lock(gone_mutex_);
+    return gone_;
+}
+
+void PipeWireNode::state_changed(int state, const char* error)
+{
+    reading_.store(state == PW_STREAM_STATE_STREAMING, std::memory_order_release);
+    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
+        std::lock_guard lock(gone_mutex_);
+        if (gone_.empty())
+            gone_ = error != nullptr && *error != '\0' ? error : "déconnecté";
+    }
+}
+
+// The earliest time the newest frames could have been sampled: each piece
+// arrives after its last frame was taken, so the least of (arrival - frames
+// / rate) is the stream's origin as seen here.
+void PipeWireNode::stamp_written(std::uint64_t frames)
+{
+    const std::int64_t now = now_ns();
+    const auto origin = now - static_cast<std::int64_t>(static_cast<double>(frames) * 1e9 / spec_.rate);
+    if (stamp_frames_.load(std::memory_order_relaxed) == 0 || origin < stamp_ns_.load(std::memory_order_relaxed))
+        stamp_ns_.store(origin, std::memory_order_relaxed);
+    stamp_frames_.store(frames, std::memory_order_release);
+}
+
+void PipeWireNode::record_latency(std::uint64_t read_end)
+{
+    if (read_end == 0 || stamp_frames_.load(std::memory_order_acquire) == 0)
+        return;
+    const double sampled_ns = static_cast<double>(stamp_ns_.load(std::memory_order_relaxed)) +
+                              static_cast<double>(read_end - 1) * 1e9 / spec_.rate;
+    latency_.add((static_cast<double>(now_ns()) - sampled_ns) / 1e6);
+}
+
+// On the server's real-time thread: one cycle's frames from the ring, the
+// resampler nudged to keep the ring at its target; silence while the ring
+// fills (at the start, after running dry).
+void PipeWireNode::process()
+{
+    pw_buffer* b = pw_stream_dequeue_buffer(stream_);
+    if (b == nullptr)
+        return;
+    spa_data& d = b->buffer->datas[0];
+    const std::size_t channels = ring_->channels(), stride = channels * sizeof(float);
+    auto* out = static_cast<float*>(d.data);
+    std::size_t frames = out != nullptr ? d.maxsize / stride : 0;
+    if (b->requested != 0)
+        frames = std::min<std::size_t>(frames, b->requested);
+    reading_.store(true, std::memory_order_release);
+    const auto target = static_cast<std::size_t>(drift_->target());
+    if (!primed_ && ring_->fill() >= target) {
+        ring_->keep_newest(target, false);
+        primed_ = true;
+    } else if (primed_ && ring_->fill() > 4 * target) {
+        ring_->keep_newest(target, true);  // a backlog after a stall: dropped, not played late
+    }
+    std::size_t got = 0;
+    if (primed_) {
+        if (rate_match_ != nullptr) {
+            rate_match_->rate = static_cast<float>(drift_->rate(ring_->fill()));
+            SPA_FLAG_SET(rate_match_->flags, SPA_IO_RATE_MATCH_FLAG_ACTIVE);
+        }
+        got = ring_->read(out, frames);
+        primed_ = got == frames;
+        record_latency(ring_->read_position());
+    }
+    if (out != nullptr)
+        std::fill(out + got * channels, out + frames * channels, 0.0f);
+    frames_read_.fetch_add(got, std::memory_order_relaxed);
+    d.chunk->offset = 0;
+    d.chunk->stride = static_cast<std::int32_t>(stride);
+    d.chunk->size = static_cast<std::uint32_t>(frames * stride);
+    pw_stream_queue_buffer(stream_, b);
+}
+
+} // namespace SonivarACQ32::diffusion
