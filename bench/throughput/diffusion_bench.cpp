@@ -64,11 +64,12 @@ void diffusion(Principale& w, sim::SimulatedUnit& unit, double seconds)
     const double with = run_for(w, seconds, "the same, streamed to the node and recorded by pw-record");
     const auto& node = w.diffusion->node();
     std::printf("  process CPU %.1f %% of one core with the diffusion, %.1f %% without\n", with, without);
-    std::printf("  delay from the unit to the node: median %d ms, worst %d ms (%llu cycles)\n",
-                node.latency().quantile_ms(0.5), node.latency().quantile_ms(1.0),
+    std::printf("  delay from the unit to the node: median %d ms, 99.9 %% under %d ms, worst %d ms (%llu cycles)\n",
+                node.latency().quantile_ms(0.5), node.latency().quantile_ms(0.999), node.latency().quantile_ms(1.0),
                 static_cast<unsigned long long>(node.latency().count()));
-    std::printf("  frames taken by the server %llu, dropped %llu\n",
-                static_cast<unsigned long long>(node.frames_read()), static_cast<unsigned long long>(node.dropped()));
+    std::printf("  frames taken by the server %llu, dropped %llu, cycles that found the ring dry %llu\n",
+                static_cast<unsigned long long>(node.frames_read()), static_cast<unsigned long long>(node.dropped()),
+                static_cast<unsigned long long>(node.dry_cycles()));
     if (reader) {
         reader->signal(SIGINT);
         reader->wait();

@@ -75,6 +75,10 @@ void Diffusion::end()
     if (dropped != 0)
         say_(QStringLiteral("Diffusion du flux : %1 trames non lues par les programmes à l'écoute, écartées\r\n")
                  .arg(fmt::fr(static_cast<double>(dropped), 0)));
+    if (const std::uint64_t dry = node_.dry_cycles(); dry != 0)
+        say_(QStringLiteral("Diffusion du flux : %1 fois le flux arrivé trop tard pour le serveur de son "
+                            "(silence comblé ; l'enregistrement n'en perd rien)\r\n")
+                 .arg(fmt::fr(static_cast<double>(dry), 0)));
     node_.close();
 }
 

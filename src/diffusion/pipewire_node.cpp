@@ -88,6 +88,7 @@ bool PipeWireNode::open(const NodeSpec& spec, std::string& why)
     }
     stamp_frames_ = 0;
     frames_read_ = 0;
+    dry_cycles_ = 0;
     latency_.reset();
     ring_ = std::make_unique<SampleRing>(spec.rate, spec.micros.size());  // one second
     drift_.emplace(target_delay_s * spec.rate, graph_quantum, spec.rate);
@@ -209,6 +210,8 @@ void PipeWireNode::process()
         }
         got = ring_->read(out, frames);
         primed_ = got == frames;
+        if (!primed_)
+            dry_cycles_.fetch_add(1, std::memory_order_relaxed);
         record_latency(ring_->read_position());
     }
     if (out != nullptr)

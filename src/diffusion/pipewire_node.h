@@ -60,6 +60,8 @@ public:
     // written while it read, and the unit-to-node delay.
     std::uint64_t dropped() const { return ring_ ? ring_->dropped() : 0; }
     std::uint64_t frames_read() const { return frames_read_.load(std::memory_order_relaxed); }
+    // Cycles that found the ring dry (the stream came late: silence filled in).
+    std::uint64_t dry_cycles() const { return dry_cycles_.load(std::memory_order_relaxed); }
     const LatencyRecord& latency() const { return latency_; }
 
     // For the library's callbacks (plain C functions).
@@ -79,6 +81,7 @@ private:
     std::atomic<bool> reading_{false};   // a program reads the node
     bool primed_ = false;                // the reader's ring reached its target (reader's own)
     std::atomic<std::uint64_t> frames_read_{0};
+    std::atomic<std::uint64_t> dry_cycles_{0};
     // The newest frame written and when, for the delay of each read.
     std::atomic<std::uint64_t> stamp_frames_{0};
     std::atomic<std::int64_t> stamp_ns_{0};

@@ -88,6 +88,8 @@ std::string Beamformer::configure(const std::vector<Position>& mics, double samp
     steering_.build(settings.grid, mics, sample_rate, band, settings.speed_of_sound);
     method_ = make_method(settings.method);
     power_.assign(steering_.points(), 0.0f);
+    zone_setting_ = {mics, sample_rate, settings.grid, band, settings.method, settings.parameters,
+                     settings.remove_diagonal, settings.speed_of_sound};
     ready_ = true;
     return {};
 }

@@ -9,6 +9,7 @@
 #include "map/method.h"
 #include "map/quadratic_forms.h"
 #include "map/steering.h"
+#include "map/zones.h"
 #include "stream/levels.h"
 
 #include <cstddef>
@@ -86,6 +87,11 @@ public:
 
     const Bins& bins() const;
     const CrossSpectra& spectra() const { return spectra_; }
+    // The last map's linear powers (the band's sum per grid point), its
+    // steering and what a zone meter needs of it.
+    const std::vector<float>& powers() const { return power_; }
+    const Steering& steering() const { return steering_; }
+    const ZoneSetting& zone_setting() const { return zone_setting_; }
 
 private:
     Settings settings_;
@@ -93,6 +99,7 @@ private:
     Steering steering_;
     std::unique_ptr<Method> method_;
     std::vector<float> power_;
+    ZoneSetting zone_setting_;
     std::string why_no_map_;
     bool ready_ = false;
 };

@@ -37,20 +37,20 @@ ParameterRange iterations()
 const std::vector<MethodDescription>& method_table()
 {
     static const std::vector<MethodDescription> table = {
-        {MethodKind::delay_and_sum, "das", "Formation de voies", {}, true, make<DelayAndSum>},
+        {MethodKind::delay_and_sum, "das", "Formation de voies", {}, true, make<DelayAndSum>, ZoneRule::normalised_by_response},
         {MethodKind::functional, "functional", "Fonctionnelle",
          {real<&MethodParameters::exponent>("Exposant ν", "--exponent", "NU", "exposant de la fonctionnelle", 1.0,
                                             200.0, 0)},
-         false, make<Functional>},
+         false, make<Functional>, ZoneRule::normalised_by_response},
         {MethodKind::clean_sc, "clean-sc", "CLEAN-SC",
          {real<&MethodParameters::loop_gain>("Gain de boucle", "--loop-gain", "G", "gain de boucle de CLEAN-SC",
                                              0.01, 1.0, 2),
           iterations()},
-         true, make<CleanSc>},
+         true, make<CleanSc>, ZoneRule::sum},
         {MethodKind::capon, "capon", "Capon",
          {real<&MethodParameters::loading>("Charge diagonale", "--loading", "F",
                                            "charge diagonale de Capon, fraction de la trace", 1e-5, 1.0, 5)},
-         false, make<Capon>},
+         false, make<Capon>, ZoneRule::peak},
     };
     return table;
 }

@@ -44,6 +44,16 @@ struct ParameterRange {
 
 class Method;
 
+// How a zone of the map gives the level of the sources in it: a clean map
+// holds the sources themselves, so its powers over the zone add up to
+// theirs; a beamformer's map spreads each source over its beam, so the
+// zone's sum is divided by the sum over the zone of the method's own
+// response to a unit point source at the zone's centre, over the noise the
+// microphones hear (source power integration); Capon's map adapts to the
+// whole scene, so no response of a lone source describes it: its peak in
+// the zone, the power it passes undistorted, is the zone's level.
+enum class ZoneRule { sum, normalised_by_response, peak };
+
 // Everything the program says of a method, in one place: the window's
 // choices, the toolkit's options and help, the settings file and the
 // benchmarks read it. A new method is a file of its own and a row of
@@ -55,6 +65,7 @@ struct MethodDescription {
     std::vector<ParameterRange> parameters;  // the first is the one the window offers
     bool removes_diagonal;  // can leave each microphone's own noise out
     std::unique_ptr<Method> (*make)();
+    ZoneRule zone_rule;
 };
 
 // Every method, in the order the operator is offered them.

@@ -17,18 +17,26 @@ Position array_centre(const std::vector<Position>& mics)
     return centre;
 }
 
-std::vector<SteeringWeight> steering(const Position& point, const std::vector<Position>& mics,
-                                     double speed_of_sound)
+std::vector<SteeringWeight> propagation(const Position& point, const std::vector<Position>& mics,
+                                        double speed_of_sound)
 {
     const Position c = array_centre(mics);
     const double r0 = std::hypot(point.x - c.x, point.y - c.y, point.z - c.z);
-    std::vector<SteeringWeight> weights(mics.size());
-    double gain = 0.0;
+    std::vector<SteeringWeight> paths(mics.size());
     for (std::size_t m = 0; m < mics.size(); ++m) {
         const double r = std::hypot(point.x - mics[m].x, point.y - mics[m].y, point.z - mics[m].z);
-        weights[m] = {r0 / r, (r - r0) / speed_of_sound};
-        gain += weights[m].amplitude * weights[m].amplitude;
+        paths[m] = {r0 / r, (r - r0) / speed_of_sound};
     }
+    return paths;
+}
+
+std::vector<SteeringWeight> steering(const Position& point, const std::vector<Position>& mics,
+                                     double speed_of_sound)
+{
+    std::vector<SteeringWeight> weights = propagation(point, mics, speed_of_sound);
+    double gain = 0.0;
+    for (const SteeringWeight& w : weights)
+        gain += w.amplitude * w.amplitude;
     for (SteeringWeight& w : weights)
         w.amplitude /= gain;
     return weights;

@@ -22,6 +22,11 @@ struct SteeringWeight {
     double amplitude;
     double delay;  // s
 };
+// How a source at `point` reaches each microphone, relative to what it
+// gives at the array's centre: (r0 / r_m, (r_m - r0) / c).
+std::vector<SteeringWeight> propagation(const Position& point, const std::vector<Position>& mics,
+                                        double speed_of_sound = default_speed_of_sound);
+// The same divided by the sum of the (r0 / r_m)^2: the steering weights.
 std::vector<SteeringWeight> steering(const Position& point, const std::vector<Position>& mics,
                                      double speed_of_sound = default_speed_of_sound);
 Position array_centre(const std::vector<Position>& mics);

@@ -337,6 +337,40 @@ TEST(Outputs, AFailedWriteIsNeverASuccess)
     std::signal(SIGXFSZ, ignored);
 }
 
+// Two incoherent sources 10 dB apart, 0.5 m apart: each zone reads its
+// source's level, ranked, on the output and in the table.
+TEST(MapCommand, ZonesReadTheirSourcesLevels)
+{
+    testsupport::TempDir dir;
+    testsupport::RecordingPlan plan = every_microphone(50000);
+    const double strong = 1e6, weak = strong / std::sqrt(10.0);
+    auto frames = testsupport::point_source_frames({{-0.25, 0.0, 1.0}, 3150.0, strong}, placed(plan), plan.freq,
+                                                   plan.frames);
+    const auto other = testsupport::point_source_frames({{0.25, 0.0, 1.0}, 3300.0, weak}, placed(plan), plan.freq,
+                                                        plan.frames);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] += other[i];
+    const auto dat = testsupport::write_recording(dir.path(), "deux", plan, stream_of(plan, frames));
+    const fs::path csv = dir.path() / "zones.csv";
+    const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "3150", "--zone",
+                       "faible:0.05,-0.2,0.45,0.2", "--zone", "fort:@-0.25,0,0.2", "--zone-csv", csv.string()});
+    ASSERT_EQ(c.code, 0) << c.err;
+    const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / 2147483648.0); };
+    const std::size_t first = c.out.find("  1. fort : "), second = c.out.find("  2. faible : ");
+    ASSERT_NE(first, std::string::npos) << c.out;
+    ASSERT_NE(second, std::string::npos) << c.out;
+    std::ifstream table(csv);
+    std::string header, row_fort, row_faible;
+    std::getline(table, header);
+    std::getline(table, row_fort);
+    std::getline(table, row_faible);
+    EXPECT_EQ(header, "zone,level_db");
+    ASSERT_EQ(row_fort.rfind("fort,", 0), 0u) << row_fort;
+    ASSERT_EQ(row_faible.rfind("faible,", 0), 0u) << row_faible;
+    EXPECT_NEAR(std::stod(row_fort.substr(5)), dbfs(strong), 2.0);
+    EXPECT_NEAR(std::stod(row_faible.substr(7)), dbfs(weak), 2.0);
+}
+
 TEST(MapCommand, RefusedArguments)
 {
     testsupport::TempDir dir;
@@ -409,6 +443,12 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150", "--png", (dir.path() / std::string(300, 'n')).string()}, 2,
          "nom trop long"},
         {{"--geometry", g, "--freq", "3150", "--size", "100x5000"}, 2, "(LARGEURxHAUTEUR, de 200 à 4000 pixels)"},
+        {{"--geometry", g, "--freq", "3150", "--zone", "a:1,2,3"}, 2, "NOM:x0,y0,x1,y1"},
+        {{"--geometry", g, "--freq", "3150", "--zone", "a:@0,0,0"}, 2, "un rayon positif"},
+        {{"--geometry", g, "--freq", "3150", "--zone", "a:@0,0,0.1", "--zone", "a:0,0,1,1"}, 2, "deux zones nommées"},
+        {{"--geometry", g, "--freq", "3150", "--zone", "loin:3,3,4,4"}, 2, "hors de la carte"},
+        {{"--geometry", g, "--freq", "3150", "--zone", "fine:@0.01,0.01,0.001"}, 2, "aucun point de la grille"},
+        {{"--geometry", g, "--freq", "3150", "--zone-csv", (dir.path() / "z.csv").string()}, 2, "au moins une --zone"},
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {

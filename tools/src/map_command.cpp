@@ -6,6 +6,7 @@
 #include "progress.h"
 #include "map_png.h"
 #include "map_sequence.h"
+#include "map_zones.h"
 #include "recording_map.h"
 
 #include "picture/map_picture.h"
@@ -31,7 +32,8 @@ const char* const usage_head =
     "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
     "                        [--every S --png-dir DOSSIER] [--top DB] [--size LxH]\n"
-    "                        [--calib ETALONNAGE.xml]\n";
+    "                        [--calib ETALONNAGE.xml] [--zone NOM:x0,y0,x1,y1 | NOM:@x,y,r]...\n"
+    "                        [--zone-csv SORTIE.csv]\n";
 
 const char* const usage_options =
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
@@ -54,7 +56,12 @@ const char* const usage_options =
     "                      la fenêtre de la carte, environ 600 x 560)\n"
     "  --csv FICHIER       table x,y,level_db\n"
     "  --calib FICHIER     étalonnage (XML, un facteur en Pa par unité par micro) :\n"
-    "                      niveaux en dB SPL ; sans lui, en dBFS\n";
+    "                      niveaux en dB SPL ; sans lui, en dBFS\n"
+    "  --zone NOM:x0,y0,x1,y1  une zone rectangulaire (coins opposés, en mètres),\n"
+    "  --zone NOM:@x,y,r   ou circulaire (centre et rayon) : le niveau de ses sources\n"
+    "                      et son rang (l'option se répète)\n"
+    "  --zone-csv FICHIER  table zone,level_db des zones, de la plus forte à la\n"
+    "                      plus faible\n";
 
 const char* const usage_tail =
     "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
@@ -131,7 +138,7 @@ constexpr double min_slice_s = 0.01;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv, calib, png_dir;
+    std::string geometry, png, csv, calib, png_dir, zone_csv;
     double every_s = 0.0;  // 0: one map of the whole range
     std::optional<double> top_db;
     QSize size;  // of the pictures; empty: the usual one
@@ -206,6 +213,11 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
                name == "--png-dir") {
         (name == "--geometry" ? a.geometry : name == "--png" ? a.png : name == "--csv" ? a.csv
                                             : name == "--calib" ? a.calib : a.png_dir) = value;
+    } else if (name == "--zone") {
+        a.error = add_zone(a.request.zones, value);
+        return a.error.empty();
+    } else if (name == "--zone-csv") {
+        a.zone_csv = value;
     } else if (name == "--every") {
         const auto v = number(value);
         if (!v || *v < min_slice_s)
@@ -266,6 +278,12 @@ MapArgs parse_map(const std::vector<std::string>& args)
         a.error = method_mismatch(a);
     if (a.error.empty())
         a.error = am::grid_problem(a.request.settings.grid);
+    if (a.error.empty() && !a.zone_csv.empty() && a.request.zones.empty())
+        a.error = "--zone-csv demande au moins une --zone";
+    else if (a.error.empty() && !a.request.zones.empty() && a.every_s > 0.0)
+        a.error = "--zone ne va pas avec --every";
+    if (a.error.empty())
+        a.error = zones_problem(a.request.zones, a.request.settings.grid);
     return a;
 }
 
@@ -283,13 +301,14 @@ bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid
 }
 
 // The CSV and the picture into their temporary files, then both named.
-int write_outputs(const MapArgs& a, OutputGroup& files, const am::Map& map, const QString& window,
-                  std::ostream& out, std::ostream& err)
+int write_outputs(const MapArgs& a, OutputGroup& files, const am::Map& map, const std::vector<ZoneLevel>& zones,
+                  const QString& window, std::ostream& out, std::ostream& err)
 {
     const am::Settings& settings = a.request.settings;
     return files.write_all(
         {{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, map, settings.grid); }},
-         {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db, a.size); }}},
+         {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db, a.size); }},
+         {"CSV des zones", a.zone_csv, [&](const std::string& t) { return write_zone_csv(t, zones); }}},
         out, err);
 }
 
@@ -303,7 +322,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "sonivar-dat : " << a.error << "\n\n" << map_usage();
         return exit_usage;
     }
-    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png}, err);
+    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv}, err);
     if (!in)
         return exit_usage;
     const Recording& r = in->recording;
@@ -312,7 +331,7 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (a.every_s > 0.0)
         return map_sequence({request, a.every_s, a.png_dir, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     OutputGroup files;
-    if (std::string e; !files.create({a.csv, a.png}, e)) {
+    if (std::string e; !files.create({a.csv, a.png, a.zone_csv}, e)) {
         err << "sonivar-dat : " << e << "\n";
         return exit_damaged;
     }
@@ -333,8 +352,11 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Maximum : "
         << maximum_text(map.max_x, map.max_y, map.max_db, unit_text(map.unit), is_silence(map.max_db, map.unit))
         << "\n";
+    const std::vector<ZoneLevel> zones = ranked_levels(request.zones, result.zone_powers, map.unit);
+    print_zone_levels(out, zones, map.unit);
     say_left_out(out, result.non_finite);
-    return write_outputs(a, files, result.map, time_window(r, frame_range(r, request.from_s, request.to_s)), out, err);
+    return write_outputs(a, files, result.map, zones, time_window(r, frame_range(r, request.from_s, request.to_s)), out,
+                         err);
 }
 
 } // namespace sonivar_dat

@@ -82,6 +82,11 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     result.error = read_range(r, request, beamformer, result.frames, result.non_finite, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
         result.error = beamformer.spectra().has_average() ? beamformer.why_no_map() : too_short() + " : pas de carte";
+    if (result.error.empty() && !request.zones.empty()) {
+        am::ZoneMeter meter;
+        meter.set(beamformer.zone_setting(), beamformer.steering());
+        result.zone_powers = meter.powers(beamformer.powers(), beamformer.spectra(), request.zones);
+    }
     return result;
 }
 

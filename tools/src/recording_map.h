@@ -21,6 +21,7 @@ struct MapRequest {
     std::optional<SonivarACQ32::stream::Calibration> calibration;
     double from_s = 0.0;
     double to_s = -1.0;  // negative: to the end of the recording
+    std::vector<SonivarACQ32::acoustic_map::Zone> zones;  // measured on the map
 };
 
 struct MapResult {
@@ -29,6 +30,7 @@ struct MapResult {
     std::uint64_t non_finite = 0;  // samples that were no number, left out as silence
     std::string error;         // French; empty on success
     bool bad_request = false;  // the settings make no map at the recording's rate
+    std::vector<double> zone_powers;  // the sources' power of each zone, in the request's order
 };
 
 // The microphones of the recording placed by `geometry`, in their channel order.

@@ -130,6 +130,7 @@ TEST(Diffusion, PwRecordHearsTheRunsMicrophonesAtTheirLevels)
     record->wait();
     ASSERT_EQ(rec->wait(), 0) << rec->output();
     EXPECT_EQ(rec->output().find("non lues"), std::string::npos) << rec->output();
+    EXPECT_EQ(rec->output().find("trop tard"), std::string::npos) << rec->output();
 
     const Channels x = dat_channels(data), y = wav_channels(wav);
     ASSERT_EQ(y.size(), mics.size());
