@@ -1,9 +1,11 @@
 #include "diffusion/diffusion.h"
 
 #include "app/format.h"
+#include "recording/system_errors.h"
 #include "stream/levels.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace SonivarACQ32::diffusion {
 
@@ -38,11 +40,12 @@ void Diffusion::begin(const feed::RunFacts& run)
     const DiffusionSettings settings = settings_of_();
     const bool in_pascal = settings.pascal && settings.calibration.has_value();
     factors_ = stream::sample_factors(in_pascal ? settings.calibration : std::nullopt, layout_.is_float);
-    std::string why;
-    refused_ = !node_.open({layout_.micros, static_cast<unsigned>(run.sample_rate + 0.5)}, why);
+    int error = 0;
+    refused_ = !node_.open({layout_.micros, static_cast<unsigned>(run.sample_rate + 0.5)}, error);
+    const bool no_server = error == EHOSTDOWN || error == ECONNREFUSED || error == ENOENT;
     if (refused_)
-        say_(QStringLiteral("Diffusion du flux impossible (PipeWire : %1) : l'acquisition continue sans elle\r\n")
-                 .arg(QString::fromStdString(why)));
+        say_(QStringLiteral("Diffusion du flux impossible : %1 ; l'acquisition continue sans elle\r\n")
+                 .arg(no_server ? QStringLiteral("aucun serveur PipeWire") : raison_erreur(error)));
     else if (settings.pascal && !in_pascal)
         say_(QStringLiteral("Diffusion du flux en fractions de la pleine échelle : pas d'étalonnage pour le pascal\r\n"));
 }
@@ -51,10 +54,9 @@ void Diffusion::piece(const feed::Piece& piece)
 {
     if (piece.run != run_ || refused_ || !node_.is_open())
         return;
-    if (const std::string gone = node_.gone(); !gone.empty()) {
+    if (node_.gone()) {
         if (!gone_said_)
-            say_(QStringLiteral("Serveur PipeWire perdu (%1) : diffusion arrêtée, l'acquisition continue\r\n")
-                     .arg(QString::fromStdString(gone)));
+            say_(QStringLiteral("Serveur PipeWire perdu : diffusion arrêtée, l'acquisition continue\r\n"));
         gone_said_ = true;
         node_.close();
         return;

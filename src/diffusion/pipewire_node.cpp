@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace SonivarACQ32::diffusion {
 
@@ -72,20 +73,17 @@ pw_properties* node_properties(const NodeSpec& spec)
 
 PipeWireNode::~PipeWireNode() { close(); }
 
-bool PipeWireNode::open(const NodeSpec& spec, std::string& why)
+bool PipeWireNode::open(const NodeSpec& spec, int& error)
 {
     static std::once_flag library_ready;
     std::call_once(library_ready, [] { pw_init(nullptr, nullptr); });
     close();
     if (spec.micros.empty() || spec.micros.size() > SPA_AUDIO_MAX_CHANNELS || spec.rate == 0) {
-        why = "aucune voie à diffuser";
+        error = EINVAL;
         return false;
     }
     spec_ = spec;
-    {
-        std::lock_guard lock(gone_mutex_);
-        gone_.clear();
-    }
+    gone_ = false;
     stamp_frames_ = 0;
     frames_read_ = 0;
     dry_cycles_ = 0;
@@ -113,7 +111,7 @@ bool PipeWireNode::open(const NodeSpec& spec, std::string& why)
                                                   params, 1)
                               : -errno;
     if (connected < 0 || pw_thread_loop_start(loop_) < 0) {
-        why = std::strerror(connected < 0 ? -connected : errno);
+        error = connected < 0 ? -connected : errno;
         close();
         return false;
     }
@@ -143,20 +141,11 @@ void PipeWireNode::write(const float* frames, std::size_t count)
     stamp_written(ring_->written());
 }
 
-std::string PipeWireNode::gone() const
-{
-    std::lock_guard lock(gone_mutex_);
-    return gone_;
-}
-
-void PipeWireNode::state_changed(int state, const char* error)
+void PipeWireNode::state_changed(int state, const char*)
 {
     reading_.store(state == PW_STREAM_STATE_STREAMING, std::memory_order_release);
-    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
-        std::lock_guard lock(gone_mutex_);
-        if (gone_.empty())
-            gone_ = error != nullptr && *error != '\0' ? error : "déconnecté";
-    }
+    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+        gone_.store(true, std::memory_order_release);
 }
 
 // The earliest time the newest frames could have been sampled: each piece

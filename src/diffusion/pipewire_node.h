@@ -13,9 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <string>
 #include <vector>
 
 struct pw_thread_loop;
@@ -45,16 +43,17 @@ public:
     PipeWireNode(const PipeWireNode&) = delete;
     PipeWireNode& operator=(const PipeWireNode&) = delete;
 
-    // Connects to the server and makes the node; false with the reason.
-    bool open(const NodeSpec& spec, std::string& why);
+    // Connects to the server and makes the node; false with the reason's
+    // errno (EHOSTDOWN, ECONNREFUSED or ENOENT: no server to reach).
+    bool open(const NodeSpec& spec, int& error);
     void close();
     bool is_open() const { return loop_ != nullptr; }
 
     // Interleaved frames of the spec's channels, in order. Dropped while no
     // program reads the node (nothing is waiting for them).
     void write(const float* frames, std::size_t count);
-    // The server has gone (or ended the node): the reason, else empty.
-    std::string gone() const;
+    // The server has gone (or ended the node).
+    bool gone() const { return gone_.load(std::memory_order_acquire); }
 
     // Frames a reader could not take (its backlog dropped), the frames
     // written while it read, and the unit-to-node delay.
@@ -87,8 +86,7 @@ private:
     std::atomic<std::int64_t> stamp_ns_{0};
     LatencyRecord latency_;
     std::optional<DriftMatch> drift_;
-    mutable std::mutex gone_mutex_;
-    std::string gone_;
+    std::atomic<bool> gone_{false};
 };
 
 } // namespace SonivarACQ32::diffusion

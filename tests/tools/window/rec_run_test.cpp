@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
         Ending{"without_file", {}, {"--no-file", "--duration", "1", "--float"}, 0, "trames reçues (1,00 s), 0 octets écrits\n",
                true},
         Ending{"stream_without_sound_server", {}, {"--no-file", "--duration", "1", "--stream"}, 0,
-               "Diffusion du flux impossible (PipeWire : ", true}),
+               "Diffusion du flux impossible : aucun serveur PipeWire ; l'acquisition continue", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
