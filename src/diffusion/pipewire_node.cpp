@@ -59,13 +59,13 @@ std::string channel_names(const std::vector<int>& micros)
     return names;
 }
 
-pw_properties* node_properties(const NodeSpec& spec)
+pw_properties* node_properties(const NodeFormat& format)
 {
     pw_properties* props = pw_properties_new(
         PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Production",
         PW_KEY_MEDIA_CLASS, "Audio/Source", PW_KEY_NODE_NAME, node_name, PW_KEY_NODE_DESCRIPTION,
         node_description, PW_KEY_NODE_LATENCY, "256/48000", nullptr);
-    pw_properties_set(props, "sonivar.channel-names", channel_names(spec.micros).c_str());
+    pw_properties_set(props, "sonivar.channel-names", channel_names(format.micros).c_str());
     return props;
 }
 
@@ -73,31 +73,31 @@ pw_properties* node_properties(const NodeSpec& spec)
 
 PipeWireNode::~PipeWireNode() { close(); }
 
-bool PipeWireNode::open(const NodeSpec& spec, int& error)
+bool PipeWireNode::open(const NodeFormat& format, int& error)
 {
     static std::once_flag library_ready;
     std::call_once(library_ready, [] { pw_init(nullptr, nullptr); });
     close();
-    if (spec.micros.empty() || spec.micros.size() > SPA_AUDIO_MAX_CHANNELS || spec.rate == 0) {
+    if (format.micros.empty() || format.micros.size() > SPA_AUDIO_MAX_CHANNELS || format.rate == 0) {
         error = EINVAL;
         return false;
     }
-    spec_ = spec;
+    format_ = format;
     gone_ = false;
     stamp_frames_ = 0;
     frames_read_ = 0;
     dry_cycles_ = 0;
     latency_.reset();
-    ring_ = std::make_unique<SampleRing>(spec.rate, spec.micros.size());  // one second
-    drift_.emplace(target_delay_s * spec.rate, graph_quantum, spec.rate);
+    ring_ = std::make_unique<SampleRing>(format.rate, format.micros.size());  // one second
+    drift_.emplace(target_delay_s * format.rate, graph_quantum, format.rate);
     loop_ = pw_thread_loop_new("sonivar-diffusion", nullptr);
     stream_ = loop_ != nullptr ? pw_stream_new_simple(pw_thread_loop_get_loop(loop_), node_description,
-                                                      node_properties(spec), &stream_events, this)
+                                                      node_properties(format), &stream_events, this)
                                : nullptr;
     spa_audio_info_raw info{};
     info.format = SPA_AUDIO_FORMAT_F32;
-    info.rate = spec.rate;
-    info.channels = static_cast<std::uint32_t>(spec.micros.size());
+    info.rate = format.rate;
+    info.channels = static_cast<std::uint32_t>(format.micros.size());
     // Unpositioned: a program that asks for as many channels gets them one
     // for one, never mixed into its own speaker layout.
     info.flags = SPA_AUDIO_FLAG_UNPOSITIONED;
@@ -154,7 +154,7 @@ void PipeWireNode::state_changed(int state, const char*)
 void PipeWireNode::stamp_written(std::uint64_t frames)
 {
     const std::int64_t now = now_ns();
-    const auto origin = now - static_cast<std::int64_t>(static_cast<double>(frames) * 1e9 / spec_.rate);
+    const auto origin = now - static_cast<std::int64_t>(static_cast<double>(frames) * 1e9 / format_.rate);
     if (stamp_frames_.load(std::memory_order_relaxed) == 0 || origin < stamp_ns_.load(std::memory_order_relaxed))
         stamp_ns_.store(origin, std::memory_order_relaxed);
     stamp_frames_.store(frames, std::memory_order_release);
@@ -165,7 +165,7 @@ void PipeWireNode::record_latency(std::uint64_t read_end)
     if (read_end == 0 || stamp_frames_.load(std::memory_order_acquire) == 0)
         return;
     const double sampled_ns = static_cast<double>(stamp_ns_.load(std::memory_order_relaxed)) +
-                              static_cast<double>(read_end - 1) * 1e9 / spec_.rate;
+                              static_cast<double>(read_end - 1) * 1e9 / format_.rate;
     latency_.add((static_cast<double>(now_ns()) - sampled_ns) / 1e6);
 }
 

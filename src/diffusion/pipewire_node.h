@@ -23,7 +23,7 @@ struct spa_io_rate_match;
 namespace SonivarACQ32::diffusion {
 
 // What the node is made with.
-struct NodeSpec {
+struct NodeFormat {
     std::vector<int> micros;  // global indices, in channel order
     unsigned rate = 0;        // the unit's sample rate, Hz
 };
@@ -45,11 +45,11 @@ public:
 
     // Connects to the server and makes the node; false with the reason's
     // errno (EHOSTDOWN, ECONNREFUSED or ENOENT: no server to reach).
-    bool open(const NodeSpec& spec, int& error);
+    bool open(const NodeFormat& format, int& error);
     void close();
     bool is_open() const { return loop_ != nullptr; }
 
-    // Interleaved frames of the spec's channels, in order. Dropped while no
+    // Interleaved frames of the format's channels, in order. Dropped while no
     // program reads the node (nothing is waiting for them).
     void write(const float* frames, std::size_t count);
     // The server has gone (or ended the node).
@@ -72,7 +72,7 @@ private:
     void stamp_written(std::uint64_t frames);
     void record_latency(std::uint64_t read_end);
 
-    NodeSpec spec_;
+    NodeFormat format_;
     pw_thread_loop* loop_ = nullptr;
     pw_stream* stream_ = nullptr;
     std::unique_ptr<SampleRing> ring_;
