@@ -98,8 +98,10 @@ bool PipeWireNode::open(const NodeFormat& format, int& error)
     info.format = SPA_AUDIO_FORMAT_F32;
     info.rate = format.rate;
     info.channels = static_cast<std::uint32_t>(format.micros.size());
-    // Unpositioned: a program that asks for as many channels gets them one
-    // for one, never mixed into its own speaker layout.
+    // No speaker positions: the ports are numbered in the microphones'
+    // order, and a program that asks for channels without positions
+    // (AUX0…) takes them one for one; one that asks for a speaker layout
+    // has them mixed into it by its own stream.
     info.flags = SPA_AUDIO_FLAG_UNPOSITIONED;
     std::uint8_t buffer[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
