@@ -139,10 +139,16 @@ TEST(Diffusion, PwRecordHearsTheRunsMicrophonesAtTheirLevels)
     const std::size_t from = 48000, n = 4800, windows = (y[0].size() - from) / n - 1;
     const double period = unit_rate / 1171.3;
     auto [origin, r] = best_origin(x, y, x[0].size() / 2.0 - from * unit_rate / graph_rate, period, from, n);
+    // The drift matching moves the alignment smoothly (its rate a few parts
+    // in 10^4 off at most, as it settles): each window's shift is close to
+    // the last one's. A sample lost or repeated moves it by a whole sample
+    // at once.
+    double shift = 0.0;
     for (std::size_t k = 0; k < windows; ++k) {
-        const auto [o, rk] = best_origin(x, y, origin, 1.0, from + k * n, n);
+        const auto [o, rk] = best_origin(x, y, origin + shift, 1.2, from + k * n, n);
         EXPECT_GE(rk, 0.999) << "window " << k;
-        EXPECT_LT(std::abs(o - origin), 0.5) << "a jump at window " << k << ": samples lost or repeated";
+        EXPECT_LT(std::abs(o - origin - shift), 0.8) << "a step at window " << k << ": samples lost or repeated";
+        shift = o - origin;
         origin = o;
     }
     for (std::size_t c = 0; c < mics.size(); ++c) {
