@@ -21,19 +21,20 @@ constexpr const char* pascal_key = "diffusion/pascal";
 // Under the data type and the counter, in the advanced group's last row.
 void Principale::creation_diffusion()
 {
-    const QFont face = checkBox_Status->font();
-    checkBox_Diffusion = new QCheckBox(QStringLiteral("Diffuser le flux"), groupBox_Test);
-    checkBox_Diffusion->setObjectName(QStringLiteral("checkBox_Diffusion"));
-    checkBox_Diffusion->setGeometry(10, 246, 170, 26);
-    checkBox_Diffusion->setFont(face);
-    checkBox_Diffusion->setToolTip(QStringLiteral("Pendant l'acquisition, le flux est une source PipeWire "
-                                                  "« Sonivar 32 » pour les autres programmes"));
-    checkBox_Pascal = new QCheckBox(QStringLiteral("en pascal"), groupBox_Test);
-    checkBox_Pascal->setObjectName(QStringLiteral("checkBox_Pascal"));
-    checkBox_Pascal->setGeometry(188, 246, 150, 26);
-    checkBox_Pascal->setFont(face);
-    checkBox_Pascal->setToolTip(QStringLiteral("Le flux diffusé en pascal avec l'étalonnage en service "
-                                               "(sinon en fractions de la pleine échelle)"));
+    auto box = [this](const char* name, const QString& text, QRect place, const QString& tip) {
+        auto* made = new QCheckBox(text, groupBox_Test);
+        made->setObjectName(QLatin1String(name));
+        made->setGeometry(place);
+        made->setFont(checkBox_Status->font());
+        made->setToolTip(tip);
+        return made;
+    };
+    checkBox_Diffusion = box("checkBox_Diffusion", QStringLiteral("Diffuser le flux"), QRect(10, 246, 170, 26),
+                             QStringLiteral("Pendant l'acquisition, le flux est une source PipeWire "
+                                            "« Sonivar 32 » pour les autres programmes"));
+    checkBox_Pascal = box("checkBox_Pascal", QStringLiteral("en pascal"), QRect(188, 246, 150, 26),
+                          QStringLiteral("Le flux diffusé en pascal avec l'étalonnage en service "
+                                         "(sinon en fractions de la pleine échelle)"));
     diffusion = std::make_unique<diffusion::Diffusion>(
         &own.feed, [](const QString& text) { info(text); },
         [this] { return diffusion::DiffusionSettings{checkBox_Pascal->isChecked(), own.etalonnage}; });
