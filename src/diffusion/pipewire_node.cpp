@@ -15,7 +15,8 @@ namespace SonivarACQ32::diffusion {
 
 namespace {
 
-constexpr unsigned graph_quantum = 1024;  // the server's usual cycle, for the loop's bandwidth
+// The cycle the node asks of the server (its latency), also the loop's period.
+constexpr unsigned node_quantum = 256, node_quantum_rate = 48000;
 
 std::int64_t now_ns()
 {
@@ -64,7 +65,8 @@ pw_properties* node_properties(const NodeFormat& format)
     pw_properties* props = pw_properties_new(
         PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Production",
         PW_KEY_MEDIA_CLASS, "Audio/Source", PW_KEY_NODE_NAME, node_name, PW_KEY_NODE_DESCRIPTION,
-        node_description, PW_KEY_NODE_LATENCY, "256/48000", nullptr);
+        node_description, nullptr);
+    pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%u/%u", node_quantum, node_quantum_rate);
     pw_properties_set(props, "sonivar.channel-names", channel_names(format.micros).c_str());
     return props;
 }
@@ -89,7 +91,7 @@ bool PipeWireNode::open(const NodeFormat& format, int& error)
     dry_cycles_ = 0;
     latency_.reset();
     ring_ = std::make_unique<SampleRing>(format.rate, format.micros.size());  // one second
-    drift_.emplace(target_delay_s * format.rate, graph_quantum, format.rate);
+    drift_.emplace(target_delay_s * format.rate, node_quantum, node_quantum_rate);
     loop_ = pw_thread_loop_new("sonivar-diffusion", nullptr);
     stream_ = loop_ != nullptr ? pw_stream_new_simple(pw_thread_loop_get_loop(loop_), node_description,
                                                       node_properties(format), &stream_events, this)
