@@ -358,19 +358,9 @@ void CarteAcoustique::set_etalonnage(const std::optional<stream::Calibration>& c
 
 std::pair<double, double> CarteAcoustique::bande_hz() const
 {
-    const am::Settings s = reglages();
-    if (s.band == am::BandKind::third_octave) {
-        const am::Edges edges = am::third_octave_edges(s.frequency);
-        return {edges.lower, edges.upper};
-    }
-    // The bin nearest the frequency at the run's rate; before any run, no
-    // band.
-    const double rate = run_.sample_rate;
-    const am::Bins bin = am::band_bins(s.frequency, rate, s.band);
-    if (bin.empty())
-        return {0.0, 0.0};
-    const double half = am::bin_frequency(1, rate) / 2.0;
-    return {am::bin_frequency(bin.first, rate) - half, am::bin_frequency(bin.last, rate) + half};
+    // A single bin's band depends on the run's rate; before any run, none.
+    const am::Edges edges = am::band_edges(reglages(), run_.sample_rate);
+    return {edges.lower, edges.upper};
 }
 
 } // namespace SonivarACQ32

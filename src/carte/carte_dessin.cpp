@@ -136,7 +136,7 @@ void CarteAcoustique::dessine()
         peintre_->publie(now);
     }
     pictureBox_Carte->setPixmap(QPixmap::fromImage(carte_dessinee_.picture));
-    unite = QString::fromLatin1(stream::unit_text(map.unit));
+    unite = QString::fromStdString(am::unit_label(map));
     maximum_db = map.max_db;
     label_Maximum->setText(
         stream::is_silence(map.max_db, map.unit)

@@ -24,10 +24,8 @@ bool same_backdrop(const std::optional<am::Backdrop>& a, const std::optional<am:
 
 QString caption_of(const am::Settings& s, bool relecture)
 {
-    const QString band = s.band == am::BandKind::third_octave ? QStringLiteral("tiers d'octave")
-                                                              : QStringLiteral("raie unique");
     return (relecture ? QStringLiteral("Relecture\n") : QStringLiteral("Direct\n")) +
-           am::method_line(s, am::french_number) + QStringLiteral("\n%1 Hz, %2").arg(fmt::fr(s.frequency, 0), band);
+           am::method_line(s, am::french_number) + QStringLiteral("\n") + am::band_line(s, false);
 }
 
 VueCarte VueCarte::of(const am::MapView& view, bool relecture)

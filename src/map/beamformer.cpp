@@ -36,11 +36,36 @@ std::string settings_problem(const Settings& s, double sample_rate)
         return "Lissage invalide";
     if (!(s.speed_of_sound > 0.0) || !std::isfinite(s.speed_of_sound))
         return "Vitesse du son invalide";
-    if (band_bins(s.frequency, sample_rate, s.band).empty())
+    if (s.band == BandKind::broadband && settings_bins(s, sample_rate).empty())
+        return "Bande large invalide : de " + french_grouped(s.lower_hz, 0) + " à " + french_grouped(s.upper_hz, 0) +
+               " Hz, au plus " + french_grouped(bin_frequency(nb_bins - 1, sample_rate), 0) + " Hz à " +
+               french_grouped(sample_rate, 0) + " Hz d'échantillonnage";
+    if (settings_bins(s, sample_rate).empty())
         return "Fréquence hors de la bande analysable (au-delà de " +
                french_grouped(bin_frequency(nb_bins - 1, sample_rate), 0) + " Hz à " +
                french_grouped(sample_rate, 0) + " Hz d'échantillonnage)";
     return {};
+}
+
+std::string unit_label(const Map& map) { return stream::unit_label(map.unit, map.a_weighted); }
+
+Bins settings_bins(const Settings& s, double sample_rate)
+{
+    return s.band == BandKind::broadband ? broadband_bins(s.lower_hz, s.upper_hz, sample_rate)
+                                         : band_bins(s.frequency, sample_rate, s.band);
+}
+
+Edges band_edges(const Settings& s, double sample_rate)
+{
+    if (s.band == BandKind::third_octave)
+        return third_octave_edges(s.frequency);
+    if (s.band == BandKind::broadband)
+        return {s.lower_hz, s.upper_hz};
+    const Bins bin = settings_bins(s, sample_rate);
+    if (bin.empty())
+        return {};
+    const double half = bin_frequency(1, sample_rate) / 2.0;
+    return {bin_frequency(bin.first, sample_rate) - half, bin_frequency(bin.last, sample_rate) + half};
 }
 
 void levels_of(const std::vector<float>& power, const Grid& grid, stream::LevelUnit unit, Map& out)
@@ -82,14 +107,16 @@ std::string Beamformer::configure(const std::vector<Position>& mics, double samp
     if (std::string problem = settings_problem(settings, sample_rate); !problem.empty())
         return problem;
     settings_ = settings;
-    const Bins band = band_bins(settings.frequency, sample_rate, settings.band);
+    const Bins band = settings_bins(settings, sample_rate);
     if (std::string problem = spectra_.configure(static_cast<int>(mics.size()), band); !problem.empty())
         return problem;
+    std::vector<double> weights = settings.a_weighted ? a_weights(band, sample_rate) : std::vector<double>{};
+    spectra_.set_weights(weights);
     steering_.build(settings.grid, mics, sample_rate, band, settings.speed_of_sound);
     method_ = make_method(settings.method);
     power_.assign(steering_.points(), 0.0f);
-    zone_setting_ = {mics, sample_rate, settings.grid, band, settings.method, settings.parameters,
-                     settings.remove_diagonal, settings.speed_of_sound};
+    zone_setting_ = {mics,      sample_rate,          settings.grid,         band, settings.method,
+                     settings.parameters, settings.remove_diagonal, settings.speed_of_sound, std::move(weights)};
     ready_ = true;
     return {};
 }
@@ -113,6 +140,7 @@ bool Beamformer::compute(Map& out)
     if (!why_no_map_.empty())
         return false;
     levels_of(power_, settings_.grid, settings_.unit, out);
+    out.a_weighted = settings_.a_weighted;
     return true;
 }
 

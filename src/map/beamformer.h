@@ -22,6 +22,8 @@ namespace SonivarACQ32::acoustic_map {
 struct Settings {
     double frequency = 3150.0;  // Hz, centre of the band
     BandKind band = BandKind::third_octave;
+    double lower_hz = 500.0, upper_hz = 5000.0;  // a broadband band's edges
+    bool a_weighted = false;                      // each bin A-weighted
     Grid grid;
     MethodKind method = MethodKind::delay_and_sum;
     bool remove_diagonal = false;
@@ -40,11 +42,21 @@ struct Map {
     // Level of point (x_i, y_j) at level_db[j * side + i], in `unit`.
     std::vector<float> level_db;
     stream::LevelUnit unit = stream::LevelUnit::data;
+    bool a_weighted = false;
     double max_x = 0.0;
     double max_y = 0.0;
     float max_db = 0.0f;
     float min_db = 0.0f;
 };
+
+// The map's unit as its scale shows it: "dB SPL", "dBFS(A)"...
+std::string unit_label(const Map& map);
+
+// The bins the settings' band takes at this sampling rate.
+Bins settings_bins(const Settings& settings, double sample_rate);
+// The band's edges in Hz as the operator reads them: a third-octave's or a
+// broadband band's own, a single bin's half a bin either side of it.
+Edges band_edges(const Settings& settings, double sample_rate);
 
 // Why this grid makes no map (French, with the finest step its extent
 // allows); empty when it does.

@@ -99,6 +99,7 @@ std::vector<float> point_response(const ZoneSetting& setting, const Steering& st
     const std::vector<SteeringWeight> paths = propagation(at, setting.microphones, setting.speed_of_sound);
     CrossSpectra spectra;
     spectra.configure(static_cast<int>(n), setting.bins);
+    spectra.set_weights(setting.weights);
     std::vector<std::complex<double>> c(n * n), a(n);
     for (int k = 0; k < setting.bins.count(); ++k) {
         const double w = 2.0 * std::numbers::pi * bin_frequency(setting.bins.first + k, setting.sample_rate);
@@ -146,8 +147,12 @@ double ZoneMeter::response_sum(const Zone& zone, const std::vector<std::size_t>&
     double sum = 0.0;
     for (std::size_t p : points)
         sum += response[p];
-    // Per bin: the map sums the band's bins, a source's power is per bin.
-    return sum / std::max(setting_.bins.count(), 1);
+    // Per unit of the band's power: the map sums the band's bins (each
+    // weighted), the unit source has a power of 1 in each.
+    double band = 0.0;
+    for (int k = 0; k < setting_.bins.count(); ++k)
+        band += setting_.weights.empty() ? 1.0 : setting_.weights[static_cast<std::size_t>(k)];
+    return sum / std::max(band, 1e-30);
 }
 
 std::vector<double> ZoneMeter::powers(const std::vector<float>& map_power, const CrossSpectra& data,

@@ -49,6 +49,7 @@ struct ZoneSetting {
     MethodParameters parameters;
     bool remove_diagonal = false;
     double speed_of_sound = default_speed_of_sound;
+    std::vector<double> weights;  // each bin's A-weighting; none: unweighted
 };
 
 // The method's own map of a unit point source (power 1 at the array's

@@ -133,16 +133,31 @@ QString method_line(const Settings& s, NumberText number)
     return method;
 }
 
+QString band_line(const Settings& s, bool with_edges, NumberText number)
+{
+    QString band;
+    if (s.band == BandKind::broadband) {
+        band = QStringLiteral("Large bande %1 – %2 Hz").arg(text(number(s.lower_hz, 0)), text(number(s.upper_hz, 0)));
+    } else {
+        band = QStringLiteral("%1 Hz, ").arg(text(number(s.frequency, 0)));
+        if (s.band == BandKind::single_bin) {
+            band += QStringLiteral("raie unique");
+        } else {
+            band += QStringLiteral("tiers d'octave");
+            const Edges e = third_octave_edges(s.frequency);
+            if (with_edges)
+                band += QStringLiteral(" (%1 – %2 Hz)").arg(text(number(e.lower, 0)), text(number(e.upper, 0)));
+        }
+    }
+    if (s.a_weighted)
+        band += QStringLiteral(", pondération A");
+    return band;
+}
+
 std::vector<QString> map_facts(const Settings& s, const Map& map, const QString& time_window, NumberText number)
 {
     const QString method = method_line(s, number);
-    QString band = QStringLiteral("%1 Hz, ").arg(text(number(s.frequency, 0)));
-    if (s.band == BandKind::third_octave) {
-        const Edges e = third_octave_edges(s.frequency);
-        band += QStringLiteral("tiers d'octave (%1 – %2 Hz)").arg(text(number(e.lower, 0)), text(number(e.upper, 0)));
-    } else {
-        band += QStringLiteral("raie unique");
-    }
+    QString band = band_line(s, true, number);
     band += QStringLiteral(", plan à z = %1 m").arg(text(number(s.grid.z, 2)));
     std::vector<QString> lines = {method, band};
     if (!time_window.isEmpty())
@@ -151,7 +166,7 @@ std::vector<QString> map_facts(const Settings& s, const Map& map, const QString&
                         ? QStringLiteral("Maximum : silence")
                         : QStringLiteral("Maximum : x = %1 m, y = %2 m, %3 %4")
                               .arg(text(number(map.max_x, 2)), text(number(map.max_y, 2)),
-                                   text(number(map.max_db, 1)), QString::fromLatin1(stream::unit_text(map.unit))));
+                                   text(number(map.max_db, 1)), QString::fromStdString(unit_label(map))));
     return lines;
 }
 

@@ -76,6 +76,10 @@ QImage framed_picture(const QImage& map_picture, const MapView& view, const Anno
 
 // The method, its parameter and whether the diagonal is left out.
 QString method_line(const Settings& settings, NumberText number = french_number);
+// The band as a caption says it: "3 150 Hz, tiers d'octave (2 806 – 3 536
+// Hz)", "Large bande 500 – 5 000 Hz, pondération A"; the edges of a
+// third-octave only when `with_edges`.
+QString band_line(const Settings& settings, bool with_edges, NumberText number = french_number);
 
 // The lines of a map's facts: method, band, time window when one is given,
 // maximum; numbers written by `number`.

@@ -68,12 +68,25 @@ struct CrossSpectra::Impl {
     std::vector<cplx> average;
     std::vector<double> auto_average;
     bool has_average = false;
-    std::vector<float> c_re, c_im;  // float copies of the average
+    std::vector<float> c_re, c_im;  // float copies of the average, each bin weighted
+    std::vector<double> weights;    // per bin of the band; none: 1
     std::vector<cplx> x;            // one bin of every microphone
 
     void add_block(const float* frames);
     void add_pairs(int k);
+    void copy_average(std::size_t from, std::size_t to);
 };
+
+// The float copies the methods read, of elements [from, to) of the average.
+void CrossSpectra::Impl::copy_average(std::size_t from, std::size_t to)
+{
+    const std::size_t size = static_cast<std::size_t>(n) * n;
+    for (std::size_t e = from; e < to; ++e) {
+        const double w = weights.empty() ? 1.0 : weights[e / size];
+        c_re[e] = static_cast<float>(w * average[e].real());
+        c_im[e] = static_cast<float>(w * average[e].imag());
+    }
+}
 
 CrossSpectra::CrossSpectra() : d_(std::make_unique<Impl>()) {}
 CrossSpectra::~CrossSpectra() = default;
@@ -121,9 +134,18 @@ std::string CrossSpectra::configure(int n, Bins band)
     d.auto_sum.assign(static_cast<std::size_t>(n) * nb_bins, 0.0);
     d.auto_average.assign(d.auto_sum.size(), 0.0);
     d.x.assign(n, cplx{});
+    d.weights.clear();
     d.n = n;
     reset();
     return {};
+}
+
+void CrossSpectra::set_weights(std::vector<double> weights)
+{
+    Impl& d = *d_;
+    d.weights = weights.size() == static_cast<std::size_t>(d.bins.count()) ? std::move(weights)
+                                                                          : std::vector<double>{};
+    d.copy_average(0, d.average.size());
 }
 
 void CrossSpectra::reset()
@@ -194,11 +216,8 @@ void CrossSpectra::set_average(int k, const std::vector<cplx>& matrix)
     if (k < 0 || k >= d.bins.count() || matrix.size() != size)
         return;
     const std::size_t at = static_cast<std::size_t>(k) * size;
-    for (std::size_t e = 0; e < size; ++e) {
-        d.average[at + e] = matrix[e];
-        d.c_re[at + e] = static_cast<float>(matrix[e].real());
-        d.c_im[at + e] = static_cast<float>(matrix[e].imag());
-    }
+    std::copy(matrix.begin(), matrix.end(), d.average.begin() + static_cast<std::ptrdiff_t>(at));
+    d.copy_average(at, at + size);
     d.has_average = true;
 }
 
@@ -212,9 +231,8 @@ bool CrossSpectra::fold(double smoothing)
     for (std::size_t e = 0; e < d.sum.size(); ++e) {
         d.average[e] = keep * d.average[e] + weight * d.sum[e];
         d.sum[e] = cplx{};
-        d.c_re[e] = static_cast<float>(d.average[e].real());
-        d.c_im[e] = static_cast<float>(d.average[e].imag());
     }
+    d.copy_average(0, d.average.size());
     for (std::size_t e = 0; e < d.auto_sum.size(); ++e) {
         d.auto_average[e] = keep * d.auto_average[e] + weight * d.auto_sum[e];
         d.auto_sum[e] = 0.0;

@@ -59,10 +59,15 @@ public:
     // elsewhere. The auto-spectra are left as they are.
     void set_average(int k, const std::vector<std::complex<double>>& matrix);
     bool has_average() const;
+    // Weighs each bin's matrix as the methods read it (A-weighting: a power
+    // factor per bin of the band); none, or not one per bin: all 1. Each
+    // method's map of a bin scales with that bin's matrix, so the map is
+    // the weighted sum of the bins' maps. The auto-spectra stay unweighted.
+    void set_weights(std::vector<double> weights);
 
     int microphones() const;
     const Bins& bins() const;
-    // The averaged matrix of bin bins().first + k, column after column:
+    // The averaged matrix of bin bins().first + k, weighted, column after column:
     // C_ij at [j * n + i], real and imaginary parts apart.
     const float* re(int k) const;
     const float* im(int k) const;

@@ -10,17 +10,6 @@ namespace SonivarACQ32::spectrum {
 
 namespace {
 
-// Nominal centre of the base-2 third-octave 1000 x 2^(k/3): the same
-// mantissas in every decade (2^(10/3) is within 1 % of 10).
-double nominal_centre(int k)
-{
-    constexpr double mantissas[] = {1.0, 1.25, 1.6, 2.0, 2.5, 3.15, 4.0, 5.0, 6.3, 8.0};
-    const int decade = static_cast<int>(std::floor(k / 10.0));
-    return mantissas[k - 10 * decade] * std::pow(10.0, 3 + decade);
-}
-
-double exact_centre(int k) { return 1000.0 * std::pow(2.0, k / 3.0); }
-
 // Hann window's spectrum, in bins from its centre, relative to its centre.
 double hann_response(double offset)
 {
@@ -59,35 +48,25 @@ std::vector<Line> third_octave_bands(const std::vector<Line>& bins)
     std::vector<Line> bands;
     if (bins.size() < 2)
         return bands;
-    // Each bin stands for the frequencies within half a bin of its centre,
-    // its power spread evenly over them, and shares it with the bands it
-    // overlaps.
+    // Line i is bin offset + i, its power spread evenly over half a bin
+    // either side of its centre.
     const double spacing = bins[1].frequency - bins[0].frequency;
     const double nyquist = bins.back().frequency;
     if (!(spacing > 0.0))
         return bands;
+    const int offset = static_cast<int>(std::lround(bins[0].frequency / spacing));
+    const int last = offset + static_cast<int>(bins.size()) - 1;
     const int first = static_cast<int>(std::ceil(3.0 * std::log2(spacing / 1000.0)));
-    for (int k = first; acoustic_map::third_octave_edges(exact_centre(k)).upper <= nyquist; ++k) {
-        const acoustic_map::Edges e = acoustic_map::third_octave_edges(exact_centre(k));
+    for (int k = first; acoustic_map::third_octave_edges(acoustic_map::third_octave_exact(k)).upper <= nyquist; ++k) {
+        const acoustic_map::BandShares shared = acoustic_map::band_shares(
+            acoustic_map::third_octave_edges(acoustic_map::third_octave_exact(k)), spacing, last);
         double power = 0.0;
-        for (const Line& bin : bins) {
-            const double overlap = std::min(e.upper, bin.frequency + spacing / 2) -
-                                   std::max(e.lower, bin.frequency - spacing / 2);
-            if (overlap > 0.0)
-                power += bin.power * overlap / spacing;
-        }
-        bands.push_back({nominal_centre(k), power});
+        for (int b = std::max(shared.bins.first, offset); b <= shared.bins.last; ++b)
+            power += bins[static_cast<std::size_t>(b - offset)].power *
+                     shared.shares[static_cast<std::size_t>(b - shared.bins.first)];
+        bands.push_back({acoustic_map::third_octave_nominal(k), power});
     }
     return bands;
-}
-
-double a_weighting_db(double f)
-{
-    const double f2 = f * f;
-    const double ra = 12194.0 * 12194.0 * f2 * f2 /
-                      ((f2 + 20.6 * 20.6) * std::sqrt((f2 + 107.7 * 107.7) * (f2 + 737.9 * 737.9)) *
-                       (f2 + 12194.0 * 12194.0));
-    return 20.0 * std::log10(std::max(ra, 1e-30)) + 2.0;
 }
 
 std::vector<double> levels_db(const std::vector<Line>& lines, stream::LevelUnit unit, bool a_weighted)
@@ -97,13 +76,6 @@ std::vector<double> levels_db(const std::vector<Line>& lines, stream::LevelUnit 
     for (const Line& line : lines)
         levels.push_back(stream::level_db(line.power, unit) + (a_weighted ? a_weighting_db(line.frequency) : 0.0));
     return levels;
-}
-
-std::string unit_label(stream::LevelUnit unit, bool a_weighted)
-{
-    if (!a_weighted)
-        return stream::unit_text(unit);
-    return unit == stream::LevelUnit::db_spl ? "dB(A)" : std::string(stream::unit_text(unit)) + "(A)";
 }
 
 Peak tone_peak(const std::vector<Line>& bins, stream::LevelUnit unit, bool a_weighted)

@@ -4,6 +4,7 @@
 // gathered into third-octave bands, A-weighted if asked, and its peak.
 // Powers are those of the cross-spectra: a tone reads its own power, A^2/2,
 // summed over the bins it leaks into (a power spectrum, not a density).
+#include "spectra/band.h"
 #include "stream/levels.h"
 
 #include <string>
@@ -29,14 +30,12 @@ std::vector<Line> narrow_band(const std::vector<double>& auto_spectra, int micro
 // share of its power that the band overlaps.
 std::vector<Line> third_octave_bands(const std::vector<Line>& bins);
 
-// The A-weighting of IEC 61672 at `frequency`, dB (0 at 1 kHz).
-double a_weighting_db(double frequency);
+using acoustic_map::a_weighting_db;
 
 // Levels in dB of `unit`, A-weighted if asked.
 std::vector<double> levels_db(const std::vector<Line>& lines, stream::LevelUnit unit, bool a_weighted);
 
-// The unit as a scale shows it: "dBFS", "dB SPL", "dBFS(A)", "dB(A)".
-std::string unit_label(stream::LevelUnit unit, bool a_weighted);
+using stream::unit_label;
 
 struct Peak {
     double frequency = 0.0;

@@ -16,6 +16,13 @@ const char* unit_text(LevelUnit unit)
     return "dB";
 }
 
+std::string unit_label(LevelUnit unit, bool a_weighted)
+{
+    if (!a_weighted)
+        return unit_text(unit);
+    return unit == LevelUnit::db_spl ? "dB(A)" : std::string(unit_text(unit)) + "(A)";
+}
+
 double reference_power(LevelUnit unit)
 {
     switch (unit) {

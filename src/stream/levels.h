@@ -7,6 +7,7 @@
 #include "stream/samples.h"
 
 #include <optional>
+#include <string>
 
 namespace SonivarACQ32::stream {
 
@@ -16,6 +17,8 @@ enum class LevelUnit { data, dbfs, db_spl };
 constexpr double reference_pressure = 20e-6;  // Pa, 0 dB SPL
 
 const char* unit_text(LevelUnit unit);  // "dB", "dBFS", "dB SPL"
+// The unit as a scale shows it: "dBFS", "dB SPL", "dBFS(A)", "dB(A)".
+std::string unit_label(LevelUnit unit, bool a_weighted);
 // The power (mean square) that reads 0 dB.
 double reference_power(LevelUnit unit);
 double level_db(double power, LevelUnit unit);

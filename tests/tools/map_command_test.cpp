@@ -32,6 +32,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -351,9 +352,10 @@ TEST(MapCommand, ZonesReadTheirSourcesLevels)
     for (std::size_t i = 0; i < frames.size(); ++i)
         frames[i] += other[i];
     const auto dat = testsupport::write_recording(dir.path(), "deux", plan, stream_of(plan, frames));
-    const fs::path csv = dir.path() / "zones.csv";
+    const fs::path csv = dir.path() / "zones.csv", spectra = dir.path() / "spectres.csv";
     const Cli c = run({"map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY, "--freq", "3150", "--zone",
-                       "faible:0.05,-0.2,0.45,0.2", "--zone", "fort:@-0.25,0,0.2", "--zone-csv", csv.string()});
+                       "faible:0.05,-0.2,0.45,0.2", "--zone", "fort:@-0.25,0,0.2", "--zone-csv", csv.string(),
+                       "--zone-spectrum", spectra.string()});
     ASSERT_EQ(c.code, 0) << c.err;
     const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / 2147483648.0); };
     const std::size_t first = c.out.find("  1. fort : "), second = c.out.find("  2. faible : ");
@@ -369,6 +371,23 @@ TEST(MapCommand, ZonesReadTheirSourcesLevels)
     ASSERT_EQ(row_faible.rfind("faible,", 0), 0u) << row_faible;
     EXPECT_NEAR(std::stod(row_fort.substr(5)), dbfs(strong), 2.0);
     EXPECT_NEAR(std::stod(row_faible.substr(7)), dbfs(weak), 2.0);
+    // Each zone's spectrum: its source's level in the band of its tone
+    // (3 150 Hz for both), its loudest band.
+    std::ifstream by_band(spectra);
+    std::getline(by_band, header);
+    EXPECT_EQ(header, "zone,frequency_hz,level_db");
+    std::map<std::string, std::pair<std::string, double>> loudest;
+    for (std::string row; std::getline(by_band, row);) {
+        const std::size_t a = row.find(','), b = row.rfind(',');
+        const std::string zone = row.substr(0, a), level = row.substr(b + 1);
+        const double db = level == "-inf" ? -1e9 : std::stod(level);
+        if (!loudest.count(zone) || db > loudest[zone].second)
+            loudest[zone] = {row.substr(a + 1, b - a - 1), db};
+    }
+    EXPECT_EQ(loudest["fort"].first, "3150");
+    EXPECT_EQ(loudest["faible"].first, "3150");
+    EXPECT_NEAR(loudest["fort"].second, dbfs(strong), 2.0);
+    EXPECT_NEAR(loudest["faible"].second, dbfs(weak), 2.0);
 }
 
 TEST(MapCommand, RefusedArguments)
@@ -449,6 +468,12 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--freq", "3150", "--zone", "loin:3,3,4,4"}, 2, "hors de la carte"},
         {{"--geometry", g, "--freq", "3150", "--zone", "fine:@0.01,0.01,0.001"}, 2, "aucun point de la grille"},
         {{"--geometry", g, "--freq", "3150", "--zone-csv", (dir.path() / "z.csv").string()}, 2, "au moins une --zone"},
+        {{"--geometry", g, "--freq", "3150", "--zone-spectrum", (dir.path() / "z.csv").string()}, 2,
+         "au moins une --zone"},
+        {{"--geometry", g, "--fmin", "500"}, 2, "--fmin et --fmax vont ensemble"},
+        {{"--geometry", g, "--fmin", "500", "--fmax", "4000", "--freq", "1000"}, 2, "remplacent --freq"},
+        {{"--geometry", g, "--fmin", "4000", "--fmax", "500"}, 2, "--fmax doit dépasser --fmin"},
+        {{"--geometry", g, "--fmin", "26000", "--fmax", "30000"}, 2, "Bande large invalide"},
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {

@@ -3,6 +3,7 @@
 #include "map/beamformer.h"
 #include "map/geometry.h"
 #include "map/live_mapper.h"
+#include "map/zone_spectrum.h"
 #include "map/zones.h"
 #include "picture/map_image.h"
 #include "stream/samples.h"
@@ -55,6 +56,11 @@ TEST(AcousticMapBand, ThirdOctaveEdgesAndBins)
         EXPECT_EQ(b.first, r.first) << r.centre;
         EXPECT_EQ(b.last, r.last) << r.centre;
     }
+    // Broadband: every bin centre from the lower edge to the upper.
+    EXPECT_EQ(broadband_bins(1000.0, 4000.0, rate).first, 21);
+    EXPECT_EQ(broadband_bins(1000.0, 4000.0, rate).last, 81);
+    EXPECT_EQ(broadband_bins(0.0, 30000.0, rate).last, nb_bins - 1);
+    EXPECT_TRUE(broadband_bins(4000.0, 1000.0, rate).empty());
 }
 
 std::string geometry_xml(int positions, const std::string& last_pos = {},
@@ -392,7 +398,7 @@ double zone_level_error(MethodKind kind, const std::vector<testsupport::SceneSou
     const Grid grid{1.0, 0.025, 1.0};
     const Bins bins = band_bins(frequency, rate, BandKind::third_octave);
     const std::vector<float> power = scene_powers(kind, scene, bins, grid, false);
-    ZoneSetting setting{example_positions(), rate, grid, bins, kind, {}, false, default_speed_of_sound};
+    ZoneSetting setting{example_positions(), rate, grid, bins, kind, {}, false, default_speed_of_sound, {}};
     Steering steering;
     steering.build(grid, setting.microphones, rate, bins);
     ZoneMeter meter;
@@ -415,6 +421,47 @@ TEST_P(EveryMethod, ZoneLevelIsTheSourcesLevel)
     for (const Zone& zone : {Zone{"fort", Zone::Shape::circle, -0.25, 0.0, 0.0, 0.0, 0.2},
                              Zone{"faible", Zone::Shape::rectangle, 0.05, -0.2, 0.45, 0.2}})
         EXPECT_NEAR(zone_level_error(GetParam(), pair, 4000.0, zone), 0.0, close ? 2.0 : 3.0) << zone.name;
+}
+
+// A broadband map A-weighted, and a zone's third-octave spectrum, of a
+// source of unit power in every bin: the map's maximum at the source reads
+// the band's A-weighted power; each band of the zone's spectrum its
+// share of the bins (A-weighted too), with every method.
+TEST_P(EveryMethod, BroadbandAWeightedMapAndZoneSpectrum)
+{
+    const Grid grid;
+    const std::vector<testsupport::SceneSource> scene = {{{0.3, -0.2, 1.0}, 1.0}};
+    const Bins wide = broadband_bins(1000.0, 4000.0, rate);
+    const std::vector<double> weights = a_weights(wide, rate);
+    const auto spectra = scene_spectra(scene, wide);
+    spectra->set_weights(weights);
+    Steering steering;
+    steering.build(grid, example_positions(), rate, wide);
+    std::vector<float> power(steering.points());
+    ASSERT_EQ(make_method(GetParam())->powers({*spectra, steering, false, {}}, power), "");
+    const std::size_t top = static_cast<std::size_t>(std::max_element(power.begin(), power.end()) - power.begin());
+    EXPECT_NEAR(grid.coordinate(static_cast<int>(top % grid.side())), 0.3, 1e-9);
+    EXPECT_NEAR(10.0 * std::log10(power[top] / std::accumulate(weights.begin(), weights.end(), 0.0)), 0.0, 0.5);
+
+    // The zone's spectrum from matrices of the bands 1 to 8 kHz alone: the
+    // others are left out.
+    const Zone around{"source", Zone::Shape::circle, 0.3, -0.2, 0.0, 0.0, 0.2};
+    const ZoneSetting setting{example_positions(), rate, Grid{}, {}, GetParam(), {}, false, default_speed_of_sound, {}};
+    const auto shares = [](double nominal) {
+        return band_shares(third_octave_edges(third_octave_exact(third_octave_index(nominal))), rate / block_frames,
+                           nb_bins - 1);
+    };
+    const ZoneSpectrum zs = zone_spectrum(*scene_spectra(scene, {shares(1000.0).bins.first, shares(8000.0).bins.last}),
+                                          setting, {around}, true);
+    ASSERT_EQ(zs.frequencies.size(), 10u);
+    EXPECT_EQ(zs.frequencies.front(), 1000.0);
+    for (std::size_t b = 0; b < zs.frequencies.size(); ++b) {
+        const BandShares band = shares(zs.frequencies[b]);
+        double truth = 0.0;
+        for (int bin = band.bins.first; bin <= band.bins.last; ++bin)
+            truth += band.shares[static_cast<std::size_t>(bin - band.bins.first)] * a_weights({bin, bin}, rate).front();
+        EXPECT_NEAR(10.0 * std::log10(zs.power[b].front() / truth), 0.0, 1.0) << zs.frequencies[b] << " Hz";
+    }
 }
 
 TEST(Zones, ParsedCheckedAndCoveringTheirPoints)

@@ -331,7 +331,7 @@ std::string plain_level(double level, bool silence)
     return silence ? "-inf" : plain(level, 2);
 }
 
-std::string maximum_text(double x, double y, double level, const char* unit, bool silence)
+std::string maximum_text(double x, double y, double level, const std::string& unit, bool silence)
 {
     if (silence)
         return "silence";

@@ -31,6 +31,6 @@ bool picture_size(const std::string& text, int& width, int& height);
 // and every reader of numbers takes it), else as plain().
 std::string plain_level(double level, bool silence);
 // "x = 1,00 m, y = 0,75 m, -103,5 dBFS" of a map's maximum, or "silence".
-std::string maximum_text(double x, double y, double level, const char* unit, bool silence);
+std::string maximum_text(double x, double y, double level, const std::string& unit, bool silence);
 
 } // namespace sonivar_dat

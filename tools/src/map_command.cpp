@@ -28,12 +28,13 @@ namespace am = SonivarACQ32::acoustic_map;
 namespace {
 
 const char* const usage_head =
-    "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml --freq HZ\n"
-    "                        [--band third|bin] [--z M] [--extent M] [--step M]\n"
+    "Usage : sonivar-dat map ENREGISTREMENT.dat --geometry G.xml\n"
+    "                        (--freq HZ [--band third|bin] | --fmin HZ --fmax HZ)\n"
+    "                        [--a-weighting] [--z M] [--extent M] [--step M]\n"
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
     "                        [--every S --png-dir DOSSIER] [--top DB] [--size LxH]\n"
     "                        [--calib ETALONNAGE.xml] [--zone NOM:x0,y0,x1,y1 | NOM:@x,y,r]...\n"
-    "                        [--zone-csv SORTIE.csv]\n";
+    "                        [--zone-csv SORTIE.csv] [--zone-spectrum SORTIE.csv]\n";
 
 const char* const usage_options =
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
@@ -41,6 +42,9 @@ const char* const usage_options =
     "  --geometry FICHIER  positions des micros (XML MicGeom, ordre des index globaux)\n"
     "  --freq HZ           fréquence centrale\n"
     "  --band third|bin    tiers d'octave (défaut) ou raie unique la plus proche\n"
+    "  --fmin HZ, --fmax HZ  large bande : la somme des cartes de chaque raie de\n"
+    "                      fmin à fmax (au lieu de --freq)\n"
+    "  --a-weighting       chaque raie pondérée A : niveaux en dB(A)\n"
     "  --z M               distance du plan (défaut 1 m)\n"
     "  --extent M          demi-largeur de la grille (défaut 1 m)\n"
     "  --step M            pas de la grille (défaut 0,05 m)\n"
@@ -61,7 +65,10 @@ const char* const usage_options =
     "  --zone NOM:@x,y,r   ou circulaire (centre et rayon) : le niveau de ses sources\n"
     "                      et son rang (l'option se répète)\n"
     "  --zone-csv FICHIER  table zone,level_db des zones, de la plus forte à la\n"
-    "                      plus faible\n";
+    "                      plus faible\n"
+    "  --zone-spectrum FICHIER  table zone,frequency_hz,level_db : le niveau de\n"
+    "                      chaque zone par tiers d'octave, de 100 Hz à la dernière\n"
+    "                      bande entière sous Nyquist\n";
 
 const char* const usage_tail =
     "Code de sortie : 0, 1 si la carte ne peut être calculée, 2 pour des arguments\n"
@@ -138,11 +145,11 @@ constexpr double min_slice_s = 0.01;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv, calib, png_dir, zone_csv;
+    std::string geometry, png, csv, calib, png_dir, zone_csv, zone_spectrum;
     double every_s = 0.0;  // 0: one map of the whole range
     std::optional<double> top_db;
     QSize size;  // of the pictures; empty: the usual one
-    bool has_freq = false;
+    bool has_freq = false, has_band = false, has_fmin = false, has_fmax = false;
     std::vector<std::string> method_options;  // given, to check against the method
     std::string error;
 };
@@ -193,15 +200,19 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     am::Settings& s = a.request.settings;
     const std::map<std::string, double*> numbers = {
         {"--freq", &s.frequency}, {"--z", &s.grid.z},          {"--extent", &s.grid.extent},
-        {"--step", &s.grid.step}, {"--from", &a.request.from_s}, {"--to", &a.request.to_s}};
+        {"--step", &s.grid.step}, {"--from", &a.request.from_s}, {"--to", &a.request.to_s},
+        {"--fmin", &s.lower_hz},  {"--fmax", &s.upper_hz}};
     if (const auto n = numbers.find(name); n != numbers.end()) {
         const auto v = number(value);
         if (!v || *v < 0.0)
             return (a.error = "valeur invalide pour " + name + " : " + value), false;
         *n->second = *v;
         a.has_freq |= name == "--freq";
+        a.has_fmin |= name == "--fmin";
+        a.has_fmax |= name == "--fmax";
     } else if (name == "--band" && (value == "third" || value == "bin")) {
         s.band = value == "third" ? am::BandKind::third_octave : am::BandKind::single_bin;
+        a.has_band = true;
     } else if (name == "--band") {
         return (a.error = "--band attend third ou bin"), false;
     } else if (name == "--method") {
@@ -216,8 +227,8 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     } else if (name == "--zone") {
         a.error = add_zone(a.request.zones, value);
         return a.error.empty();
-    } else if (name == "--zone-csv") {
-        a.zone_csv = value;
+    } else if (name == "--zone-csv" || name == "--zone-spectrum") {
+        (name == "--zone-csv" ? a.zone_csv : a.zone_spectrum) = value;
     } else if (name == "--every") {
         const auto v = number(value);
         if (!v || *v < min_slice_s)
@@ -239,6 +250,32 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     return true;
 }
 
+// A centre frequency, or a broadband band's two edges.
+std::string band_problem(MapArgs& a)
+{
+    am::Settings& s = a.request.settings;
+    if (!a.has_fmin && !a.has_fmax)
+        return a.has_freq ? "" : "--freq (ou --fmin et --fmax) attendu";
+    if (a.has_freq || a.has_band)
+        return "--fmin et --fmax remplacent --freq et --band";
+    if (a.has_fmin != a.has_fmax)
+        return "--fmin et --fmax vont ensemble";
+    if (!(s.upper_hz > s.lower_hz))
+        return "--fmax doit dépasser --fmin";
+    s.band = am::BandKind::broadband;
+    return {};
+}
+
+// The zones' outputs go with zones, and with one map.
+std::string zone_outputs_problem(const MapArgs& a)
+{
+    if (a.request.zones.empty() && !(a.zone_csv.empty() && a.zone_spectrum.empty()))
+        return "--zone-csv et --zone-spectrum demandent au moins une --zone";
+    if (!a.request.zones.empty() && a.every_s > 0.0)
+        return "--zone ne va pas avec --every";
+    return {};
+}
+
 // The method's options go with the method chosen.
 std::string method_mismatch(const MapArgs& a)
 {
@@ -256,19 +293,19 @@ MapArgs parse_map(const std::vector<std::string>& args)
 {
     MapArgs a;
     a.error = parse_options(
-        args, [](const std::string& name) { return name == "--remove-diagonal"; },
+        args, [](const std::string& name) { return name == "--remove-diagonal" || name == "--a-weighting"; },
         [&a](const std::string& name, const std::optional<std::string>& value) {
             if (!value)
-                a.request.settings.remove_diagonal = true;
+                (name == "--a-weighting" ? a.request.settings.a_weighted : a.request.settings.remove_diagonal) = true;
             else
                 take(a, name, *value);
             return a.error;
         });
     if (a.error.empty() && a.geometry.empty())
         a.error = "--geometry attendu";
-    else if (a.error.empty() && !a.has_freq)
-        a.error = "--freq attendu";
-    else if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
+    else if (a.error.empty())
+        a.error = band_problem(a);
+    if (a.error.empty() && a.request.to_s >= 0.0 && a.request.to_s <= a.request.from_s)
         a.error = "--to doit suivre --from";
     if (a.error.empty() && (a.every_s > 0.0) != !a.png_dir.empty())
         a.error = "--every et --png-dir vont ensemble";
@@ -278,10 +315,8 @@ MapArgs parse_map(const std::vector<std::string>& args)
         a.error = method_mismatch(a);
     if (a.error.empty())
         a.error = am::grid_problem(a.request.settings.grid);
-    if (a.error.empty() && !a.zone_csv.empty() && a.request.zones.empty())
-        a.error = "--zone-csv demande au moins une --zone";
-    else if (a.error.empty() && !a.request.zones.empty() && a.every_s > 0.0)
-        a.error = "--zone ne va pas avec --every";
+    if (a.error.empty())
+        a.error = zone_outputs_problem(a);
     if (a.error.empty())
         a.error = zones_problem(a.request.zones, a.request.settings.grid);
     return a;
@@ -302,13 +337,15 @@ bool write_csv(const std::string& path, const am::Map& map, const am::Grid& grid
 
 // The CSV and the picture into their temporary files, then both named.
 int write_outputs(const MapArgs& a, OutputGroup& files, const am::Map& map, const std::vector<ZoneLevel>& zones,
-                  const QString& window, std::ostream& out, std::ostream& err)
+                  const am::ZoneSpectrum& spectrum, const QString& window, std::ostream& out, std::ostream& err)
 {
     const am::Settings& settings = a.request.settings;
     return files.write_all(
         {{"CSV", a.csv, [&](const std::string& t) { return write_csv(t, map, settings.grid); }},
          {"PNG", a.png, [&](const std::string& t) { return write_map_png(t, map, settings, window, a.top_db, a.size); }},
-         {"CSV des zones", a.zone_csv, [&](const std::string& t) { return write_zone_csv(t, zones); }}},
+         {"CSV des zones", a.zone_csv, [&](const std::string& t) { return write_zone_csv(t, zones); }},
+         {"CSV des spectres de zones", a.zone_spectrum,
+          [&](const std::string& t) { return write_zone_spectrum_csv(t, a.request.zones, spectrum, map.unit); }}},
         out, err);
 }
 
@@ -322,16 +359,17 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "sonivar-dat : " << a.error << "\n\n" << map_usage();
         return exit_usage;
     }
-    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv}, err);
+    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv, a.zone_spectrum}, err);
     if (!in)
         return exit_usage;
     const Recording& r = in->recording;
     MapRequest request = a.request;
     request.calibration = in->calibration;
+    request.zone_spectrum = !a.zone_spectrum.empty();
     if (a.every_s > 0.0)
         return map_sequence({request, a.every_s, a.png_dir, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     OutputGroup files;
-    if (std::string e; !files.create({a.csv, a.png, a.zone_csv}, e)) {
+    if (std::string e; !files.create({a.csv, a.png, a.zone_csv, a.zone_spectrum}, e)) {
         err << "sonivar-dat : " << e << "\n";
         return exit_damaged;
     }
@@ -350,12 +388,12 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << "Méthode : " << am::method_line(a.request.settings).toStdString() << "\n";
     const am::Map& map = result.map;
     out << "Maximum : "
-        << maximum_text(map.max_x, map.max_y, map.max_db, unit_text(map.unit), is_silence(map.max_db, map.unit))
+        << maximum_text(map.max_x, map.max_y, map.max_db, am::unit_label(map), is_silence(map.max_db, map.unit))
         << "\n";
     const std::vector<ZoneLevel> zones = ranked_levels(request.zones, result.zone_powers, map.unit);
-    print_zone_levels(out, zones, map.unit);
+    print_zone_levels(out, zones, am::unit_label(map));
     say_left_out(out, result.non_finite);
-    return write_outputs(a, files, result.map, zones, time_window(r, frame_range(r, request.from_s, request.to_s)), out,
+    return write_outputs(a, files, result.map, zones, result.zone_spectrum, time_window(r, frame_range(r, request.from_s, request.to_s)), out,
                          err);
 }
 

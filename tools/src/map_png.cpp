@@ -29,7 +29,7 @@ bool write_map_png(const std::string& path, const am::Map& map, const am::Settin
     if (top_db)
         view.top_db = static_cast<float>(*top_db);
     am::Annotations notes;
-    notes.unit = QString::fromLatin1(unit_text(map.unit));
+    notes.unit = QString::fromStdString(am::unit_label(map));
     notes.lines = am::map_facts(settings, map, window);
     if (bound.isValid()) {  // the largest cells whose framed picture fits
         const int side = std::max(1, map.side);

@@ -188,7 +188,7 @@ int write_slices(const SequenceRequest& q, const Recording& r, const Slices& s, 
         }
         written.push_back(s.paths[k]);
         out << ", maximum "
-            << maximum_text(map.max_x, map.max_y, map.max_db, unit_text(map.unit), is_silence(map.max_db, map.unit))
+            << maximum_text(map.max_x, map.max_y, map.max_db, am::unit_label(map), is_silence(map.max_db, map.unit))
             << " : " << s.paths[k] << "\n";
     }
     out << "Échelle commune : haut " << decimal(top.value_or(0.0), 1) << ", dynamique " << png_range_db << " dB\n";

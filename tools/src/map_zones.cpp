@@ -43,7 +43,7 @@ std::vector<ZoneLevel> ranked_levels(const std::vector<am::Zone>& zones, const s
     return levels;
 }
 
-void print_zone_levels(std::ostream& out, const std::vector<ZoneLevel>& levels, SonivarACQ32::stream::LevelUnit unit)
+void print_zone_levels(std::ostream& out, const std::vector<ZoneLevel>& levels, const std::string& unit)
 {
     if (levels.empty())
         return;
@@ -51,7 +51,7 @@ void print_zone_levels(std::ostream& out, const std::vector<ZoneLevel>& levels, 
     for (std::size_t rank = 0; rank < levels.size(); ++rank)
         out << "  " << rank + 1 << ". " << levels[rank].name << " : "
             << (levels[rank].silence ? std::string("silence")
-                                     : decimal(levels[rank].level_db, 1) + " " + SonivarACQ32::stream::unit_text(unit))
+                                     : decimal(levels[rank].level_db, 1) + " " + unit)
             << "\n";
 }
 
@@ -61,6 +61,21 @@ bool write_zone_csv(const std::string& path, const std::vector<ZoneLevel>& level
     csv << "zone,level_db\n";
     for (const ZoneLevel& z : levels)
         csv << z.name << ',' << plain_level(z.level_db, z.silence) << '\n';
+    csv.flush();
+    return static_cast<bool>(csv);
+}
+
+bool write_zone_spectrum_csv(const std::string& path, const std::vector<am::Zone>& zones,
+                             const am::ZoneSpectrum& spectrum, SonivarACQ32::stream::LevelUnit unit)
+{
+    std::ofstream csv(path, std::ios::binary);
+    csv << "zone,frequency_hz,level_db\n";
+    for (std::size_t z = 0; z < zones.size(); ++z)
+        for (std::size_t b = 0; b < spectrum.frequencies.size(); ++b) {
+            const double db = SonivarACQ32::stream::level_db(std::max(spectrum.power[b][z], 0.0), unit);
+            csv << zones[z].name << ',' << plain(spectrum.frequencies[b], 0) << ','
+                << plain_level(db, SonivarACQ32::stream::is_silence(db, unit)) << '\n';
+        }
     csv.flush();
     return static_cast<bool>(csv);
 }

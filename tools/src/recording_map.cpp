@@ -46,6 +46,19 @@ std::string read_range(const Recording& r, const MapRequest& request, Blocks& in
     return blocks.error();
 }
 
+// The map's blocks, and the zones' spectra's over all their bands: both
+// take the same whole blocks.
+struct MapAndZoneSpectra {
+    am::Beamformer& map;
+    am::CrossSpectra* wide;
+    std::size_t add_frames(const float* frames, std::size_t count)
+    {
+        if (wide != nullptr)
+            wide->add_frames(frames, count);
+        return map.add_frames(frames, count);
+    }
+};
+
 std::string too_short() { return "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle"; }
 
 } // namespace
@@ -79,7 +92,11 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
     result.bad_request = !result.error.empty();
     if (!result.error.empty())
         return result;
-    result.error = read_range(r, request, beamformer, result.frames, result.non_finite, progress);
+    am::CrossSpectra wide;
+    if (request.zone_spectrum)
+        wide.configure(static_cast<int>(r.layout.micros.size()), am::zone_spectrum_bins(sampling_rate_hz(r.header)));
+    MapAndZoneSpectra into{beamformer, request.zone_spectrum ? &wide : nullptr};
+    result.error = read_range(r, request, into, result.frames, result.non_finite, progress);
     if (result.error.empty() && !beamformer.compute(result.map))
         result.error = beamformer.spectra().has_average() ? beamformer.why_no_map() : too_short() + " : pas de carte";
     if (result.error.empty() && !request.zones.empty()) {
@@ -87,6 +104,8 @@ MapResult map_recording(const Recording& r, const am::Geometry& geometry, const 
         meter.set(beamformer.zone_setting(), beamformer.steering());
         result.zone_powers = meter.powers(beamformer.powers(), beamformer.spectra(), request.zones);
     }
+    if (result.error.empty() && request.zone_spectrum && wide.fold(0.0))
+        result.zone_spectrum = am::zone_spectrum(wide, beamformer.zone_setting(), request.zones, settings.a_weighted);
     return result;
 }
 

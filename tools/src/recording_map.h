@@ -5,6 +5,7 @@
 
 #include "map/beamformer.h"
 #include "map/geometry.h"
+#include "map/zone_spectrum.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,7 @@ struct MapRequest {
     double from_s = 0.0;
     double to_s = -1.0;  // negative: to the end of the recording
     std::vector<SonivarACQ32::acoustic_map::Zone> zones;  // measured on the map
+    bool zone_spectrum = false;  // and their third-octave spectra
 };
 
 struct MapResult {
@@ -31,6 +33,7 @@ struct MapResult {
     std::string error;         // French; empty on success
     bool bad_request = false;  // the settings make no map at the recording's rate
     std::vector<double> zone_powers;  // the sources' power of each zone, in the request's order
+    SonivarACQ32::acoustic_map::ZoneSpectrum zone_spectrum;  // when asked
 };
 
 // The microphones of the recording placed by `geometry`, in their channel order.
