@@ -3,6 +3,8 @@
 // grid.
 #include "map/beamformer.h"
 #include "map/geometry.h"
+#include "map/zone_spectrum.h"
+#include "map/zones.h"
 #include "point_source_signals.h"
 
 #include <benchmark/benchmark.h>
@@ -68,8 +70,54 @@ void BM_ConfigureGrid(benchmark::State& state)
         benchmark::DoNotOptimize(beamformer.configure(g.geometry->positions, rate, Settings{}));
 }
 
+// Five zones of the live map: a rectangle and a circle about the source,
+// three elsewhere.
+const std::vector<Zone>& five_zones()
+{
+    static const std::vector<Zone> zones = {
+        {"source", Zone::Shape::circle, 0.3, -0.2, 0.0, 0.0, 0.2},   {"cadre", Zone::Shape::rectangle, 0.1, -0.4, 0.5, 0.0},
+        {"gauche", Zone::Shape::rectangle, -0.9, -0.5, -0.4, 0.5}, {"haut", Zone::Shape::circle, 0.0, 0.7, 0.0, 0.0, 0.25},
+        {"bas", Zone::Shape::rectangle, -0.3, -0.9, 0.3, -0.6}};
+    return zones;
+}
+
+// The zones' levels of a map once it is computed: `spectra` adds each
+// zone's third-octave spectrum (100 Hz to the last whole band, from one
+// average over all their bins). state.range(0) is the method.
+void BM_FiveZonesPerMap(benchmark::State& state, bool spectra)
+{
+    const GeometryResult g = read_geometry(SONIVAR_EXAMPLE_GEOMETRY);
+    Settings settings;
+    settings.method = all_methods()[static_cast<std::size_t>(state.range(0))];
+    Beamformer beamformer;
+    CrossSpectra wide;
+    if (!g.geometry || !beamformer.configure(g.geometry->positions, rate, settings).empty() ||
+        !wide.configure(32, zone_spectrum_bins(rate)).empty()) {
+        state.SkipWithError("no map");
+        return;
+    }
+    const auto frames = testsupport::point_source_frames({{0.3, -0.2, 1.0}}, g.geometry->positions, rate, packet_frames, 10.0);
+    beamformer.add_frames(frames.data(), packet_frames);
+    wide.add_frames(frames.data(), packet_frames);
+    wide.fold(0.0);
+    Map map;
+    beamformer.compute(map);
+    ZoneMeter meter;
+    meter.set(beamformer.zone_setting(), beamformer.steering());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(meter.powers(beamformer.powers(), beamformer.spectra(), five_zones()));
+        if (spectra)
+            benchmark::DoNotOptimize(zone_spectrum(wide, beamformer.zone_setting(), five_zones(), false));
+    }
+    state.SetLabel(method_key(settings.method));
+}
+void BM_FiveZoneLevelsPerMap(benchmark::State& state) { BM_FiveZonesPerMap(state, false); }
+void BM_FiveZoneSpectraPerMap(benchmark::State& state) { BM_FiveZonesPerMap(state, true); }
+
 } // namespace
 
+BENCHMARK(BM_FiveZoneLevelsPerMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FiveZoneSpectraPerMap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MapOfOnePacket)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MapOfOnePacketDiagonalRemoved)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FunctionalMapOfOnePacket)->Unit(benchmark::kMillisecond);

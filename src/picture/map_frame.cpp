@@ -62,18 +62,23 @@ void draw_axes(QPainter& painter, const FramedLayout& layout, const MapView& vie
 
 void draw_scale(QPainter& painter, const FramedLayout& layout, const MapView& view, const Annotations& notes)
 {
+    draw_colour_scale(painter, layout.scale, scale_top(view), shown_range_db(view), notes);
+}
+
+} // namespace
+
+void draw_colour_scale(QPainter& painter, const QRect& bar, float top, int range, const Annotations& notes)
+{
     const colours::ColourMap palette = colours::colour_map();
-    const QRect bar = layout.scale;
     for (int y = 0; y < bar.height(); ++y) {
         const int index = (colours::nb_levels - 1) - y * colours::nb_levels / bar.height();
         painter.fillRect(bar.left(), bar.top() + y, bar.width(), 1,
                          QColor(palette.red[index], palette.green[index], palette.blue[index]));
     }
-    const float top = scale_top(view);
     painter.setPen(Qt::black);
     painter.drawText(QRect(bar.left() - 10, bar.top() - line_height - 2, right_margin + 20, line_height),
                      Qt::AlignLeft, notes.unit);
-    const int range = shown_range_db(view);
+    range = std::max(range, 1);
     const int step = range >= 20 ? 10 : range >= 10 ? 5 : range >= 4 ? 2 : 1;
     for (int below = 0; below <= range; below += step) {
         const double y = bar.top() + static_cast<double>(below) / range * (bar.height() - 1);
@@ -83,7 +88,16 @@ void draw_scale(QPainter& painter, const FramedLayout& layout, const MapView& vi
     }
 }
 
-} // namespace
+void draw_title(QPainter& painter, const std::vector<QString>& lines, int width)
+{
+    QFont font = painter.font();
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        painter.drawText(QRect(8, 6 + static_cast<int>(i) * line_height, width - 16, line_height),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+}
 
 FramedLayout framed_layout(QSize map_size, std::size_t lines)
 {
@@ -101,13 +115,7 @@ QImage framed_picture(const QImage& map_picture, const MapView& view, const Anno
     QImage out(layout.size, QImage::Format_RGB32);
     out.fill(Qt::white);
     QPainter painter(&out);
-    QFont font = painter.font();
-    font.setPixelSize(13);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    for (std::size_t i = 0; i < notes.lines.size(); ++i)
-        painter.drawText(QRect(8, 6 + static_cast<int>(i) * line_height, layout.size.width() - 16, line_height),
-                         Qt::AlignLeft | Qt::AlignVCenter, notes.lines[i]);
+    draw_title(painter, notes.lines, layout.size.width());
     painter.drawImage(layout.map.topLeft(), map_picture);
     draw_axes(painter, layout, view, notes);
     draw_scale(painter, layout, view, notes);

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class QPainter;
+
 namespace SonivarACQ32::acoustic_map {
 
 // A photo of the scene taken from the array's centre along its axis, seen
@@ -72,6 +74,10 @@ struct FramedLayout {
     QRect scale;  // the colour bar, top colour at its top
 };
 FramedLayout framed_layout(QSize map_size, std::size_t lines);
+// The colour bar: `range` dB below `top`, labelled every few dB, the unit
+// above it; and the lines of text above a framed picture.
+void draw_colour_scale(QPainter& painter, const QRect& bar, float top, int range, const Annotations& notes);
+void draw_title(QPainter& painter, const std::vector<QString>& lines, int width);
 QImage framed_picture(const QImage& map_picture, const MapView& view, const Annotations& notes);
 
 // The method, its parameter and whether the diagonal is left out.

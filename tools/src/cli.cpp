@@ -7,6 +7,7 @@
 #include "map_command.h"
 #include "spectrum_command.h"
 #include "listen_command.h"
+#include "spectrogram_command.h"
 #include "options.h"
 #include "progress.h"
 #include "stream_reader.h"
@@ -29,6 +30,7 @@ const char* const general_usage =
     "  map     carte acoustique de l'enregistrement (--geometry, --freq)\n"
     "  spectrum  spectre de puissance de l'enregistrement\n"
     "  listen  son d'un point devant l'antenne (--geometry, --at, --wav)\n"
+    "  spectrogram  spectrogramme de l'enregistrement (--png, --csv)\n"
     "\n"
     "sonivar-dat COMMANDE --help : aide de la commande.\n";
 
@@ -354,6 +356,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                         : command == "map"    ? map_usage()
                         : command == "spectrum" ? spectrum_usage
                         : command == "listen"   ? listen_usage
+                        : command == "spectrogram" ? spectrogram_usage
                                               : nullptr;
     if (usage == nullptr)
         return usage_error(err, "commande inconnue : " + command, general_usage);
@@ -372,6 +375,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return cmd_spectrum(args, out, err, terminal);
     if (command == "listen")
         return cmd_listen(args, out, err, terminal);
+    if (command == "spectrogram")
+        return cmd_spectrogram(args, out, err, terminal);
     if (args.size() > 2)
         return usage_error(err, "argument en trop : " + args[2], usage);
     const auto r = load(args[1], err);

@@ -36,13 +36,6 @@ const char* const listen_usage =
 
 namespace {
 
-struct ListenArgs {
-    std::optional<am::Position> at;
-    double from_s = 0.0, to_s = -1.0;
-    std::string geometry, calib, wav;
-    std::string error;
-};
-
 std::optional<am::Position> point_of(const std::string& text)
 {
     std::istringstream in(text);
@@ -57,14 +50,31 @@ std::optional<am::Position> point_of(const std::string& text)
     return am::Position{*vx, *vy, *vz};
 }
 
+} // namespace
+
+std::string take_point(const std::string& value, std::optional<am::Position>& at)
+{
+    at = point_of(value);
+    if (!at)
+        return "valeur invalide pour --at : " + value + " (X,Y,Z en mètres, Z de " + decimal(am::nearest_plane_m, 2) +
+               " à " + decimal(am::farthest_plane_m, 0) + " m, X et Y à " + decimal(am::farthest_plane_m, 0) +
+               " m au plus)";
+    return {};
+}
+
+namespace {
+
+struct ListenArgs {
+    std::optional<am::Position> at;
+    double from_s = 0.0, to_s = -1.0;
+    std::string geometry, calib, wav;
+    std::string error;
+};
+
 std::string take(ListenArgs& a, const std::string& name, const std::string& value)
 {
     if (name == "--at") {
-        a.at = point_of(value);
-        if (!a.at)
-            return "valeur invalide pour --at : " + value + " (X,Y,Z en mètres, Z de " +
-                   decimal(am::nearest_plane_m, 2) + " à " + decimal(am::farthest_plane_m, 0) + " m, X et Y à " +
-                   decimal(am::farthest_plane_m, 0) + " m au plus)";
+        return take_point(value, a.at);
     } else if (name == "--from" || name == "--to") {
         const auto v = number(value);
         if (!v || *v < 0.0)

@@ -2,7 +2,10 @@
 // sonivar-dat listen: the sound of one point in front of the array, the
 // recording's microphones delayed and summed in time towards it, as a mono
 // float WAV at the recording's rate.
+#include "map/geometry.h"
+
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +13,10 @@
 namespace sonivar_dat {
 
 extern const char* const listen_usage;
+
+// An --at value (X,Y,Z in metres, in front of the array) into `at`; the
+// reason (French) when it is refused.
+std::string take_point(const std::string& value, std::optional<SonivarACQ32::acoustic_map::Position>& at);
 
 // `args` as run_cli has them: "listen", the .dat, then the options.
 int cmd_listen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::FILE* terminal);

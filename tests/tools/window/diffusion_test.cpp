@@ -150,8 +150,9 @@ TEST(Diffusion, PwRecordHearsTheRunsMicrophonesAtTheirLevels)
         const std::size_t window = from + k * n;
         const double first = best_start(x, y, start, 1.2, window, half).first;
         const double second = best_start(x, y, first + half * ratio, 1.2, window + half, half).first;
-        if (k > 0)
+        if (k > 0) {
             EXPECT_LT(std::abs(first - start), 0.8) << "a step at window " << k << ": samples lost or repeated";
+        }
         ratio = (second - first) / half;
         EXPECT_NEAR(ratio / nominal, 1.0, 2e-3) << "window " << k;
         EXPECT_GE(correlation(x, y, first, ratio, window, n), 0.999) << "window " << k;
