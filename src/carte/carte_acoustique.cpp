@@ -120,7 +120,7 @@ void CarteAcoustique::build_controls()
     pictureBox_Carte->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     pictureBox_Carte->setAlignment(Qt::AlignRight | Qt::AlignTop);  // against its scale
     pictureBox_Carte->setCursor(Qt::CrossCursor);
-    pictureBox_Carte->setToolTip(QStringLiteral("Un clic choisit le point à écouter"));
+    pictureBox_Carte->setToolTip(QStringLiteral("Un clic choisit le point à écouter ; glisser trace une zone"));
     pictureBox_Carte->installEventFilter(this);
     pictureBox_Echelle = new QLabel;
     label_Echelle_Haut = new QLabel;
@@ -146,6 +146,7 @@ void CarteAcoustique::build_controls()
     form->addRow(button_Geometrie, label_Geometrie);
     form->addRow(button_Spectre);
     form->addRow(build_picture_controls());
+    form->addRow(build_zone_controls());
     // The labels at the bar's ends, whatever the map's height.
     auto* scale = new QVBoxLayout;
     scale->setSpacing(2);
@@ -324,6 +325,7 @@ am::MapJob CarteAcoustique::travail() const
     job.sample_rate = run_.sample_rate;
     job.calibration = etalonnage_;
     job.window_s = numericUpDown_Fenetre->value();
+    job.zones = zones_.liste;
     return job;
 }
 

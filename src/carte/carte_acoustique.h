@@ -15,6 +15,7 @@
 #include "map/geometry.h"
 #include "map/live_mapper.h"
 #include "carte/map_painter.h"
+#include "carte/zones_carte.h"
 #include "picture/map_picture.h"
 #include "platform/folders.h"
 #include "stream/recording_slice.h"
@@ -34,6 +35,9 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
+class QGroupBox;
+class QTableWidget;
+class QTableWidgetItem;
 class QLayout;
 class QSettings;
 class QLabel;
@@ -167,6 +171,11 @@ public:
     QDoubleSpinBox* numericUpDown_Hauteur_Image = nullptr;
     QLabel* label_Orientation = nullptr;
     QPushButton* button_Enregistrer_Image = nullptr;
+    // Zones of the map and their levels, loudest first.
+    QGroupBox* groupBox_Zones = nullptr;
+    QTableWidget* tableWidget_Zones = nullptr;  // rank, name (editable), level
+    QPushButton* button_Supprimer_Zone = nullptr;
+    const std::vector<acoustic_map::Zone>& zones() const { return zones_.liste; }
 
 signals:
     // The band mapped changed: its edges, Hz.
@@ -219,6 +228,20 @@ private:
     std::optional<acoustic_map::Position> point_a_ecouter();
     void fond_change();
     QString fenetre_texte() const;
+    QWidget* build_zone_controls();
+    QPointF metres_sous(const QPointF& position) const;
+    bool souris_carte(QEvent* event);
+    void clic_carte(QPointF at);
+    void suit_glisse(QPointF at);
+    void finit_glisse(const GlisseZone& done);
+    void zones_changees();
+    void supprime_zone();
+    void renomme_zone(QTableWidgetItem* item);
+    void montre_zones(const acoustic_map::MapOutcome& outcome);
+    void remplit_table_zones();
+    std::vector<acoustic_map::Zone> zones_montrees() const;
+    void sauve_zones(QSettings& s) const;
+    void reprend_zones(const QSettings& s);
 
     acoustic_map::Geometry geometrie;
     QString fichier_geometrie;  // empty: the example geometry built in
@@ -231,6 +254,7 @@ private:
     std::optional<stream::Calibration> etalonnage_;
     bool en_direct_ = false;  // a run streams: the live map takes precedence
     RevueEnregistrement revue_;
+    ZonesCarte zones_;
     QTimer* minuterie_lecture_ = nullptr;
     acoustic_map::Backdrop fond_;
     QString fichier_image_;

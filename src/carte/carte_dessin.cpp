@@ -85,6 +85,7 @@ void CarteAcoustique::recoit_carte(const am::MapOutcome& outcome, const CarteDes
     }
     montre_sautes();
     dessine();
+    montre_zones(outcome);
     if (outcome.valid)
         emit carte_montree();
 }
@@ -114,6 +115,7 @@ am::MapView CarteAcoustique::vue() const
     if (!fond_.photo.isNull())
         view.backdrop = &fond_;
     view.caption = caption_of(reglages_carte, relecture_montree());
+    view.zones = zones_montrees();
     // The map takes the room the window gives it, square.
     view.pixels = std::max(am::view_pixels, std::min(pictureBox_Carte->width(), pictureBox_Carte->height()));
     return view;

@@ -109,17 +109,10 @@ void CarteAcoustique::set_point_ecoute(double x, double y)
 // A click on the map chooses the point to listen to.
 bool CarteAcoustique::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pictureBox_Carte && event->type() == QEvent::MouseButtonPress && carte_valide) {
-        const am::MapView view = vue();
-        // The picture lies against the label's right edge.
-        const QPointF left(pictureBox_Carte->width() - pictureBox_Carte->pixmap().width(), 0.0);
-        const QPointF at =
-            am::metres_of(static_cast<QMouseEvent*>(event)->position() - left, view.grid, am::cell_pixels(view));
-        const double extent = view.grid.extent;
-        if (std::abs(at.x()) <= extent && std::abs(at.y()) <= extent)
-            set_point_ecoute(at.x(), at.y());
-        return true;
-    }
+    const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove ||
+                       event->type() == QEvent::MouseButtonRelease;
+    if (watched == pictureBox_Carte && mouse && carte_valide)
+        return souris_carte(event);
     if (watched == pictureBox_Carte && event->type() == QEvent::Resize)
         dessine();  // the map fills its new room
     return feed::LiveWindow::eventFilter(watched, event);

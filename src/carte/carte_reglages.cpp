@@ -59,6 +59,7 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
     s.setValue(QStringLiteral("carte/geometrie"), fichier_geometrie);
     s.setValue(QStringLiteral("carte/image"), fichier_image_);
     s.setValue(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value());
+    sauve_zones(s);
 }
 
 // A kept value out of its control's range, or no number (a settings file
@@ -99,6 +100,7 @@ void CarteAcoustique::reprend_reglages(const QSettings& s)
     const QString photo = s.value(QStringLiteral("carte/image")).toString();
     if (!photo.isEmpty())
         charge_image(photo);
+    reprend_zones(s);
     if (const QString report = kept.report(); !report.isEmpty())  // after any word of the files' loading
         label_Etat->setText(label_Etat->text().isEmpty() ? report : label_Etat->text() + QStringLiteral(" ; ") + report);
 }

@@ -39,6 +39,7 @@ VueCarte VueCarte::of(const am::MapView& view, bool relecture)
         vue.backdrop = *view.backdrop;
     vue.relecture = relecture;
     vue.pixels = view.pixels;
+    vue.zones = view.zones;
     return vue;
 }
 
@@ -53,13 +54,14 @@ void VueCarte::apply(am::MapView& view, const am::Map& map, const am::Settings& 
     view.backdrop = backdrop ? &*backdrop : nullptr;
     view.caption = caption_of(settings, relecture);
     view.pixels = pixels;
+    view.zones = zones;
 }
 
 bool VueCarte::same_as(const VueCarte& o) const
 {
     const bool same_top = (std::isnan(top_db) && std::isnan(o.top_db)) || top_db == o.top_db;
     return range_db == o.range_db && relecture == o.relecture && pixels == o.pixels && same_top &&
-           listening == o.listening &&
+           listening == o.listening && zones == o.zones &&
            std::equal(microphones.begin(), microphones.end(), o.microphones.begin(), o.microphones.end(),
                       same_place) &&
            same_backdrop(backdrop, o.backdrop);

@@ -28,6 +28,7 @@ struct VueCarte {
     std::optional<acoustic_map::Backdrop> backdrop;
     bool relecture = false;  // a recording's map, not the live run's
     int pixels = acoustic_map::view_pixels;  // the picture's side, about
+    std::vector<acoustic_map::Zone> zones;
 
     static VueCarte of(const acoustic_map::MapView& view, bool relecture);
     // `view` with this one's choices, for `map` made with `settings`.

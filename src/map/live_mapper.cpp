@@ -27,6 +27,7 @@ bool LiveMapper::configure()
     configured_ = true;
     problem_ = beamformer_.configure(placed_microphones(job_.geometry, job_.layout.micros), job_.sample_rate,
                                      job_.settings);
+    zone_meter_.set(beamformer_.zone_setting(), beamformer_.steering());
     return problem_.empty();
 }
 
@@ -106,6 +107,9 @@ MapOutcome LiveMapper::outcome(std::uint64_t mapped, std::uint64_t skipped)
     out.valid = out.blocks > 0 && beamformer_.compute(out.map);
     if (out.valid) {
         out.mapped = mapped;
+        out.zones = job_.zones;
+        if (!job_.zones.empty())
+            out.zone_powers = zone_meter_.powers(beamformer_.powers(), beamformer_.spectra(), job_.zones);
         return out;
     }
     out.status = out.blocks > 0 ? beamformer_.why_no_map() : "Paquet trop court pour une carte";

@@ -6,6 +6,7 @@
 // overlap and follow the stream as closely as the pieces come.
 #include "map/beamformer.h"
 #include "map/geometry.h"
+#include "map/zones.h"
 #include "stream/frame_layout.h"
 #include "stream/levels.h"
 #include "stream/recording_slice.h"
@@ -32,6 +33,7 @@ struct MapJob {
     // Seconds of stream behind each map (at least one FFT block); 0: one
     // transfer's worth of frames, at most a second.
     double window_s = 0.0;
+    std::vector<Zone> zones;  // measured on each map
 };
 
 struct MapOutcome {
@@ -47,6 +49,10 @@ struct MapOutcome {
     // recording's stretch, bytes of the data file).
     std::uint64_t stream_position = 0;
     std::uint64_t stream_end = 0;
+    // The sources' power of each zone of the job (linear, the unit's
+    // square), and the zones they are of.
+    std::vector<Zone> zones;
+    std::vector<double> zone_powers;
 };
 
 // How long the mean over time remembers: the previous average weighs
@@ -93,6 +99,7 @@ private:
     bool configured_ = false;
     std::string problem_;
     Beamformer beamformer_;
+    ZoneMeter zone_meter_;
     stream::StreamTail tail_;
     std::vector<float> decoded_;
 };

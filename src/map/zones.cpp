@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <numbers>
 #include <numeric>
 
@@ -68,6 +69,18 @@ std::optional<Zone> parse_zone(const std::string& text, std::string& why)
         zone.y1 = v[3];
     }
     return zone;
+}
+
+std::string zone_text(const Zone& zone)
+{
+    const auto metres = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", v);
+        return std::string(text);
+    };
+    if (zone.shape == Zone::Shape::circle)
+        return zone.name + ":@" + metres(zone.x0) + ',' + metres(zone.y0) + ',' + metres(zone.r);
+    return zone.name + ':' + metres(zone.x0) + ',' + metres(zone.y0) + ',' + metres(zone.x1) + ',' + metres(zone.y1);
 }
 
 std::vector<std::size_t> zone_points(const Zone& zone, const Grid& grid)

@@ -28,11 +28,15 @@ struct Zone {
     bool contains(double x, double y) const;
     double centre_x() const { return shape == Shape::circle ? x0 : (x0 + x1) / 2.0; }
     double centre_y() const { return shape == Shape::circle ? y0 : (y0 + y1) / 2.0; }
+    bool operator==(const Zone&) const = default;
 };
 
 // "NAME:x0,y0,x1,y1" (a rectangle) or "NAME:@x,y,r" (a circle), metres with
 // '.' decimals; none, with the reason (French), when malformed.
 std::optional<Zone> parse_zone(const std::string& text, std::string& why);
+// The zone as parse_zone reads it back ("NAME:x0,y0,x1,y1", "NAME:@x,y,r";
+// millimetres kept).
+std::string zone_text(const Zone& zone);
 // The grid points inside, as indices j * side + i.
 std::vector<std::size_t> zone_points(const Zone& zone, const Grid& grid);
 // Why the zone measures nothing on this grid (no point inside it, or

@@ -65,6 +65,43 @@ void draw_marks(QPainter& painter, const MapView& view, int cell)
     }
 }
 
+// Each zone outlined in white over a dark edge (seen over any colour or
+// photo), its name inside its top left corner.
+void draw_zones(QPainter& painter, const MapView& view, int cell)
+{
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    painter.setBrush(Qt::NoBrush);
+    for (const Zone& z : view.zones) {
+        QRectF box;
+        if (z.shape == Zone::Shape::circle) {
+            const QPointF c = pixel_of(z.x0, z.y0, view.grid, cell);
+            const double r = z.r / view.grid.step * cell;
+            box = QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r);
+        } else {
+            box = QRectF(pixel_of(std::min(z.x0, z.x1), std::max(z.y0, z.y1), view.grid, cell),
+                         pixel_of(std::max(z.x0, z.x1), std::min(z.y0, z.y1), view.grid, cell));
+        }
+        for (const auto& [colour, width] : {std::pair{QColor(0, 0, 0, 170), 4}, std::pair{QColor(Qt::white), 2}}) {
+            painter.setPen(QPen(colour, width));
+            if (z.shape == Zone::Shape::circle)
+                painter.drawEllipse(box);
+            else
+                painter.drawRect(box);
+        }
+        // The name centred just above the zone, or below it at the map's top.
+        const QString name = QString::fromStdString(z.name);
+        const QSizeF size = QSizeF(painter.fontMetrics().horizontalAdvance(name) + 6, painter.fontMetrics().height() + 2);
+        QRectF label(QPointF(box.center().x() - size.width() / 2, box.top() - size.height() - 2), size);
+        if (label.top() < 0)
+            label.moveTop(box.bottom() + 2);
+        painter.fillRect(label, QColor(0, 0, 0, 160));
+        painter.setPen(Qt::white);
+        painter.drawText(label, Qt::AlignCenter, name);
+    }
+}
+
 // In the map's top left corner, on a dark band that keeps it readable over
 // any colour.
 void draw_caption(QPainter& painter, const QString& caption)
@@ -119,6 +156,7 @@ QImage draw_map(const MapView& view)
         painter.drawImage(0, 0, see_through(colours, *view.map, top, *view.backdrop));
     }
     QPainter painter(&image);
+    draw_zones(painter, view, cell);
     draw_marks(painter, view, cell);
     if (!view.caption.isEmpty())
         draw_caption(painter, view.caption);

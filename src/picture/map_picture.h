@@ -6,6 +6,7 @@
 // (method, band, time window, maximum), for a PNG worth keeping. Shared by
 // the map window and the toolkit.
 #include "map/beamformer.h"
+#include "map/zones.h"
 
 #include <QImage>
 #include <QPointF>
@@ -43,6 +44,7 @@ struct MapView {
     const Backdrop* backdrop = nullptr;
     QString caption;  // top left, over the map
     int pixels = view_pixels;  // side of the picture wanted, about (whole cells)
+    std::vector<Zone> zones;   // outlined and named
 };
 
 // The top of the scale the view is drawn with.

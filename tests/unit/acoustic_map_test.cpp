@@ -479,6 +479,9 @@ TEST(Zones, ParsedCheckedAndCoveringTheirPoints)
     EXPECT_NE(zone_problem(*parse_zone("loin:2,2,3,3", why), Grid{}), "");
     EXPECT_NE(zone_problem(*parse_zone("fine:@0.01,0.01,0.001", why), Grid{}), "");
     EXPECT_EQ(zone_problem(*box, Grid{}), "");
+    // Its text form reads back as the same zone (kept in the settings).
+    for (const Zone& z : {*box, *round})
+        EXPECT_EQ(parse_zone(zone_text(z), why), z) << zone_text(z);
 }
 
 // Without the diagonal a bin can give a point a negative power, which no

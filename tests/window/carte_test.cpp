@@ -109,9 +109,12 @@ TEST(CarteWindow, MapOfAPacketFollowsSettingsAndGeometry)
     const am::MapView view = carte.vue();
     const QPointF at = am::pixel_of(carte.maximum.x(), carte.maximum.y(), view.grid, am::cell_pixels(view)) +
                        QPointF(carte.pictureBox_Carte->width() - grown.width(), 0.0);
-    QMouseEvent click(QEvent::MouseButtonPress, at, carte.pictureBox_Carte->mapToGlobal(at), Qt::LeftButton,
+    QMouseEvent press(QEvent::MouseButtonPress, at, carte.pictureBox_Carte->mapToGlobal(at), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(carte.pictureBox_Carte, &click);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, carte.pictureBox_Carte->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(carte.pictureBox_Carte, &press);
+    QApplication::sendEvent(carte.pictureBox_Carte, &release);
     ASSERT_TRUE(carte.point_ecoute);
     EXPECT_NEAR(carte.point_ecoute->x(), carte.maximum.x(), 1e-9);
     EXPECT_NEAR(carte.point_ecoute->y(), carte.maximum.y(), 1e-9);
