@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -65,6 +66,7 @@ CarteAcoustique::CarteAcoustique(QWidget* parent, feed::PacketFeed* feed)
     }
     label_Etat->setText(QStringLiteral("En attente des paquets d'une acquisition"));
     methode_changee();
+    bande_choisie();
     dessine_echelle();
 }
 
@@ -88,7 +90,10 @@ void CarteAcoustique::build_controls()
     const am::Settings defaults;
     numericUpDown_Frequence = spin_box(100.0, 25000.0, 10.0, 0, defaults.frequency);
     comboBox_Bande = new QComboBox;
-    comboBox_Bande->addItems({QStringLiteral("Tiers d'octave"), QStringLiteral("Raie unique")});
+    comboBox_Bande->addItems({QStringLiteral("Tiers d'octave"), QStringLiteral("Raie unique"), QStringLiteral("Large bande")});
+    numericUpDown_Fmin = spin_box(10.0, 25000.0, 100.0, 0, defaults.lower_hz);
+    numericUpDown_Fmax = spin_box(10.0, 25000.0, 100.0, 0, defaults.upper_hz);
+    checkBox_Ponderation_A = new QCheckBox(QStringLiteral("Pondération A"));
     numericUpDown_Distance = spin_box(am::nearest_plane_m, am::farthest_plane_m, 0.05, 2, defaults.grid.z);
     numericUpDown_Etendue = spin_box(0.05, 20.0, 0.05, 2, defaults.grid.extent);
     numericUpDown_Pas = spin_box(0.005, 1.0, 0.005, 3, defaults.grid.step);
@@ -134,6 +139,12 @@ void CarteAcoustique::build_controls()
     form->addRow(build_method_controls());
     form->addRow(QStringLiteral("Fréquence (Hz)"), numericUpDown_Frequence);
     form->addRow(QStringLiteral("Bande"), comboBox_Bande);
+    auto* edges = new QHBoxLayout;
+    edges->addWidget(numericUpDown_Fmin);
+    edges->addWidget(new QLabel(QStringLiteral("à")));
+    edges->addWidget(numericUpDown_Fmax);
+    form->addRow(QStringLiteral("De (Hz)"), edges);
+    form->addRow(checkBox_Ponderation_A);
     form->addRow(QStringLiteral("Distance z (m)"), numericUpDown_Distance);
     form->addRow(QStringLiteral("Étendue ± (m)"), numericUpDown_Etendue);
     form->addRow(QStringLiteral("Pas (m)"), numericUpDown_Pas);
@@ -182,9 +193,12 @@ void CarteAcoustique::build_controls()
 void CarteAcoustique::connect_controls()
 {
     for (QDoubleSpinBox* box : {numericUpDown_Frequence, numericUpDown_Distance, numericUpDown_Etendue,
-                                numericUpDown_Pas})
+                                numericUpDown_Pas, numericUpDown_Fmin, numericUpDown_Fmax})
         connect(box, &QDoubleSpinBox::valueChanged, this, [this] { reglages_changes(); });
-    connect(comboBox_Bande, &QComboBox::currentIndexChanged, this, [this] { reglages_changes(); });
+    connect(comboBox_Bande, &QComboBox::currentIndexChanged, this, [this] {
+        bande_choisie();
+        reglages_changes();
+    });
     // The dynamic range changes only the picture.
     connect(comboBox_Dynamique, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
     connect(comboBox_Echelle, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -194,7 +208,7 @@ void CarteAcoustique::connect_controls()
         dessine();
     });
     connect(numericUpDown_Haut, &QDoubleSpinBox::valueChanged, this, [this] { dessine(); });
-    for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne})
+    for (QCheckBox* box : {checkBox_Diagonale, checkBox_Moyenne, checkBox_Ponderation_A})
         connect(box, &QCheckBox::toggled, this, [this] { reglages_changes(); });
     connect(button_Reinitialiser, &QPushButton::clicked, this, [this] { reglages_changes(); });
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
@@ -251,6 +265,15 @@ void CarteAcoustique::parametre_change(double value)
     }
 }
 
+// A broadband band is given by its edges, the others by their centre.
+void CarteAcoustique::bande_choisie()
+{
+    const bool broadband = comboBox_Bande->currentIndex() == 2;
+    numericUpDown_Frequence->setEnabled(!broadband);
+    numericUpDown_Fmin->setEnabled(broadband);
+    numericUpDown_Fmax->setEnabled(broadband);
+}
+
 void CarteAcoustique::set_methode(int index) { comboBox_Methode->setCurrentIndex(index); }
 
 am::Settings CarteAcoustique::reglages() const
@@ -259,7 +282,11 @@ am::Settings CarteAcoustique::reglages() const
     s.method = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
     s.parameters = parametres;
     s.frequency = numericUpDown_Frequence->value();
-    s.band = comboBox_Bande->currentIndex() == 0 ? am::BandKind::third_octave : am::BandKind::single_bin;
+    const am::BandKind bands[] = {am::BandKind::third_octave, am::BandKind::single_bin, am::BandKind::broadband};
+    s.band = bands[std::clamp(comboBox_Bande->currentIndex(), 0, 2)];
+    s.lower_hz = numericUpDown_Fmin->value();
+    s.upper_hz = numericUpDown_Fmax->value();
+    s.a_weighted = checkBox_Ponderation_A->isChecked();
     s.grid.z = numericUpDown_Distance->value();
     s.grid.extent = numericUpDown_Etendue->value();
     s.grid.step = numericUpDown_Pas->value();

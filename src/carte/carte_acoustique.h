@@ -124,7 +124,11 @@ public:
 
     // Controls.
     QDoubleSpinBox* numericUpDown_Frequence = nullptr;
-    QComboBox* comboBox_Bande = nullptr;
+    QComboBox* comboBox_Bande = nullptr;  // third-octave, one bin, broadband
+    // A broadband band's edges, and each bin A-weighted (every band).
+    QDoubleSpinBox* numericUpDown_Fmin = nullptr;
+    QDoubleSpinBox* numericUpDown_Fmax = nullptr;
+    QCheckBox* checkBox_Ponderation_A = nullptr;
     QComboBox* comboBox_Methode = nullptr;
     QLabel* label_Parametre = nullptr;
     QDoubleSpinBox* numericUpDown_Parametre = nullptr;  // the chosen method's parameter
@@ -196,6 +200,7 @@ private:
     void connect_controls();
     QLayout* build_method_controls();
     void methode_changee();
+    void bande_choisie();
     void parametre_change(double value);
     void button_Geometrie_Click();
     void propose_fichier(const QString& title, const QString& filter, platform::FileKind kind, bool to_save,

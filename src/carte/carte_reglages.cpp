@@ -24,6 +24,8 @@ template <typename Visit>
 void each_number(const CarteAcoustique& c, Visit visit)
 {
     visit("carte/frequence", c.numericUpDown_Frequence);
+    visit("carte/frequence_min", c.numericUpDown_Fmin);
+    visit("carte/frequence_max", c.numericUpDown_Fmax);
     visit("carte/distance", c.numericUpDown_Distance);
     visit("carte/etendue", c.numericUpDown_Etendue);
     visit("carte/pas", c.numericUpDown_Pas);
@@ -50,6 +52,7 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
     each_choice(*this, [&](const char* key, const QComboBox* box) { s.setValue(QLatin1String(key), box->currentIndex()); });
     s.setValue(QStringLiteral("carte/diagonale"), checkBox_Diagonale->isChecked());
     s.setValue(QStringLiteral("carte/moyenne"), checkBox_Moyenne->isChecked());
+    s.setValue(QStringLiteral("carte/ponderation_a"), checkBox_Ponderation_A->isChecked());
     const am::MethodKind kind = am::all_methods()[std::max(0, comboBox_Methode->currentIndex())];
     s.setValue(QStringLiteral("carte/methode"), QString::fromStdString(am::method_key(kind)));
     for (am::MethodKind k : am::all_methods())
@@ -91,6 +94,7 @@ void CarteAcoustique::reprend_reglages(const QSettings& s)
     });
     checkBox_Diagonale->setChecked(s.value(QStringLiteral("carte/diagonale"), false).toBool());
     checkBox_Moyenne->setChecked(s.value(QStringLiteral("carte/moyenne"), false).toBool());
+    checkBox_Ponderation_A->setChecked(s.value(QStringLiteral("carte/ponderation_a"), false).toBool());
     if (const auto v = kept.index(QStringLiteral("carte/image_opacite"), trackBar_Opacite->minimum(),
                                   trackBar_Opacite->maximum()))
         trackBar_Opacite->setValue(*v);

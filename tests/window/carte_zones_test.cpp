@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QDoubleSpinBox>
 #include <QTemporaryDir>
+#include <QCheckBox>
+#include <QComboBox>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,20 @@ TEST_F(CarteZones, DrawnOnTheSourceReadsItsLevelInDbSpl)
     const double truth = 10.0 * std::log10(pa * pa / 2.0 / (sim::reference_pressure_pa * sim::reference_pressure_pa));
     EXPECT_NEAR(db_of(0), truth, 1.0) << level_of(0).toStdString();
     EXPECT_LT(db_of(1), truth - 10.0);
+
+    // A broadband band about the tone, A-weighted: the same source in dB(A).
+    carte.numericUpDown_Fmin->setValue(2000.0);
+    carte.numericUpDown_Fmax->setValue(5000.0);
+    carte.checkBox_Ponderation_A->setChecked(true);
+    carte.comboBox_Bande->setCurrentIndex(2);
+    EXPECT_FALSE(carte.numericUpDown_Frequence->isEnabled());
+    ASSERT_TRUE(testsupport::wait_for([&] {
+        return carte.vue().caption.contains(QStringLiteral("Large bande 2000 – 5000 Hz, pondération A"));
+    })) << carte.vue().caption.toStdString();
+    EXPECT_TRUE(level_of(0).endsWith(QStringLiteral("dB(A)"))) << level_of(0).toStdString();
+    EXPECT_NEAR(db_of(0), truth + SonivarACQ32::acoustic_map::a_weighting_db(3150.0), 1.5);
+    carte.comboBox_Bande->setCurrentIndex(0);
+    carte.checkBox_Ponderation_A->setChecked(false);
 
     // Renamed in the table; moved off the source by a drag from inside it;
     // a click still chooses the point to listen to.
