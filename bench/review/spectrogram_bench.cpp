@@ -4,7 +4,7 @@
 // recording in the page cache, as right after a run.
 #include "top_rate_recording.h"
 
-#include "spectrum/recording_blocks.h"
+#include "stream/frame_blocks.h"
 #include "spectrum/spectrogram.h"
 #include "stream/levels.h"
 
@@ -44,7 +44,7 @@ int main(int argc, char** argv)
         const SonivarACQ32::stream::FrameRange range{0, SonivarACQ32::stream::whole_frames(r)};
         sp::Spectrogram d = sp::empty_spectrogram(sp::spectrogram_grid(range.frames(), top_rate_hz, 0.0), 0.0,
                                                   SonivarACQ32::stream::LevelUnit::dbfs);
-        const sp::BlockReader read = sp::recording_blocks(r, range, SonivarACQ32::stream::sample_factors({}, false));
+        const SonivarACQ32::stream::BlockReader read = SonivarACQ32::stream::recording_blocks(r, range, SonivarACQ32::stream::sample_factors({}, false));
         const int channels = static_cast<int>(r.layout.micros.size());
         std::string why = sp::fill_columns(d, channels, -1, read, first_stretch);
         const double first = seconds_since(start);

@@ -112,6 +112,7 @@ void CarteAcoustique::build_controls()
     label_Moyenne = new QLabel;
     button_Geometrie = new QPushButton(QStringLiteral("Géométrie…"));
     button_Spectre = new QPushButton(QStringLiteral("Spectre…"));
+    button_Spectrogramme = new QPushButton(QStringLiteral("Spectrogramme…"));
     label_Geometrie = new QLabel;
     label_Maximum = new QLabel;
     label_Maximum->setWordWrap(true);  // a long line never widens the window
@@ -155,7 +156,7 @@ void CarteAcoustique::build_controls()
     form->addRow(checkBox_Moyenne, button_Reinitialiser);
     form->addRow(label_Moyenne);
     form->addRow(button_Geometrie, label_Geometrie);
-    form->addRow(button_Spectre);
+    form->addRow(button_Spectre, button_Spectrogramme);
     form->addRow(build_picture_controls());
     form->addRow(build_zone_controls());
     // The labels at the bar's ends, whatever the map's height.
@@ -213,6 +214,7 @@ void CarteAcoustique::connect_controls()
     connect(button_Reinitialiser, &QPushButton::clicked, this, [this] { reglages_changes(); });
     connect(button_Geometrie, &QPushButton::clicked, this, [this] { button_Geometrie_Click(); });
     connect(button_Spectre, &QPushButton::clicked, this, [this] { emit spectre_demande(); });
+    connect(button_Spectrogramme, &QPushButton::clicked, this, [this] { ouvre_spectrogramme(); });
 }
 
 QLayout* CarteAcoustique::build_method_controls()

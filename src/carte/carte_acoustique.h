@@ -48,6 +48,7 @@ class QTimer;
 namespace SonivarACQ32 {
 
 class EcoutePoint;
+class Spectrogramme;
 class EcouteWav;
 
 // The recording under review and how it is being gone through.
@@ -146,6 +147,8 @@ public:
     QLabel* label_Moyenne = nullptr;              // how much it holds
     QPushButton* button_Geometrie = nullptr;
     QPushButton* button_Spectre = nullptr;  // opens the spectrum window
+    QPushButton* button_Spectrogramme = nullptr;  // opens the spectrogram, a window of this one
+    Spectrogramme* spectrogramme() const { return spectrogramme_; }  // null until first opened
     QLabel* label_Geometrie = nullptr;
     QLabel* pictureBox_Carte = nullptr;
     QLabel* pictureBox_Echelle = nullptr;
@@ -246,6 +249,9 @@ private:
     void remplit_table_zones();
     std::vector<acoustic_map::Zone> zones_montrees() const;
     void sauve_zones(QSettings& s) const;
+    void ouvre_spectrogramme();
+    void spectrogramme_suit_revue();
+    void relie_spectrogramme();
     void reprend_zones(const QSettings& s);
 
     acoustic_map::Geometry geometrie;
@@ -260,6 +266,7 @@ private:
     bool en_direct_ = false;  // a run streams: the live map takes precedence
     RevueEnregistrement revue_;
     ZonesCarte zones_;
+    Spectrogramme* spectrogramme_ = nullptr;
     QTimer* minuterie_lecture_ = nullptr;
     acoustic_map::Backdrop fond_;
     QString fichier_image_;

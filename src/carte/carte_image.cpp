@@ -1,6 +1,7 @@
 // The map window's pictures: a photo of the scene under the map, the point
 // to listen to chosen on the map, and the map saved as a framed PNG.
 #include "carte/carte_acoustique.h"
+#include "spectrogramme/spectrogramme.h"
 #include "stream/saved_file.h"
 
 #include "app/format.h"
@@ -104,6 +105,8 @@ void CarteAcoustique::set_point_ecoute(double x, double y)
     point_ecoute = QPointF(x, y);
     label_Ecoute->setText(QStringLiteral("Point écouté : x = %1 m, y = %2 m").arg(fmt::fr(x, 2), fmt::fr(y, 2)));
     dessine();
+    if (spectrogramme_ != nullptr)
+        spectrogramme_->set_point(am::Position{x, y, numericUpDown_Distance->value()});
 }
 
 // A click on the map chooses the point to listen to.

@@ -142,6 +142,7 @@ bool CarteAcoustique::ouvre_enregistrement(const QString& dat_path)
     if (!en_direct_)
         relance_revue();
     montre_instant();
+    spectrogramme_suit_revue();
     return true;
 }
 
@@ -153,6 +154,7 @@ void CarteAcoustique::ferme_enregistrement()
     instant = 0.0;
     label_Enregistrement->clear();
     montre_instant();
+    spectrogramme_suit_revue();
 }
 
 void CarteAcoustique::relance_revue()

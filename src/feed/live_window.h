@@ -36,6 +36,9 @@ signals:
     void visibilite(bool visible);
 
 protected:
+    // The feed the window subscribes to (null without one), for a window
+    // it opens in turn.
+    PacketFeed* feed() const { return feed_; }
     // A worker running `Computation` whose outcomes reach `receive` on this
     // window's thread; once the window is gone they are dropped with the
     // events addressed to it.

@@ -32,4 +32,20 @@ std::string focus_recording(const stream::Recording& r, const Geometry& geometry
     return blocks.error();
 }
 
+stream::BlockReader focused_blocks(const stream::Recording& recording, const Geometry& geometry, const Position& point,
+                                   stream::FrameRange range, const stream::Calibration& factors)
+{
+    return [&recording, &geometry, point, range, factors](std::uint64_t first, std::size_t frames,
+                                                           std::vector<float>& block, std::string& error) {
+        block.clear();
+        const stream::FrameRange stretch{range.first + first, range.first + first + frames};
+        error = focus_recording(recording, geometry, point, factors, stretch, [&block](const float* samples, std::size_t n) {
+            block.insert(block.end(), samples, samples + n);
+            return true;
+        });
+        block.resize(frames, 0.0f);
+        return error.empty();
+    };
+}
+
 } // namespace SonivarACQ32::acoustic_map

@@ -3,6 +3,7 @@
 // piece by piece, decoded with the microphones' factors and focused
 // (focus.h), so that memory stays the same whatever the length.
 #include "map/focus.h"
+#include "stream/frame_blocks.h"
 #include "stream/recording_slice.h"
 #include "stream/samples.h"
 
@@ -20,5 +21,11 @@ using FocusedSamples = std::function<bool(const float* samples, std::size_t coun
 std::string focus_recording(const stream::Recording& recording, const Geometry& geometry,
                             const Position& point, const stream::Calibration& factors,
                             stream::FrameRange range, const FocusedSamples& take);
+
+// The point's sound from anywhere in `range`, each stretch focused apart
+// (the focusing reads the few frames past it its delays need), one
+// channel. The recording and the geometry must outlive the reader.
+stream::BlockReader focused_blocks(const stream::Recording& recording, const Geometry& geometry, const Position& point,
+                                   stream::FrameRange range, const stream::Calibration& factors);
 
 } // namespace SonivarACQ32::acoustic_map

@@ -63,7 +63,7 @@ namespace {
 
 // Every `stride`-th column of [begin, end) from `begin`, with cross-spectra
 // of its own.
-std::string fill_some(Spectrogram& out, int channels, int channel, const BlockReader& read, int begin, int end,
+std::string fill_some(Spectrogram& out, int channels, int channel, const stream::BlockReader& read, int begin, int end,
                       int stride, const std::atomic<bool>& going)
 {
     am::CrossSpectra spectra;
@@ -74,7 +74,7 @@ std::string fill_some(Spectrogram& out, int channels, int channel, const BlockRe
     for (int c = begin; c < end && going; c += stride) {
         spectra.reset();
         for (std::uint64_t first : out.grid.blocks(c)) {
-            if (!read(first, block, error))
+            if (!read(first, am::block_frames, block, error))
                 return error;
             spectra.add_frames(block.data(), am::block_frames);
         }
@@ -89,7 +89,7 @@ std::string fill_some(Spectrogram& out, int channels, int channel, const BlockRe
 
 } // namespace
 
-std::string fill_columns(Spectrogram& out, int channels, int channel, const BlockReader& read, int end)
+std::string fill_columns(Spectrogram& out, int channels, int channel, const stream::BlockReader& read, int end)
 {
     end = std::min(end, out.grid.columns());
     if (end <= out.done)

@@ -6,6 +6,7 @@
 // spectra are those of the cross-spectra's auto-spectra (a tone reads its
 // own power), of one channel or the mean over the channels.
 #include "spectra/band.h"
+#include "stream/frame_blocks.h"
 #include "stream/levels.h"
 
 #include <cstdint>
@@ -48,14 +49,10 @@ struct Spectrogram {
 };
 Spectrogram empty_spectrogram(const SpectrogramGrid& grid, double start_s, stream::LevelUnit unit);
 
-// One block of block_frames frames from `first` (relative to the
-// stretch's start), `channels` interleaved floats per frame; false with
-// the reason when it cannot be read. Called on several threads at once.
-using BlockReader = std::function<bool(std::uint64_t first, std::vector<float>& block, std::string& error)>;
-
 // Fills columns [out.done, end) of `out`, shared between the cores, and
-// moves out.done to `end`; `channel` the one pictured, or the mean over all
+// moves out.done to `end`, from blocks of block_frames frames of
+// `channels` channels; `channel` the one pictured, or the mean over all
 // when negative. Returns why it stopped (French), empty when it did not.
-std::string fill_columns(Spectrogram& out, int channels, int channel, const BlockReader& read, int end);
+std::string fill_columns(Spectrogram& out, int channels, int channel, const stream::BlockReader& read, int end);
 
 } // namespace SonivarACQ32::spectrum

@@ -45,4 +45,19 @@ const std::vector<float>& FrameBlocks::samples(const Calibration& factors)
     return samples_;
 }
 
+BlockReader recording_blocks(const Recording& recording, FrameRange range, const Calibration& factors)
+{
+    return [&recording, range, factors](std::uint64_t first, std::size_t frames, std::vector<float>& block,
+                                        std::string& error) {
+        const std::uint64_t from = range.first + first;
+        FrameBlocks blocks(recording, {from, std::min<std::uint64_t>(from + frames, range.end)}, frames);
+        if (!blocks.next() || blocks.frames() != frames) {
+            error = blocks.error().empty() ? "enregistrement plus court que prévu" : blocks.error();
+            return false;
+        }
+        block = blocks.samples(factors);
+        return true;
+    };
+}
+
 } // namespace SonivarACQ32::stream

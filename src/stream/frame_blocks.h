@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,5 +54,16 @@ private:
     std::uint64_t non_finite_ = 0;
     std::string error_;
 };
+
+// `frames` frames from `first` (relative to a stretch's start), their
+// channels interleaved as floats; false with the reason (French) when they
+// cannot be read. Called on several threads at once.
+using BlockReader = std::function<bool(std::uint64_t first, std::size_t frames, std::vector<float>& block,
+                                       std::string& error)>;
+
+// A recording's microphones from anywhere in `range`, decoded with
+// `factors`, each read apart (a file reader of its own), so that threads
+// may read at once. The recording must outlive the reader.
+BlockReader recording_blocks(const Recording& recording, FrameRange range, const Calibration& factors);
 
 } // namespace SonivarACQ32::stream

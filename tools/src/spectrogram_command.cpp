@@ -11,7 +11,6 @@
 #include "map/focused_recording.h"
 #include "map/geometry.h"
 #include "picture/spectrogram_picture.h"
-#include "spectrum/recording_blocks.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -102,23 +101,6 @@ SpectrogramArgs parse_spectrogram(const std::vector<std::string>& args)
     return a;
 }
 
-// The sound of the point, block by block: each block focused apart (the
-// focusing reads the few frames past it that its delays need).
-sp::BlockReader focused_blocks(const Recording& r, const am::Geometry& geometry, const am::Position& at,
-                               FrameRange range, const Calibration& factors)
-{
-    return [&r, &geometry, at, range, factors](std::uint64_t first, std::vector<float>& block, std::string& error) {
-        block.clear();
-        const FrameRange one{range.first + first, range.first + first + am::block_frames};
-        error = am::focus_recording(r, geometry, at, factors, one, [&block](const float* samples, std::size_t n) {
-            block.insert(block.end(), samples, samples + n);
-            return true;
-        });
-        block.resize(am::block_frames, 0.0f);
-        return error.empty();
-    };
-}
-
 bool write_csv(const std::string& path, const sp::Spectrogram& d)
 {
     std::ofstream csv(path, std::ios::binary);
@@ -198,8 +180,8 @@ std::string compute(const SpectrogramArgs& a, const Inputs& in, sp::Spectrogram&
     if (out.grid.columns() == 0)
         return "moins de " + std::to_string(am::block_frames) + " trames dans l'intervalle : pas de spectrogramme";
     const Calibration factors = sample_factors(in.calibration, r.header.type_float != 0);
-    const sp::BlockReader read = a.at ? focused_blocks(r, *in.geometry, *a.at, range, factors)
-                                      : sp::recording_blocks(r, range, factors);
+    const SonivarACQ32::stream::BlockReader read = a.at ? am::focused_blocks(r, *in.geometry, *a.at, range, factors)
+                                                        : SonivarACQ32::stream::recording_blocks(r, range, factors);
     const int channels = a.at ? 1 : static_cast<int>(r.layout.micros.size());
     Progress progress(terminal, "Spectrogramme", static_cast<std::uint64_t>(out.grid.columns()));
     while (out.done < out.grid.columns()) {
