@@ -363,7 +363,9 @@ void CarteAcoustique::reglages_changes()
 {
     moyenne_s_ = 0.0;
     montre_moyenne();
-    worker_->set_job(travail());
+    const am::MapJob job = travail();
+    worker_->set_job(job);
+    emit travail_change(job);
     const auto [lower, upper] = bande_hz();
     emit bande_changee(lower, upper);
 }

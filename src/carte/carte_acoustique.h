@@ -117,6 +117,8 @@ public:
     // of its own); false with the reason shown when it cannot start.
     bool enregistre_ecoute(const QString& wav_path);
     std::vector<stream::FileIdentity> fichiers_lus() const;
+    // What the maps are made of now: settings, geometry, the run, the zones.
+    acoustic_map::MapJob travail() const;
 
     // The feed: a run starts, begins or ends; a piece of its stream. The
     // piece is copied to the worker; its map comes back later.
@@ -192,6 +194,8 @@ signals:
     void carte_montree();
     // A stretch of the recording under review, for the spectrum.
     void tranche_revue(const feed::RunFacts& run, const stream::FileSlice& slice);
+    // The maps' job changed (settings, run, zones).
+    void travail_change(const acoustic_map::MapJob& job);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -218,7 +222,6 @@ private:
     // The map shown is the recording's under review, not the live run's.
     bool relecture_montree() const { return en_revue() && !en_direct_; }
     void dessine_echelle();
-    acoustic_map::MapJob travail() const;
     QLayout* build_review_controls();
     QLayout* build_picture_controls();
     void connect_review_controls();

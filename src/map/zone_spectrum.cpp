@@ -1,5 +1,8 @@
 #include "map/zone_spectrum.h"
 
+#include "stream/french_text.h"
+
+#include <algorithm>
 #include <complex>
 
 namespace SonivarACQ32::acoustic_map {
@@ -78,6 +81,18 @@ ZoneSpectrum zone_spectrum(const CrossSpectra& wide, const ZoneSetting& setting,
         out.power.push_back(meter.powers(power, matrices, zones));
     }
     return out;
+}
+
+std::string zone_spectrum_csv(const std::vector<Zone>& zones, const ZoneSpectrum& spectrum, stream::LevelUnit unit)
+{
+    std::string csv = "zone,frequency_hz,level_db\n";
+    for (std::size_t z = 0; z < zones.size(); ++z)
+        for (std::size_t b = 0; b < spectrum.frequencies.size() && z < spectrum.power[b].size(); ++b) {
+            const double db = stream::level_db(std::max(spectrum.power[b][z], 0.0), unit);
+            csv += zones[z].name + ',' + stream::dot_decimal(spectrum.frequencies[b], 0) + ',' +
+                   (stream::is_silence(db, unit) ? std::string("-inf") : stream::dot_decimal(db, 2)) + '\n';
+        }
+    return csv;
 }
 
 } // namespace SonivarACQ32::acoustic_map

@@ -3,6 +3,9 @@
 // third-octave band from 100 Hz to the highest wholly below Nyquist, by the
 // zone's rule (zones.h), from one cross-spectral average covering them all.
 #include "map/zones.h"
+#include "stream/levels.h"
+
+#include <string>
 
 #include <vector>
 
@@ -25,5 +28,10 @@ struct ZoneSpectrum {
 // are the band's own here); each bin A-weighted when asked.
 ZoneSpectrum zone_spectrum(const CrossSpectra& wide, const ZoneSetting& setting, const std::vector<Zone>& zones,
                            bool a_weighted);
+
+// The spectra as a table: "zone,frequency_hz,level_db" then a row per zone
+// and band, zone after zone in their order ('.' decimals, "-inf" for
+// silence), levels in `unit`.
+std::string zone_spectrum_csv(const std::vector<Zone>& zones, const ZoneSpectrum& spectrum, stream::LevelUnit unit);
 
 } // namespace SonivarACQ32::acoustic_map

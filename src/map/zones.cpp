@@ -1,6 +1,7 @@
 #include "map/zones.h"
 
 #include "spectra/csm.h"
+#include "stream/french_text.h"
 
 #include <Eigen/Dense>
 
@@ -73,11 +74,7 @@ std::optional<Zone> parse_zone(const std::string& text, std::string& why)
 
 std::string zone_text(const Zone& zone)
 {
-    const auto metres = [](double v) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.3f", v);
-        return std::string(text);
-    };
+    const auto metres = [](double v) { return stream::dot_decimal(v, 3); };
     if (zone.shape == Zone::Shape::circle)
         return zone.name + ":@" + metres(zone.x0) + ',' + metres(zone.y0) + ',' + metres(zone.r);
     return zone.name + ':' + metres(zone.x0) + ',' + metres(zone.y0) + ',' + metres(zone.x1) + ',' + metres(zone.y1);

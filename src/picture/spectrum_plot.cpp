@@ -89,6 +89,21 @@ void draw_levels(QPainter& p, const PlotAxes& a, const PlotData& d)
     p.restore();
 }
 
+// The zone's bands as orange outlines over the microphones' spectrum.
+void draw_zone(QPainter& p, const PlotAxes& a, const PlotData& d)
+{
+    p.save();
+    p.setClipRect(a.area);
+    p.setPen(QPen(QColor(230, 120, 20), 2));
+    p.setBrush(Qt::NoBrush);
+    const double half = std::pow(2.0, 1.0 / 6.0);
+    for (std::size_t i = 0; i < d.zone_bands.size() && i < d.zone_levels.size(); ++i) {
+        const double f = d.zone_bands[i].frequency;
+        p.drawRect(QRectF(QPointF(a.x_of(f / half) + 1, a.y_of(d.zone_levels[i])), QPointF(a.x_of(f * half) - 1, a.area.bottom())));
+    }
+    p.restore();
+}
+
 } // namespace
 
 double PlotAxes::x_of(double f) const
@@ -119,7 +134,9 @@ PlotAxes plot_axes(const PlotData& d, QSize size)
         a.f_min = std::max(1.0, lowest);
         a.f_max = std::max(a.f_min * 2.0, d.bars ? d.lines.back().frequency * std::pow(2.0, 1.0 / 6.0) : d.nyquist);
     }
-    const double top = d.levels.empty() ? 0.0 : *std::max_element(d.levels.begin(), d.levels.end());
+    double top = d.levels.empty() ? 0.0 : *std::max_element(d.levels.begin(), d.levels.end());
+    if (!d.zone_levels.empty())
+        top = std::max(top, *std::max_element(d.zone_levels.begin(), d.zone_levels.end()));
     a.db_top = std::ceil((top + 1.0) / 10.0) * 10.0;
     a.db_bottom = a.db_top - range_db;
     return a;
@@ -174,6 +191,7 @@ QImage spectrum_image(const PlotData& d, QSize size)
         p.fillRect(QRectF(QPointF(a.x_of(d.shade_lower), a.area.top()), QPointF(a.x_of(d.shade_upper), a.area.bottom())),
                    QColor(255, 160, 60, 70));
     draw_levels(p, a, d);
+    draw_zone(p, a, d);
     return image;
 }
 

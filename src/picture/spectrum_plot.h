@@ -21,6 +21,10 @@ struct PlotData {
     double nyquist = 0.0;        // Hz
     double shade_lower = 0.0;    // Hz; shade_upper <= shade_lower: no shading
     double shade_upper = 0.0;
+    // A zone's third-octave spectrum over it, outlined: bands by nominal
+    // centre, and their levels (dB).
+    std::vector<Line> zone_bands;
+    std::vector<double> zone_levels;
 };
 
 // Where frequencies and levels fall in a picture of `size`.

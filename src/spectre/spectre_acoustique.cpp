@@ -32,7 +32,8 @@ SpectreAcoustique::SpectreAcoustique(QWidget* parent, feed::PacketFeed* feed)
 
 SpectreAcoustique::~SpectreAcoustique()
 {
-    worker_.reset();  // before the controls it posts to
+    worker_.reset();  // before the controls they post to
+    zone_worker_.reset();
 }
 
 void SpectreAcoustique::build_controls()
@@ -56,7 +57,8 @@ void SpectreAcoustique::build_controls()
     grid->addWidget(pictureBox_Spectre, 1, 0, 1, 3);
     grid->addWidget(label_Pic, 2, 0, 1, 3);
     grid->addWidget(label_Etat, 3, 0, 1, 3);
-    grid->addWidget(build_calibration(), 4, 0, 1, 3);
+    grid->addWidget(build_zone_controls(), 4, 0, 1, 3);
+    grid->addWidget(build_calibration(), 5, 0, 1, 3);
     micros_changes();
     // The choices change only the drawing of the auto-spectra already there.
     connect(comboBox_Micro, &QComboBox::currentIndexChanged, this, [this] { dessine(); });
@@ -95,6 +97,8 @@ void SpectreAcoustique::revue(const feed::RunFacts& run, const stream::FileSlice
     if (new_layout)
         micros_changes();
     worker_->compute_slice(travail(), slice, run.serial);
+    if (zone_choisie() >= 0)
+        zone_worker_->compute_slice(carte_, slice, run.serial);
     label_Etat->setText(QStringLiteral("Relecture d'un enregistrement"));
 }
 
@@ -133,7 +137,12 @@ void SpectreAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
         label_Etat->setText(capture_text(state));
 }
 
-void SpectreAcoustique::piece(const feed::Piece& p) { worker_->push(p.data, p.len, p.stream_position, p.run); }
+void SpectreAcoustique::piece(const feed::Piece& p)
+{
+    worker_->push(p.data, p.len, p.stream_position, p.run);
+    if (zone_choisie() >= 0)  // a zone's spectrum costs nothing until one is chosen
+        zone_worker_->push(p.data, p.len, p.stream_position, p.run);
+}
 
 void SpectreAcoustique::recoit(const spectrum::SpectrumOutcome& outcome)
 {

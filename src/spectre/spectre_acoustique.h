@@ -6,6 +6,7 @@
 // the map's band shaded. A click on the spectrum chooses the map's centre
 // frequency.
 #include "feed/live_window.h"
+#include "map/live_zone_spectrum.h"
 #include "spectrum/live_spectrum.h"
 #include "picture/spectrum_plot.h"
 #include "stream/samples.h"
@@ -60,6 +61,13 @@ public:
 
     // A stretch of a recording under review in the map window.
     void revue(const feed::RunFacts& run, const stream::FileSlice& slice);
+    // What the map window maps (its method, grid and zones): a zone's
+    // spectrum is made with it.
+    void set_carte(const acoustic_map::MapJob& job);
+    // Every zone's third-octave spectrum, last made, as a CSV table; false
+    // with the reason shown when it cannot be written.
+    bool enregistre_spectres_zones(const QString& csv_path);
+    const acoustic_map::ZoneSpectrumOutcome& spectres_zones() const { return zones_; }
 
     void capture(feed::Capture state, const feed::RunFacts& run) override;
     void piece(const feed::Piece& piece) override;
@@ -77,6 +85,10 @@ public:
     QPushButton* button_Mesurer = nullptr;
     QPushButton* button_Enregistrer_Etalonnage = nullptr;
     QLabel* label_Etalonnage = nullptr;
+    // A zone of the map's third-octave spectrum over the microphones'.
+    QComboBox* comboBox_Zone = nullptr;  // none, then each zone by name
+    QPushButton* button_Exporter_Zones = nullptr;
+    QLabel* label_Zone = nullptr;
 
 signals:
     void frequence_choisie(double hz);
@@ -97,6 +109,10 @@ private:
     QWidget* build_calibration();
     void choisit_fichier(bool to_save);
     void garde_seconde(const spectrum::SpectrumOutcome& outcome);
+    QWidget* build_zone_controls();
+    int zone_choisie() const;  // in the map's job, -1: none
+    void recoit_zones(const acoustic_map::ZoneSpectrumOutcome& outcome);
+    void trace_zone();
 
     static constexpr int largeur_trace = 640, hauteur_trace = 360;  // the picture, pixels
 
@@ -108,6 +124,9 @@ private:
     spectrum::PlotData trace_;
     double bande_basse_ = 0.0, bande_haute_ = 0.0;
     std::unique_ptr<feed::StreamWorker<spectrum::LiveSpectrum>> worker_;
+    acoustic_map::MapJob carte_;                // the map's, with its zones
+    acoustic_map::ZoneSpectrumOutcome zones_;   // the last spectra of the zones
+    std::unique_ptr<feed::StreamWorker<acoustic_map::LiveZoneSpectrum>> zone_worker_;
     // The auto-spectra of the last second, newest last, each with the
     // factors it was computed with and how long it lasted.
     struct Seconde {

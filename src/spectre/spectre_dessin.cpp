@@ -40,6 +40,7 @@ void SpectreAcoustique::dessine()
     trace_.nyquist = dernier_.sample_rate / 2.0;
     trace_.shade_lower = bande_basse_;
     trace_.shade_upper = bande_haute_;
+    trace_zone();
     pictureBox_Spectre->setPixmap(QPixmap::fromImage(spectrum::spectrum_image(trace_, QSize(largeur_trace, hauteur_trace))));
     const spectrum::Peak peak = third_octave ? spectrum::peak_of(trace_.lines, trace_.levels)
                                              : spectrum::tone_peak(trace_.lines, unit, a_weighted);

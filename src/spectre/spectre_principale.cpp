@@ -54,6 +54,8 @@ void Principale::relie_carte_spectre()
     connect(carte, &CarteAcoustique::bande_changee, spectre, &SpectreAcoustique::set_bande_carte,
             Qt::UniqueConnection);
     connect(carte, &CarteAcoustique::tranche_revue, spectre, &SpectreAcoustique::revue, Qt::UniqueConnection);
+    connect(carte, &CarteAcoustique::travail_change, spectre, &SpectreAcoustique::set_carte, Qt::UniqueConnection);
+    spectre->set_carte(carte->travail());
     const auto [lower, upper] = carte->bande_hz();
     spectre->set_bande_carte(lower, upper);
 }

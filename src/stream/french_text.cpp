@@ -1,5 +1,6 @@
 #include "stream/french_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace SonivarACQ32::stream {
@@ -11,6 +12,13 @@ std::string french_decimal(double value, int decimals)
     std::string s = text;
     if (const auto point = s.find('.'); point != std::string::npos)
         s[point] = ',';
+    return s;
+}
+
+std::string dot_decimal(double value, int decimals)
+{
+    std::string s = french_decimal(value, decimals);
+    std::replace(s.begin(), s.end(), ',', '.');
     return s;
 }
 

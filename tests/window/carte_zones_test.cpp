@@ -2,6 +2,8 @@
 // source, its level read in dB SPL once the array is calibrated, moved,
 // renamed, kept with the window's settings and drawn on the saved picture.
 #include "carte/carte_acoustique.h"
+#include "spectre/spectre_acoustique.h"
+#include "app/format.h"
 #include "map/geometry.h"
 #include "window_harness.h"
 
@@ -15,11 +17,13 @@
 #include <QPushButton>
 #include <QDoubleSpinBox>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QCheckBox>
 #include <QComboBox>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace am = SonivarACQ32::acoustic_map;
@@ -114,6 +118,33 @@ TEST_F(CarteZones, DrawnOnTheSourceReadsItsLevelInDbSpl)
     EXPECT_NEAR(db_of(0), truth + SonivarACQ32::acoustic_map::a_weighting_db(3150.0), 1.5);
     carte.comboBox_Bande->setCurrentIndex(0);
     carte.checkBox_Ponderation_A->setChecked(false);
+
+    // In review, the spectrum window's partial spectrum of the zone: the
+    // source's level in its band; every zone's spectrum saved as a table.
+    ASSERT_TRUE(carte.ouvre_enregistrement(dir.filePath(QStringLiteral("essai.dat"))));
+    w.button_Spectre->click();
+    SonivarACQ32::SpectreAcoustique& spectre = *w.spectre;
+    spectre.comboBox_Zone->setCurrentIndex(spectre.comboBox_Zone->findText(QStringLiteral("Zone 1")));
+    carte.relance_revue();
+    ASSERT_TRUE(testsupport::wait_for([&] { return spectre.spectres_zones().valid; }))
+        << spectre.label_Zone->text().toStdString();
+    const am::ZoneSpectrumOutcome& zs = spectre.spectres_zones();
+    const auto band = std::find(zs.spectrum.frequencies.begin(), zs.spectrum.frequencies.end(), 3150.0);
+    ASSERT_NE(band, zs.spectrum.frequencies.end());
+    const double band_db =
+        10.0 * std::log10(zs.spectrum.power[static_cast<std::size_t>(band - zs.spectrum.frequencies.begin())][0] /
+                          (sim::reference_pressure_pa * sim::reference_pressure_pa));
+    EXPECT_NEAR(band_db, truth, 1.5);
+    EXPECT_TRUE(spectre.label_Zone->text().contains(SonivarACQ32::fmt::fr(3150.0, 0) + QStringLiteral(" Hz")))
+        << spectre.label_Zone->text().toStdString();
+    const QString csv = dir.filePath(QStringLiteral("zones.csv"));
+    ASSERT_TRUE(spectre.enregistre_spectres_zones(csv));
+    QFile table(csv);
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(table.readAll()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(rows.front(), QStringLiteral("zone,frequency_hz,level_db"));
+    EXPECT_EQ(rows.size(), 1 + 2 * static_cast<int>(zs.spectrum.frequencies.size()));
+    carte.ferme_enregistrement();
 
     // Renamed in the table; moved off the source by a drag from inside it;
     // a click still chooses the point to listen to.

@@ -308,12 +308,7 @@ std::string grouped(std::uint64_t value) { return french_grouped(static_cast<dou
 
 std::string decimal(double value, int decimals) { return french_decimal(value, decimals); }
 
-std::string plain(double value, int decimals)
-{
-    std::string s = french_decimal(value, decimals);
-    std::replace(s.begin(), s.end(), ',', '.');
-    return s;
-}
+std::string plain(double value, int decimals) { return SonivarACQ32::stream::dot_decimal(value, decimals); }
 
 bool picture_size(const std::string& text, int& width, int& height)
 {

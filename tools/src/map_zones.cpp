@@ -69,13 +69,7 @@ bool write_zone_spectrum_csv(const std::string& path, const std::vector<am::Zone
                              const am::ZoneSpectrum& spectrum, SonivarACQ32::stream::LevelUnit unit)
 {
     std::ofstream csv(path, std::ios::binary);
-    csv << "zone,frequency_hz,level_db\n";
-    for (std::size_t z = 0; z < zones.size(); ++z)
-        for (std::size_t b = 0; b < spectrum.frequencies.size(); ++b) {
-            const double db = SonivarACQ32::stream::level_db(std::max(spectrum.power[b][z], 0.0), unit);
-            csv << zones[z].name << ',' << plain(spectrum.frequencies[b], 0) << ','
-                << plain_level(db, SonivarACQ32::stream::is_silence(db, unit)) << '\n';
-        }
+    csv << am::zone_spectrum_csv(zones, spectrum, unit);
     csv.flush();
     return static_cast<bool>(csv);
 }
