@@ -6,6 +6,7 @@
 #include "picture/map_image.h"
 #include "carte/ecoute_point.h"
 #include "carte/ecoute_wav.h"
+#include "spectrogramme/spectrogramme.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -387,6 +388,10 @@ void CarteAcoustique::set_etalonnage(const std::optional<stream::Calibration>& c
 {
     etalonnage_ = calibration;
     reglages_changes();
+    if (spectrogramme_ != nullptr) {
+        spectrogramme_->set_etalonnage(calibration);
+        spectrogramme_suit_revue();  // its levels in the new unit
+    }
 }
 
 std::pair<double, double> CarteAcoustique::bande_hz() const

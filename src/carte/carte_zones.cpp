@@ -24,7 +24,8 @@ namespace am = acoustic_map;
 namespace {
 
 const QString zones_key = QStringLiteral("carte/zones");
-enum ColonneZone { colonne_rang, colonne_nom, colonne_niveau };
+// The level before the name: it stays in view in a narrow window.
+enum ColonneZone { colonne_rang, colonne_niveau, colonne_nom };
 
 } // namespace
 
@@ -32,7 +33,7 @@ QWidget* CarteAcoustique::build_zone_controls()
 {
     auto* group = groupBox_Zones = new QGroupBox(QStringLiteral("Zones"));
     tableWidget_Zones = new QTableWidget(0, 3);
-    tableWidget_Zones->setHorizontalHeaderLabels({QStringLiteral("Rang"), QStringLiteral("Zone"), QStringLiteral("Niveau")});
+    tableWidget_Zones->setHorizontalHeaderLabels({QStringLiteral("Rang"), QStringLiteral("Niveau"), QStringLiteral("Zone")});
     tableWidget_Zones->verticalHeader()->hide();
     tableWidget_Zones->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tableWidget_Zones->horizontalHeader()->setSectionResizeMode(colonne_nom, QHeaderView::Stretch);
@@ -189,7 +190,7 @@ void CarteAcoustique::remplit_table_zones()
             level = stream::is_silence(db, derniere_carte.unit) ? QStringLiteral("silence")
                                                                : QStringLiteral("%1 %2").arg(fmt::fr(db, 1), unite);
         }
-        const QString texts[] = {QString::number(row + 1), QString::fromStdString(zones_.liste[z].name), level};
+        const QString texts[] = {QString::number(row + 1), level, QString::fromStdString(zones_.liste[z].name)};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
             item->setData(Qt::UserRole, static_cast<int>(z));

@@ -53,7 +53,7 @@ protected:
             send(QEvent::MouseMove, from + (to - from) * step / 4.0, Qt::LeftButton);
         send(QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
-    QString level_of(int row) const { return w.carte->tableWidget_Zones->item(row, 2)->text(); }
+    QString level_of(int row) const { return w.carte->tableWidget_Zones->item(row, 1)->text(); }
     // The level in a row, dB; NaN while none.
     double db_of(int row) const
     {
@@ -64,7 +64,7 @@ protected:
     int row_of(const QString& name) const
     {
         for (int row = 0; row < w.carte->tableWidget_Zones->rowCount(); ++row)
-            if (w.carte->tableWidget_Zones->item(row, 1)->text() == name)
+            if (w.carte->tableWidget_Zones->item(row, 2)->text() == name)
                 return row;
         return -1;
     }
@@ -99,7 +99,7 @@ TEST_F(CarteZones, DrawnOnTheSourceReadsItsLevelInDbSpl)
     // centre (its amplitude there in pascal).
     ASSERT_TRUE(testsupport::wait_for([&] { return level_of(0).endsWith(QStringLiteral("dB SPL")); }))
         << level_of(0).toStdString() << carte.label_Etat->text().toStdString();
-    EXPECT_EQ(carte.tableWidget_Zones->item(0, 1)->text(), QStringLiteral("Zone 1"));
+    EXPECT_EQ(carte.tableWidget_Zones->item(0, 2)->text(), QStringLiteral("Zone 1"));
     const double pa = amplitude / std::hypot(0.30, 0.20, 1.00) / sim::mems_counts_per_pascal;
     const double truth = 10.0 * std::log10(pa * pa / 2.0 / (sim::reference_pressure_pa * sim::reference_pressure_pa));
     EXPECT_NEAR(db_of(0), truth, 1.0) << level_of(0).toStdString();
@@ -148,7 +148,7 @@ TEST_F(CarteZones, DrawnOnTheSourceReadsItsLevelInDbSpl)
 
     // Renamed in the table; moved off the source by a drag from inside it;
     // a click still chooses the point to listen to.
-    carte.tableWidget_Zones->item(0, 1)->setText(QStringLiteral("moteur"));
+    carte.tableWidget_Zones->item(0, 2)->setText(QStringLiteral("moteur"));
     EXPECT_EQ(carte.zones()[0].name, "moteur");
     drag(pixel(0.30, -0.20), pixel(-0.30, -0.20));
     EXPECT_NEAR(carte.zones()[0].x0, -0.30, 0.05);
