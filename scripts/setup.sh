@@ -10,6 +10,7 @@ SONIVAR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libhdf5-dev libfftw3-dev libeigen3-dev
   libpipewire-0.3-dev pipewire pipewire-bin wireplumber pipewire-jack dbus-daemon
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   sox python3-h5py
   fonts-urw-base35 xvfb xauth
   usbutils

@@ -4,8 +4,8 @@
 // in the same run, and the peak memory of each command. A plain copy of the
 // recording into the same folder (dd, 128 KiB blocks) shows what writing a
 // file of that size costs there: no export can be faster than it. Then the
-// peak memory of map sequences of 10, 100 and 1 000 slices, and of listening
-// to the first 10 s.
+// peak memory of map sequences of 10, 100 and 1 000 slices and of listening
+// to the first 10 s, and the time a 10 s video of the map takes.
 #include "recording_maker.h"
 
 #include <chrono>
@@ -161,8 +161,17 @@ int main(int argc, char** argv)
                                 "/dev/null");
     std::printf("listen --to 10 on %.0f MB: %.3f s | peak RSS %ld KiB | exit %d\n", mb, listen10.seconds,
                 listen10.max_rss_kib, WEXITSTATUS(listen10.status));
+    // A 10 s stretch as a video at 25 images a second: 250 maps, framed and
+    // encoded.
+    const std::string mp4 = (dir / "carte.mp4").string();
+    const Timing video = run({SONIVAR_DAT_PROGRAM, "map", dat.string(), "--geometry", SONIVAR_EXAMPLE_GEOMETRY,
+                              "--freq", "3150", "--to", "10", "--video", mp4},
+                             "/dev/null");
+    std::printf("map --video of 10 s (250 images, 41 x 41): %.3f s, %.1f x real time | peak RSS %ld KiB | exit %d\n",
+                video.seconds, 10.0 / video.seconds, video.max_rss_kib, WEXITSTATUS(video.status));
     fs::remove_all(dir);
     const bool ok = WEXITSTATUS(check.status) == 0 && WEXITSTATUS(exp.status) == 0 &&
-                    WEXITSTATUS(spectrum.status) == 0 && WEXITSTATUS(listen.status) == 0 && sequences_ok;
+                    WEXITSTATUS(spectrum.status) == 0 && WEXITSTATUS(listen.status) == 0 && sequences_ok &&
+                    WEXITSTATUS(video.status) == 0;
     return ok ? 0 : 1;
 }

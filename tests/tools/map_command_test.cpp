@@ -474,6 +474,11 @@ TEST(MapCommand, RefusedArguments)
         {{"--geometry", g, "--fmin", "500", "--fmax", "4000", "--freq", "1000"}, 2, "remplacent --freq"},
         {{"--geometry", g, "--fmin", "4000", "--fmax", "500"}, 2, "--fmax doit dépasser --fmin"},
         {{"--geometry", g, "--fmin", "26000", "--fmax", "30000"}, 2, "Bande large invalide"},
+        {{"--geometry", g, "--freq", "3150", "--fps", "10"}, 2, "--fps ne va qu'avec --video"},
+        {{"--geometry", g, "--freq", "3150", "--video", (dir.path() / "v.mp4").string(), "--fps", "0"}, 2, "(entier de 1 à 60)"},
+        {{"--geometry", g, "--freq", "3150", "--video", (dir.path() / "v.mp4").string(), "--png",
+          (dir.path() / "v.png").string()}, 2, "--video ne va pas avec"},
+        {{"--geometry", g, "--freq", "3150", "--video", dat.string()}, 2},  // over the recording
     };
     const auto dat_size = fs::file_size(dat);
     for (const Row& r : rows) {

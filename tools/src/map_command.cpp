@@ -6,10 +6,12 @@
 #include "progress.h"
 #include "map_png.h"
 #include "map_sequence.h"
+#include "map_video.h"
 #include "map_zones.h"
 #include "recording_map.h"
 
 #include "picture/map_picture.h"
+#include "picture/video_file.h"
 #include "picture_context.h"
 
 #include <algorithm>
@@ -34,7 +36,8 @@ const char* const usage_head =
     "                        [--from S] [--to S] [--png SORTIE.png] [--csv SORTIE.csv]\n"
     "                        [--every S --png-dir DOSSIER] [--top DB] [--size LxH]\n"
     "                        [--calib ETALONNAGE.xml] [--zone NOM:x0,y0,x1,y1 | NOM:@x,y,r]...\n"
-    "                        [--zone-csv SORTIE.csv] [--zone-spectrum SORTIE.csv]\n";
+    "                        [--zone-csv SORTIE.csv] [--zone-spectrum SORTIE.csv]\n"
+    "                        [--video SORTIE.mp4 [--fps N]]\n";
 
 const char* const usage_options =
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
@@ -55,6 +58,11 @@ const char* const usage_options =
     "  --every S           une carte par tranche de S secondes de l'intervalle,\n"
     "  --png-dir DOSSIER   chacune en image DOSSIER/carte_0001.png... sur une\n"
     "                      échelle commune (--top, ou le maximum de toutes)\n"
+    "  --video FICHIER     vidéo MP4 (H.264) de la carte au fil de l'intervalle :\n"
+    "                      une carte par image (sur la durée de l'image, au moins\n"
+    "                      un bloc de 1024 trames), encadrée comme --png, sur une\n"
+    "                      échelle commune (--top, ou le maximum de toutes)\n"
+    "  --fps N             images par seconde de la vidéo (1 à 60, défaut 25)\n"
     "  --top DB            haut de l'échelle des images (défaut : le maximum)\n"
     "  --size LxH          taille maximale des images en pixels (défaut : celle de\n"
     "                      la fenêtre de la carte, environ 600 x 560)\n"
@@ -145,7 +153,8 @@ constexpr double min_slice_s = 0.01;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv, calib, png_dir, zone_csv, zone_spectrum;
+    std::string geometry, png, csv, calib, png_dir, zone_csv, zone_spectrum, video;
+    std::optional<int> fps;
     double every_s = 0.0;  // 0: one map of the whole range
     std::optional<double> top_db;
     QSize size;  // of the pictures; empty: the usual one
@@ -227,6 +236,13 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     } else if (name == "--zone") {
         a.error = add_zone(a.request.zones, value);
         return a.error.empty();
+    } else if (name == "--video") {
+        a.video = value;
+    } else if (name == "--fps") {
+        const auto v = number(value);
+        if (!v || *v != std::floor(*v) || *v < 1.0 || *v > SonivarACQ32::picture::max_video_fps)
+            return invalid(a, name, value, " (entier de 1 à " + std::to_string(SonivarACQ32::picture::max_video_fps) + ")");
+        a.fps = static_cast<int>(*v);
     } else if (name == "--zone-csv" || name == "--zone-spectrum") {
         (name == "--zone-csv" ? a.zone_csv : a.zone_spectrum) = value;
     } else if (name == "--every") {
@@ -276,6 +292,16 @@ std::string zone_outputs_problem(const MapArgs& a)
     return {};
 }
 
+// A video is a picture per frame of the interval, nothing else.
+std::string video_problem(const MapArgs& a)
+{
+    if (a.fps && a.video.empty())
+        return "--fps ne va qu'avec --video";
+    if (!a.video.empty() && !(a.every_s == 0.0 && a.png.empty() && a.csv.empty() && a.request.zones.empty()))
+        return "--video ne va pas avec --every, --png, --csv ni --zone";
+    return {};
+}
+
 // The method's options go with the method chosen.
 std::string method_mismatch(const MapArgs& a)
 {
@@ -318,6 +344,8 @@ MapArgs parse_map(const std::vector<std::string>& args)
     if (a.error.empty())
         a.error = zone_outputs_problem(a);
     if (a.error.empty())
+        a.error = video_problem(a);
+    if (a.error.empty())
         a.error = zones_problem(a.request.zones, a.request.settings.grid);
     return a;
 }
@@ -359,13 +387,16 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "sonivar-dat : " << a.error << "\n\n" << map_usage();
         return exit_usage;
     }
-    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv, a.zone_spectrum}, err);
+    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv, a.zone_spectrum, a.video}, err);
     if (!in)
         return exit_usage;
     const Recording& r = in->recording;
     MapRequest request = a.request;
     request.calibration = in->calibration;
     request.zone_spectrum = !a.zone_spectrum.empty();
+    if (!a.video.empty())
+        return map_video({request, a.video, a.fps.value_or(default_video_fps), a.top_db, a.size}, r, in->geometry, out,
+                         err, terminal);
     if (a.every_s > 0.0)
         return map_sequence({request, a.every_s, a.png_dir, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     OutputGroup files;

@@ -18,8 +18,8 @@ QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range)
                                   decimal(range.end / rate, 2) + " s");
 }
 
-bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
-                   std::optional<double> top_db, QSize bound)
+QImage framed_map(const am::Map& map, const am::Settings& settings, const QString& window, std::optional<double> top_db,
+                  QSize bound)
 {
     ensure_picture_context();
     am::MapView view;
@@ -42,7 +42,13 @@ bool write_map_png(const std::string& path, const am::Map& map, const am::Settin
             --cell;
         view.pixels = cell * side;
     }
-    return write_png(am::framed_picture(am::draw_map(view), view, notes), path);
+    return am::framed_picture(am::draw_map(view), view, notes);
+}
+
+bool write_map_png(const std::string& path, const am::Map& map, const am::Settings& settings, const QString& window,
+                   std::optional<double> top_db, QSize bound)
+{
+    return write_png(framed_map(map, settings, window, top_db, bound), path);
 }
 
 } // namespace sonivar_dat

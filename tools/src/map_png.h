@@ -5,6 +5,7 @@
 
 #include "map/beamformer.h"
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -17,6 +18,13 @@ constexpr int png_range_db = 30;
 
 // "Intervalle : 0,00 s – 0,33 s" of the frames of `range`.
 QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range);
+
+// The framed picture of `map` (made with `settings`, over the time
+// `window`), its scale topped at `top_db` (the map's maximum without it),
+// as large as fits in `bound` (whole pixels per grid point; an empty bound:
+// the window's usual size).
+QImage framed_map(const SonivarACQ32::acoustic_map::Map& map, const SonivarACQ32::acoustic_map::Settings& settings,
+                  const QString& window, std::optional<double> top_db, QSize bound = {});
 
 // The framed picture of `map` as a PNG at `path`, its scale topped at
 // `top_db` (the map's maximum without it), as large as fits in `bound`
