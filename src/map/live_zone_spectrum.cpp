@@ -16,30 +16,6 @@ void LiveZoneSpectrum::set_job(const MapJob& job)
     configured_ = false;
 }
 
-ZoneSpectrumOutcome LiveZoneSpectrum::compute(std::vector<stream::StreamPiece>& pieces)
-{
-    if (pieces.empty())
-        return {};
-    for (const stream::StreamPiece& piece : pieces)
-        tail_.add(piece);
-    return outcome(1, pieces.size() - 1);
-}
-
-ZoneSpectrumOutcome LiveZoneSpectrum::recompute() { return tail_.empty() ? ZoneSpectrumOutcome{} : outcome(0, 0); }
-
-ZoneSpectrumOutcome LiveZoneSpectrum::compute_slice(const stream::FileSlice& slice, std::uint64_t run)
-{
-    std::string error;
-    if (!tail_.load(slice, run, error)) {
-        ZoneSpectrumOutcome out;
-        out.status = error;
-        return out;
-    }
-    ZoneSpectrumOutcome out = recompute();
-    out.made = out.valid ? 1 : 0;
-    return out;
-}
-
 // The last window's matrices over every band's bins, then each band's map
 // and its zones.
 ZoneSpectrumOutcome LiveZoneSpectrum::outcome(std::uint64_t made, std::uint64_t skipped)

@@ -5,6 +5,7 @@
 // A computation for a feed worker (feed/stream_worker.h), beside the map's.
 #include "map/live_mapper.h"
 #include "map/zone_spectrum.h"
+#include "stream/tail_computation.h"
 
 #include <cstdint>
 #include <string>
@@ -25,17 +26,15 @@ struct ZoneSpectrumOutcome {
     bool a_weighted = false;
 };
 
-class LiveZoneSpectrum {
+class LiveZoneSpectrum : public stream::TailComputation<LiveZoneSpectrum, ZoneSpectrumOutcome> {
 public:
     using Job = MapJob;
     using Outcome = ZoneSpectrumOutcome;
 
     void set_job(const MapJob& job);
-    ZoneSpectrumOutcome compute(std::vector<stream::StreamPiece>& pieces);
-    ZoneSpectrumOutcome recompute();
-    ZoneSpectrumOutcome compute_slice(const stream::FileSlice& slice, std::uint64_t run);
 
 private:
+    friend class stream::TailComputation<LiveZoneSpectrum, ZoneSpectrumOutcome>;
     ZoneSpectrumOutcome outcome(std::uint64_t made, std::uint64_t skipped);
     std::size_t window() const;
 
@@ -45,7 +44,6 @@ private:
     std::string problem_;
     Beamformer beamformer_;  // its settings, steering and zone setting
     CrossSpectra wide_;      // every band's bins
-    stream::StreamTail tail_;
     std::vector<float> decoded_;
 };
 

@@ -19,33 +19,6 @@ void LiveSpectrum::set_job(const SpectrumJob& job)
     configured_ = false;
 }
 
-SpectrumOutcome LiveSpectrum::compute(std::vector<stream::StreamPiece>& pieces)
-{
-    if (pieces.empty())
-        return {};
-    for (const stream::StreamPiece& piece : pieces)
-        tail_.add(piece);
-    return outcome(1, pieces.size() - 1);
-}
-
-SpectrumOutcome LiveSpectrum::recompute()
-{
-    return tail_.empty() ? SpectrumOutcome{} : outcome(0, 0);
-}
-
-SpectrumOutcome LiveSpectrum::compute_slice(const stream::FileSlice& slice, std::uint64_t run)
-{
-    std::string error;
-    if (!tail_.load(slice, run, error)) {
-        SpectrumOutcome out;
-        out.status = error;
-        return out;
-    }
-    SpectrumOutcome out = recompute();
-    out.made = out.valid ? 1 : 0;
-    return out;
-}
-
 // The auto-spectra of the last window, its blocks ending on the newest frame.
 SpectrumOutcome LiveSpectrum::outcome(std::uint64_t made, std::uint64_t skipped)
 {

@@ -9,6 +9,7 @@
 #include "stream/recording_slice.h"
 #include "stream/samples.h"
 #include "stream/stream_tail.h"
+#include "stream/tail_computation.h"
 
 #include <cstdint>
 #include <optional>
@@ -43,17 +44,15 @@ struct SpectrumOutcome {
 // The computation a feed worker runs for the spectrum window
 // (feed/stream_worker.h): each outcome covers the last transfer's worth of
 // frames, at most a second, its blocks ending on the newest frame.
-class LiveSpectrum {
+class LiveSpectrum : public stream::TailComputation<LiveSpectrum, SpectrumOutcome> {
 public:
     using Job = SpectrumJob;
     using Outcome = SpectrumOutcome;
 
     void set_job(const SpectrumJob& job);
-    SpectrumOutcome compute(std::vector<stream::StreamPiece>& pieces);
-    SpectrumOutcome recompute();
-    SpectrumOutcome compute_slice(const stream::FileSlice& slice, std::uint64_t run);
 
 private:
+    friend class stream::TailComputation<LiveSpectrum, SpectrumOutcome>;
     SpectrumOutcome outcome(std::uint64_t made, std::uint64_t skipped);
     std::size_t window() const;
 
@@ -62,7 +61,6 @@ private:
     bool configured_ = false;
     std::string problem_;
     acoustic_map::CrossSpectra spectra_;
-    stream::StreamTail tail_;
     std::vector<float> decoded_;
 };
 
