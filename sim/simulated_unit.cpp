@@ -6,6 +6,7 @@
 #include "unit_bridge.h"
 
 #include "descriptors.h"
+#include "resolved_data.h"
 #include "zerocopy/zero_copy_memory.h"
 
 #include <umockdev.h>
@@ -69,31 +70,6 @@ constexpr std::uint32_t base_capabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_
                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
                                        USBDEVFS_CAP_BULK_SCATTER_GATHER |
                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
-
-// A block of the host's memory resolved through umockdev: each resolution
-// is a reference of its own, released here (the parent keeps the block for
-// the copy back to the host). Unreleased, every transfer's buffer was kept.
-class Resolved {
-public:
-    Resolved(UMockdevIoctlData* parent, std::size_t offset, std::size_t length)
-        : data_(umockdev_ioctl_data_resolve(parent, offset, length, nullptr))
-    {
-    }
-    ~Resolved()
-    {
-        if (data_ != nullptr)
-            umockdev_ioctl_data_unref(data_);
-    }
-    Resolved(const Resolved&) = delete;
-    Resolved& operator=(const Resolved&) = delete;
-    explicit operator bool() const { return data_ != nullptr; }
-    UMockdevIoctlData* operator->() const { return data_; }
-    UMockdevIoctlData* get() const { return data_; }
-    UMockdevIoctlData* release() { return std::exchange(data_, nullptr); }
-
-private:
-    UMockdevIoctlData* data_;
-};
 
 std::string device_record()
 {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _UMockdevTestbed UMockdevTestbed;
+
 namespace sim {
 
 struct Request {
@@ -119,6 +121,14 @@ public:
 
     // The testbed's root (the launcher hands it to its child as UMOCKDEV_DIR).
     std::string root_dir() const;
+    // The testbed itself, for other devices of the simulated machine.
+    UMockdevTestbed* testbed() const;
+    // What the array hears now and the scene's time (scene_time).
+    struct SceneNow {
+        Scene scene;
+        double t = 0.0;
+    };
+    SceneNow scene_now() const;
 
     struct Impl;
 

@@ -230,4 +230,12 @@ std::uint64_t SimulatedUnit::ioctls() const
 
 std::string SimulatedUnit::root_dir() const { return impl_->root; }
 
+UMockdevTestbed* SimulatedUnit::testbed() const { return impl_->testbed; }
+
+SimulatedUnit::SceneNow SimulatedUnit::scene_now() const
+{
+    std::lock_guard guard(impl_->lock);
+    return {impl_->engine.scene(), impl_->engine.scene_time(Clock::now())};
+}
+
 } // namespace sim

@@ -192,6 +192,14 @@ std::optional<Clock::time_point> StreamEngine::frame_due(std::uint64_t frame) co
     return t0_ + std::chrono::duration_cast<Clock::duration>(wait);
 }
 
+double StreamEngine::scene_time(Clock::time_point now) const
+{
+    if (phase_ != Phase::Streaming)
+        return std::chrono::duration<double>(now - made_).count();
+    const std::uint64_t frames = paced ? frames_due(now) : offset_ / source_.frame_bytes();
+    return static_cast<double>(frames) / model.settings.sample_rate();
+}
+
 std::uint64_t StreamEngine::frames_due(Clock::time_point now) const
 {
     const double seconds = std::chrono::duration<double>(now - t0_).count();

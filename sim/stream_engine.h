@@ -61,6 +61,10 @@ public:
     // What the microphones hear; a stream under way hears the change at once.
     void set_scene(const Scene& scene);
     const Scene& scene() const { return scene_; }
+    // The scene's time at `now`, s: that of the stream's newest frame while
+    // it streams (due, when paced; sent, otherwise), else the time since
+    // the unit was made, so that the scene goes on between runs.
+    double scene_time(Clock::time_point now) const;
     // When frame `frame` of the paced stream under way falls due.
     std::optional<Clock::time_point> frame_due(std::uint64_t frame) const;
 
@@ -117,6 +121,7 @@ private:
     bool host_drained_ = true;  // the host's last reap found nothing
     std::array<bool, 2> inputs_{};
     Scene scene_;
+    Clock::time_point made_ = Clock::now();
 
     Phase phase_ = Phase::Idle;
     Trigger trigger_;

@@ -8,6 +8,8 @@
 // program runs, so that demos and checks can be scripted.
 #include "scene.h"
 #include "simulated_unit.h"
+#include "camera/camera_optics.h"
+#include "camera/simulated_camera.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -38,6 +41,7 @@ struct Options {
     bool silent = false;
     bool ignore_stop = false;
     bool plain_memory = false;
+    bool camera = false;
     std::optional<unsigned long long> unplug_after;
     std::string geometry;
     std::string control;  // a FIFO to read keys from instead of stdin
@@ -65,6 +69,9 @@ void usage(std::FILE* to)
                "  --calibrator MIC[,DB[,HZ]]  a sound calibrator over microphone MIC (global\n"
                "                       index): it hears the calibrator alone, DB SPL (94) at HZ\n"
                "                       (1000); the microphones read -26 dBFS at 94 dB SPL\n"
+               "  --camera             a webcam films the scene (/dev/video0, V4L2, YUYV 640 x\n"
+               "                       480 at 25 images/s; horizontal field of view 60 degrees,\n"
+               "                       60 mm below the array's centre, along its axis)\n"
                "  --requests FILE      at the end, every vendor request the unit received, one\n"
                "                       per line: the request code, then the data bytes, in hex\n"
                "  --control FIFO       read the keys from FIFO (created when missing) instead\n"
@@ -74,7 +81,7 @@ void usage(std::FILE* to)
                "each, no Enter needed on a terminal): 1 / 2 toggle external input 1 / 2,\n"
                "u unplug or replug the unit, s silent on/off, p paced on/off, c the\n"
                "calibrator on the next microphone (off after the last), i state,\n"
-               "h the keys; each key is answered with the unit's state on stderr.\n"
+               "v unplug or replug the camera, h the keys; each key is answered with the unit's state on stderr.\n"
                "  example: mkfifo keys; sonivar-sim --control keys -- PROGRAM &\n"
                "           echo 1 > keys\n",
                to);
@@ -150,6 +157,8 @@ std::optional<Options> parse(int argc, char** argv)
             o.ignore_stop = true;
         else if (a == "--plain-memory")
             o.plain_memory = true;
+        else if (a == "--camera")
+            o.camera = true;
         else if (a == "--unplug-after" && i + 1 < argc)
             o.unplug_after = std::strtoull(argv[++i], nullptr, 10);
         else if (a == "--requests" && i + 1 < argc)
@@ -251,7 +260,7 @@ void print_help()
 {
     std::fputs("sonivar-sim keys: 1 / 2 toggle external input 1 / 2, u unplug or replug the\n"
                "  unit, s silent on/off, p paced on/off, c the calibrator on the next microphone\n"
-               "  (then off after the last), i state, h this help\n",
+               "  (then off after the last), v unplug or replug the camera, i state, h this help\n",
                stderr);
 }
 
@@ -265,7 +274,7 @@ void print_state(const sim::SimulatedUnit& unit, bool silent, bool paced)
                  paced ? "paced" : "unpaced", static_cast<unsigned long long>(unit.bytes_sent()));
 }
 
-void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
+void handle_key(char key, sim::SimulatedUnit& unit, sim::camera::SimulatedCamera* camera, bool& silent, bool& paced)
 {
     switch (key) {
     case '1':
@@ -289,6 +298,15 @@ void handle_key(char key, sim::SimulatedUnit& unit, bool& silent, bool& paced)
         unit.set_paced(paced);
         break;
     case 'c': next_calibrator(unit); break;
+    case 'v':
+        if (camera == nullptr)
+            return;
+        if (camera->plugged())
+            camera->unplug();
+        else
+            camera->plug();
+        std::fprintf(stderr, "sonivar-sim: camera %s\n", camera->plugged() ? "plugged in" : "unplugged");
+        break;
     case 'i': break;
     case 'h':
     case '?': print_help(); return;
@@ -318,19 +336,19 @@ int open_key_source(const Options& o)
 }
 
 // Handles the keys waiting on `fd`; false once it has ended.
-bool read_keys(int fd, sim::SimulatedUnit& unit, Options& o)
+bool read_keys(int fd, sim::SimulatedUnit& unit, sim::camera::SimulatedCamera* camera, Options& o)
 {
     char keys[64];
     const ssize_t n = read(fd, keys, sizeof keys);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
         return false;
     for (ssize_t i = 0; i < n; ++i)
-        handle_key(keys[i], unit, o.silent, o.paced);
+        handle_key(keys[i], unit, camera, o.silent, o.paced);
     return true;
 }
 
 // Serves the unit until the child exits; returns the child's exit status.
-int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
+int serve(pid_t child, sim::SimulatedUnit& unit, sim::camera::SimulatedCamera* camera, Options& o)
 {
     std::optional<RawTerminal> terminal;
     int keys = open_key_source(o);
@@ -351,7 +369,7 @@ int serve(pid_t child, sim::SimulatedUnit& unit, Options& o)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         pollfd in{keys, POLLIN, 0};
         const int ready = poll(&in, keys >= 0 ? 1 : 0, 100);
-        if (ready > 0 && (in.revents & (POLLIN | POLLHUP | POLLERR)) && !read_keys(keys, unit, o))
+        if (ready > 0 && (in.revents & (POLLIN | POLLHUP | POLLERR)) && !read_keys(keys, unit, camera, o))
             keys = -1;  // stdin ended: the unit goes on without keys
     }
 }
@@ -431,6 +449,9 @@ int main(int argc, char** argv)
     }
     if (o.calibrator)
         unit.set_calibrator(o.calibrator->mic, o.calibrator->level_db, o.calibrator->frequency);
+    std::unique_ptr<sim::camera::SimulatedCamera> camera;
+    if (o.camera)
+        camera = std::make_unique<sim::camera::SimulatedCamera>(unit);
 
     struct sigaction forward {};
     forward.sa_handler = remember_signal;
@@ -441,7 +462,7 @@ int main(int argc, char** argv)
     const pid_t child = start_child(o, unit.root_dir());
     if (child < 0)
         return 127;
-    const int status = serve(child, unit, o);
+    const int status = serve(child, unit, camera.get(), o);
     if (!o.requests.empty())
         write_requests(o.requests, unit);
     return status;

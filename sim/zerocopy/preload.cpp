@@ -1,9 +1,13 @@
-// LD_PRELOAD library, loaded before umockdev's: serves mmap on an emulated
-// usbfs node (which umockdev backs with a FIFO of the simulated unit's) (libusb_dev_mem_alloc) with a shared-memory object that the
-// simulated unit writes the stream into, and removes the object at munmap.
-// Every other mmap goes straight through. No C++ runtime state: it runs from
+// LD_PRELOAD library, loaded before umockdev's: serves mmap on the emulated
+// device nodes (which umockdev backs with FIFOs of the simulated devices'):
+// on the unit's usbfs node (libusb_dev_mem_alloc) with a shared-memory
+// object that the simulated unit writes the stream into, removed at munmap;
+// on the camera's video node (its V4L2 buffers) with the buffer object the
+// simulated camera made for that offset. Every other mmap goes straight
+// through. No C++ runtime state: it runs from
 // the first mmap of the process on.
 #include "zero_copy_memory.h"
+#include "camera/camera_memory.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -80,9 +84,9 @@ bool forget(std::uintptr_t address)
     return false;
 }
 
-// A usbfs node of the testbed: the file the fd was opened on lies under the
-// testbed's /dev/bus/usb.
-bool emulated_node(int fd, const char* root)
+// A node of the testbed: the file the fd was opened on lies under `under`
+// in the testbed's root.
+bool emulated_node(int fd, const char* root, const char* under)
 {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
@@ -91,8 +95,8 @@ bool emulated_node(int fd, const char* root)
     if (n <= 0)
         return false;
     target[n] = '\0';
-    const std::string usbfs = std::string(root) + "/dev/bus/usb/";
-    return std::strncmp(target, usbfs.c_str(), usbfs.size()) == 0;
+    const std::string node = std::string(root) + under;
+    return std::strncmp(target, node.c_str(), node.size()) == 0;
 }
 
 void* serve(size_t len, int prot, const char* root)
@@ -122,6 +126,18 @@ void* serve(size_t len, int prot, const char* root)
     return memory;
 }
 
+// The simulated camera's buffer at `off`, made by the camera.
+void* serve_camera_buffer(size_t len, int prot, const char* root, off_t off)
+{
+    const std::string name = sim::camera::buffer_object(root, static_cast<std::size_t>(off));
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return MAP_FAILED;
+    void* memory = real_mmap(nullptr, len, prot, MAP_SHARED, fd, 0);
+    close(fd);
+    return memory;
+}
+
 } // namespace
 
 extern "C" {
@@ -129,11 +145,16 @@ extern "C" {
 void* mmap(void* addr, size_t len, int prot, int flags, int fd, off_t off)
 {
     void* result = real_mmap(addr, len, prot, flags, fd, off);
-    if (result != MAP_FAILED || errno != ENODEV || addr != nullptr || off != 0 ||
-        (flags & MAP_SHARED) == 0)
+    if (result != MAP_FAILED || errno != ENODEV || addr != nullptr || (flags & MAP_SHARED) == 0)
         return result;
     const char* root = std::getenv("UMOCKDEV_DIR");
-    if (root == nullptr || !emulated_node(fd, root) ||
+    if (root != nullptr && emulated_node(fd, root, "/dev/video")) {
+        void* memory = serve_camera_buffer(len, prot, root, off);
+        if (memory == MAP_FAILED)
+            errno = ENODEV;
+        return memory;
+    }
+    if (off != 0 || root == nullptr || !emulated_node(fd, root, "/dev/bus/usb/") ||
         access(sim::zero_copy::offer_path(root).c_str(), F_OK) != 0) {
         errno = ENODEV;
         return MAP_FAILED;
