@@ -15,7 +15,8 @@
 //   run_throughput_bench --video: only the maps at video rate.
 //   run_throughput_bench --throughput: only the throughput (3 runs each).
 //   run_throughput_bench --window: only the window thread's CPU, paced at
-//   the top rate: alone, with the map, with the map and the spectrum.
+//   the top rate: alone, with the map, with the map and the spectrum, and
+//   with the simulated camera's live pictures under the map as well.
 //   run_throughput_bench --soak MINUTES: only an open-ended paced run in
 //   advanced mode (32 microphones and the counter at 50 kHz, no recording),
 //   the window thread's CPU printed minute by minute, first against last.
@@ -30,6 +31,9 @@
 #include "spectre/spectre_acoustique.h"
 #include "platform/dialogs.h"
 #include "simulated_unit.h"
+#include "camera/live_camera.h"
+#include "camera/simulated_camera.h"
+#include "platform/multimedia.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -355,6 +359,20 @@ void window_thread(Principale& w, sim::SimulatedUnit& unit)
     paced_run(w, "paced, 34 channels at 50 kHz, map open", true);
     w.button_Spectre->click();
     paced_run(w, "paced, 34 channels at 50 kHz, map and spectrum open", true);
+    // A webcam's 640 x 480 pictures at 25 a second under the map.
+    sim::camera::SimulatedCamera camera(unit);
+    const double limit = now_s() + 10.0;
+    while (w.carte->comboBox_Camera->count() < 2 && now_s() < limit)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    w.carte->choisit_camera(QStringLiteral("Caméra de scène (simulée)"));
+    const std::uint64_t pictures = w.carte->camera() != nullptr ? w.carte->camera()->pictures : 0;
+    paced_run(w, "paced, 34 channels at 50 kHz, map, spectrum and camera open", true);
+    const auto* live = w.carte->camera();
+    std::printf("  camera pictures shown: %llu in 20 s (%.1f a second), left out: %llu\n",
+                static_cast<unsigned long long>(live != nullptr ? live->pictures - pictures : 0),
+                live != nullptr ? (live->pictures - pictures) / 20.0 : 0.0,
+                static_cast<unsigned long long>(live != nullptr ? live->left_out : 0));
+    w.carte->choisit_camera(QStringLiteral("Aucune"));
     w.spectre->close();
     w.carte->close();
 }
@@ -380,6 +398,7 @@ int main(int argc, char** argv)
     const int reps = argc > 1 && !soak_only && !video_only && !throughput_only && !window_only && !diffusion_only
                          ? std::max(1, std::atoi(argv[1]))
                          : 3;
+    SonivarACQ32::platform::prepare_multimedia();
     QApplication app(argc, argv);
     FixedDialogs dialogs;
     SonivarACQ32::platform::dialogs_seam().install(&dialogs);

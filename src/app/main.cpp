@@ -3,6 +3,7 @@
 #include "app/cadre_principal.h"
 #include "app/format.h"
 #include "app/principale.h"
+#include "platform/multimedia.h"
 
 #include <QApplication>
 #include <QFont>
@@ -12,6 +13,7 @@
 
 int main(int argc, char* argv[])
 {
+    SonivarACQ32::platform::prepare_multimedia();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SONIVAR_APP_ID));
     // Qt's own texts (the dialogs' buttons and questions, the spin boxes'

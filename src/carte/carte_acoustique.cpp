@@ -6,6 +6,7 @@
 #include "picture/map_image.h"
 #include "carte/ecoute_point.h"
 #include "carte/ecoute_wav.h"
+#include "camera/live_camera.h"
 #include "spectrogramme/spectrogramme.h"
 
 #include <QCheckBox>
@@ -83,6 +84,7 @@ CarteAcoustique::~CarteAcoustique()
 {
     ecoute_.reset();
     ecoute_wav_.reset();
+    camera_.reset();
     worker_.reset();  // before the controls it posts to
 }
 
@@ -159,6 +161,7 @@ void CarteAcoustique::build_controls()
     form->addRow(button_Geometrie, label_Geometrie);
     form->addRow(button_Spectre, button_Spectrogramme);
     form->addRow(build_picture_controls());
+    form->addRow(build_camera_controls());
     form->addRow(build_zone_controls());
     // The labels at the bar's ends, whatever the map's height.
     auto* scale = new QVBoxLayout;

@@ -20,12 +20,14 @@
 #include "platform/folders.h"
 #include "stream/recording_slice.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -41,12 +43,16 @@ class QTableWidgetItem;
 class QLayout;
 class QSettings;
 class QLabel;
+class QMediaDevices;
 class QPushButton;
 class QSlider;
 class QTimer;
 
 namespace SonivarACQ32 {
 
+namespace camera {
+class LiveCamera;
+}
 class EcoutePoint;
 class Spectrogramme;
 class EcouteWav;
@@ -180,6 +186,21 @@ public:
     QDoubleSpinBox* numericUpDown_Hauteur_Image = nullptr;
     QLabel* label_Orientation = nullptr;
     QPushButton* button_Enregistrer_Image = nullptr;
+    // A camera's live pictures under the map, and how it sits and looks.
+    QComboBox* comboBox_Camera = nullptr;         // "Aucune", then the system's cameras
+    QDoubleSpinBox* numericUpDown_Champ = nullptr;     // horizontal field of view, degrees
+    QDoubleSpinBox* numericUpDown_Camera_X = nullptr;  // the lens from the array's centre, mm
+    QDoubleSpinBox* numericUpDown_Camera_Y = nullptr;
+    QCheckBox* checkBox_Miroir = nullptr;
+    QComboBox* comboBox_Rotation = nullptr;
+    QPushButton* button_Aligner = nullptr;  // the next click on the picture marks the source
+    QLabel* label_Camera = nullptr;
+    camera::LiveCamera* camera() const { return camera_.get(); }
+    // Chooses the camera named so in "Caméra" ("Aucune": none).
+    void choisit_camera(const QString& name);
+    acoustic_map::CameraGeometry geometrie_camera() const;
+    void set_geometrie_camera(const acoustic_map::CameraGeometry& camera);
+    double ecart_alignement_deg = 0.0;  // between the map and the picture, at the last alignment
     // Zones of the map and their levels, loudest first.
     QGroupBox* groupBox_Zones = nullptr;
     QTableWidget* tableWidget_Zones = nullptr;  // rank, name (editable), level
@@ -256,6 +277,21 @@ private:
     void spectrogramme_suit_revue();
     void relie_spectrogramme();
     void reprend_zones(const QSettings& s);
+    QWidget* build_camera_controls();
+    void liste_cameras();
+    void camera_choisie();
+    void camera_perdue(const QString& why);
+    void montre_image_camera(const QImage& composed);
+    void montre_etat_camera();
+    void reprend_geometrie_camera(const QString& name);
+    void geometrie_camera_changee();
+    void pose_camera();
+    void aligner_bascule(bool on);
+    void aligne_sur(QPointF seen_m);
+    void sauve_cameras(QSettings& s) const;
+    void reprend_cameras(const QSettings& s);
+    // The side of the map's picture, about: the room the window gives it.
+    int pixels_carte() const;
 
     acoustic_map::Geometry geometrie;
     QString fichier_geometrie;  // empty: the example geometry built in
@@ -280,6 +316,10 @@ private:
     std::shared_ptr<PeintreCarte> peintre_ = std::make_shared<PeintreCarte>();
     CarteDessinee carte_dessinee_;  // the last map's, null when it has none
     std::unique_ptr<feed::StreamWorker<acoustic_map::LiveMapper>> worker_;
+    std::unique_ptr<camera::LiveCamera> camera_;
+    QMediaDevices* appareils_ = nullptr;  // tells when cameras come and go
+    std::map<QString, acoustic_map::CameraGeometry> cameras_connues_;  // by camera name
+    QString camera_perdue_;  // a camera unplugged while in use: taken up again when it is back
 };
 
 } // namespace SonivarACQ32

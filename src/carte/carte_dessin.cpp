@@ -3,6 +3,7 @@
 #include "carte/carte_acoustique.h"
 
 #include "app/format.h"
+#include "camera/live_camera.h"
 #include "picture/colour_map.h"
 #include "picture/map_image.h"
 #include "picture/map_picture.h"
@@ -112,19 +113,28 @@ am::MapView CarteAcoustique::vue() const
         view.top_db = static_cast<float>(numericUpDown_Haut->value());
     view.microphones = am::placed_microphones(geometrie, run_.layout.micros);
     view.listening = point_ecoute;
-    if (!fond_.photo.isNull())
+    if (fond_.under_map())
         view.backdrop = &fond_;
     view.caption = caption_of(reglages_carte, relecture_montree());
     view.zones = zones_montrees();
-    // The map takes the room the window gives it, square.
-    view.pixels = std::max(am::view_pixels, std::min(pictureBox_Carte->width(), pictureBox_Carte->height()));
+    view.pixels = pixels_carte();
     return view;
+}
+
+// The map takes the room the window gives it, square.
+int CarteAcoustique::pixels_carte() const
+{
+    return std::max(am::view_pixels, std::min(pictureBox_Carte->width(), pictureBox_Carte->height()));
 }
 
 void CarteAcoustique::dessine()
 {
+    pose_camera();
     if (!carte_valide) {
-        pictureBox_Carte->clear();
+        if (fond_.camera)
+            camera_->composer().set_map({});  // the pictures alone
+        else
+            pictureBox_Carte->clear();
         label_Maximum->clear();
         return;
     }
@@ -137,7 +147,10 @@ void CarteAcoustique::dessine()
         carte_dessinee_ = {am::draw_map(view), now};
         peintre_->publie(now);
     }
-    pictureBox_Carte->setPixmap(QPixmap::fromImage(carte_dessinee_.picture));
+    if (fond_.camera)  // laid over the camera's next picture
+        camera_->composer().set_map(carte_dessinee_.picture);
+    else
+        pictureBox_Carte->setPixmap(QPixmap::fromImage(carte_dessinee_.picture));
     unite = QString::fromStdString(am::unit_label(map));
     maximum_db = map.max_db;
     label_Maximum->setText(

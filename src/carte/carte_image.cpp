@@ -39,8 +39,8 @@ QLayout* CarteAcoustique::build_picture_controls()
     trackBar_Opacite->setRange(0, 100);
     trackBar_Opacite->setValue(static_cast<int>(fond_.opacity * 100.0));
     numericUpDown_Seuil = spin_box(1.0, 60.0, 1.0, 0, fond_.threshold_db, QStringLiteral(" dB"));
-    numericUpDown_Largeur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.width_m, QStringLiteral(" m"));
-    numericUpDown_Hauteur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.height_m, QStringLiteral(" m"));
+    numericUpDown_Largeur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.place.width_m, QStringLiteral(" m"));
+    numericUpDown_Hauteur_Image = spin_box(0.05, 100.0, 0.1, 2, fond_.place.height_m, QStringLiteral(" m"));
     label_Orientation = new QLabel(QStringLiteral("Vue depuis l'antenne : x vers la droite, y vers le haut"));
     // On one line: a wrapped label in a form is given too little height.
     button_Enregistrer_Image = new QPushButton(QStringLiteral("Enregistrer l'image…"));
@@ -65,8 +65,8 @@ void CarteAcoustique::fond_change()
 {
     fond_.opacity = trackBar_Opacite->value() / 100.0;
     fond_.threshold_db = numericUpDown_Seuil->value();
-    fond_.width_m = numericUpDown_Largeur_Image->value();
-    fond_.height_m = numericUpDown_Hauteur_Image->value();
+    fond_.place.width_m = numericUpDown_Largeur_Image->value();
+    fond_.place.height_m = numericUpDown_Hauteur_Image->value();
     dessine();
 }
 

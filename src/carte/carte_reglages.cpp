@@ -63,6 +63,7 @@ void CarteAcoustique::sauve_reglages(QSettings& s) const
     s.setValue(QStringLiteral("carte/image"), fichier_image_);
     s.setValue(QStringLiteral("carte/image_opacite"), trackBar_Opacite->value());
     sauve_zones(s);
+    sauve_cameras(s);
 }
 
 // A kept value out of its control's range, or no number (a settings file
@@ -105,6 +106,7 @@ void CarteAcoustique::reprend_reglages(const QSettings& s)
     if (!photo.isEmpty())
         charge_image(photo);
     reprend_zones(s);
+    reprend_cameras(s);
     if (const QString report = kept.report(); !report.isEmpty())  // after any word of the files' loading
         label_Etat->setText(label_Etat->text().isEmpty() ? report : label_Etat->text() + QStringLiteral(" ; ") + report);
 }

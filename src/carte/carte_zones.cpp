@@ -97,6 +97,10 @@ bool CarteAcoustique::souris_carte(QEvent* event)
 
 void CarteAcoustique::clic_carte(QPointF at)
 {
+    if (button_Aligner->isChecked()) {
+        aligne_sur(at);
+        return;
+    }
     const double extent = reglages_carte.grid.extent;
     if (std::abs(at.x()) <= extent && std::abs(at.y()) <= extent)
         set_point_ecoute(at.x(), at.y());

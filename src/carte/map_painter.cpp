@@ -16,7 +16,11 @@ bool same_backdrop(const std::optional<am::Backdrop>& a, const std::optional<am:
 {
     if (!a || !b)
         return !a && !b;
-    return a->photo.cacheKey() == b->photo.cacheKey() && a->width_m == b->width_m && a->height_m == b->height_m &&
+    const auto same_placement = [](const am::PicturePlacement& p, const am::PicturePlacement& q) {
+        return p.centre_m == q.centre_m && p.width_m == q.width_m && p.height_m == q.height_m &&
+               p.rotation_deg == q.rotation_deg && p.mirror == q.mirror;
+    };
+    return a->photo.cacheKey() == b->photo.cacheKey() && same_placement(a->place, b->place) && a->camera == b->camera &&
            a->opacity == b->opacity && a->threshold_db == b->threshold_db;
 }
 

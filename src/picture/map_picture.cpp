@@ -34,13 +34,6 @@ QImage see_through(const QImage& colours, const Map& map, float top, const Backd
     return out;
 }
 
-void draw_photo(QPainter& painter, const Backdrop& backdrop, const Grid& grid, int cell)
-{
-    const QPointF top_left = pixel_of(-backdrop.width_m / 2.0, backdrop.height_m / 2.0, grid, cell);
-    const QPointF bottom_right = pixel_of(backdrop.width_m / 2.0, -backdrop.height_m / 2.0, grid, cell);
-    painter.drawImage(QRectF(top_left, bottom_right), backdrop.photo);
-}
-
 void draw_marks(QPainter& painter, const MapView& view, int cell)
 {
     const Map& map = *view.map;
@@ -121,12 +114,28 @@ float scale_top(const MapView& view) { return std::isnan(view.top_db) ? view.map
 
 int shown_range_db(const MapView& view)
 {
-    if (view.backdrop == nullptr || view.backdrop->photo.isNull())
+    if (view.backdrop == nullptr || !view.backdrop->under_map())
         return view.range_db;
     return std::clamp(static_cast<int>(std::lround(view.backdrop->threshold_db)), 1, view.range_db);
 }
 
-int cell_pixels(const MapView& view) { return std::max(1, view.pixels / std::max(1, view.map->side)); }
+void draw_picture_on_plane(QPainter& painter, const QImage& picture, const PicturePlacement& place, const Grid& grid,
+                           int cell)
+{
+    const double pixels_per_m = cell / grid.step;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(pixel_of(place.centre_m.x(), place.centre_m.y(), grid, cell));
+    painter.rotate(place.rotation_deg);
+    painter.scale(place.mirror ? -1.0 : 1.0, 1.0);
+    const QSizeF size(place.width_m * pixels_per_m, place.height_m * pixels_per_m);
+    painter.drawImage(QRectF(QPointF(-size.width() / 2.0, -size.height() / 2.0), size), picture);
+    painter.restore();
+}
+
+int cell_pixels(int pixels, int side) { return std::max(1, pixels / std::max(1, side)); }
+
+int cell_pixels(const MapView& view) { return cell_pixels(view.pixels, view.map->side); }
 
 QPointF pixel_of(double x, double y, const Grid& grid, int cell)
 {
@@ -141,25 +150,31 @@ QPointF metres_of(QPointF pixel, const Grid& grid, int cell)
             (size - pixel.y() - cell / 2.0) / cell * grid.step - grid.extent};
 }
 
-QImage draw_map(const MapView& view)
+QImage draw_map_over(const MapView& view)
 {
     const int cell = cell_pixels(view);
     const float top = scale_top(view);
-    QImage colours = map_image(*view.map, shown_range_db(view), cell, top);
-    QImage image = colours;
-    if (view.backdrop != nullptr && !view.backdrop->photo.isNull()) {
-        image = QImage(colours.size(), QImage::Format_RGB32);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        draw_photo(painter, *view.backdrop, view.grid, cell);
-        painter.drawImage(0, 0, see_through(colours, *view.map, top, *view.backdrop));
-    }
+    QImage image = map_image(*view.map, shown_range_db(view), cell, top);
+    if (view.backdrop != nullptr && view.backdrop->under_map())
+        image = see_through(image, *view.map, top, *view.backdrop);
     QPainter painter(&image);
     draw_zones(painter, view, cell);
     draw_marks(painter, view, cell);
     if (!view.caption.isEmpty())
         draw_caption(painter, view.caption);
+    return image;
+}
+
+QImage draw_map(const MapView& view)
+{
+    QImage over = draw_map_over(view);
+    if (view.backdrop == nullptr || view.backdrop->camera || view.backdrop->photo.isNull())
+        return over;  // a live camera's pictures are laid under it as they come
+    QImage image(over.size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    draw_picture_on_plane(painter, view.backdrop->photo, view.backdrop->place, view.grid, cell_pixels(view));
+    painter.drawImage(0, 0, over);
     return image;
 }
 

@@ -5,10 +5,12 @@
 // with axes in metres, the dB scale with its unit and the facts of the map
 // (method, band, time window, maximum), for a PNG worth keeping. Shared by
 // the map window and the toolkit.
+#include "picture/camera_view.h"
 #include "map/beamformer.h"
 #include "map/zones.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPointF>
 #include <QRect>
 #include <QString>
@@ -22,14 +24,18 @@ class QPainter;
 
 namespace SonivarACQ32::acoustic_map {
 
-// A photo of the scene taken from the array's centre along its axis, seen
-// from the array (x to the right, y up), and how the map lies over it.
+// A picture of the scene under the map, seen from the array (x to the
+// right, y up): a photo, or a live camera's pictures, which are laid under
+// the map as they come (`camera`: the map is then drawn see-through over
+// nothing); where it lies on the map's plane, and how the map lies over it.
 struct Backdrop {
     QImage photo;
-    double width_m = 2.0;   // the photo's field at the map's distance
-    double height_m = 1.5;
-    double opacity = 0.6;   // of the map's colours over the photo
+    PicturePlacement place;
+    bool camera = false;
+    double opacity = 0.6;   // of the map's colours over the picture
     double threshold_db = 10.0;  // only levels this close to the scale's top are drawn
+
+    bool under_map() const { return camera || !photo.isNull(); }
 };
 
 constexpr int view_pixels = 410;  // the side a picture has by default, about
@@ -54,7 +60,15 @@ float scale_top(const MapView& view);
 int shown_range_db(const MapView& view);
 // Pixels per grid point of the view's picture.
 int cell_pixels(const MapView& view);
+int cell_pixels(int pixels, int side);
 QImage draw_map(const MapView& view);
+// The map drawn for a picture under it: see-through where levels are below
+// the backdrop's, its marks, zones and caption, transparent elsewhere.
+QImage draw_map_over(const MapView& view);
+// A picture laid on the map's plane as `place` says, in a picture of the
+// view's grid at `cell` pixels per point.
+void draw_picture_on_plane(QPainter& painter, const QImage& picture, const PicturePlacement& place,
+                           const Grid& grid, int cell);
 
 // The centre of the grid cell holding (x, y) in the picture, y upwards; and
 // the point in metres under a pixel.

@@ -77,11 +77,18 @@ WindowHarness::WindowHarness(WindowOptions options) : unit(options.unit_attached
     SonivarACQ32::fmt::locale_seam().install(&french_locale);
     if (options.fast_clock)
         use_fast_clock();
+    if (options.camera)
+        camera = std::make_unique<sim::camera::SimulatedCamera>(unit);
     window = std::make_unique<Principale>();
 }
 
-// The window goes first: it closes its link while the unit is still there.
-WindowHarness::~WindowHarness() { window.reset(); }
+// The window goes first: it closes its link (and its camera) while the
+// unit is still there.
+WindowHarness::~WindowHarness()
+{
+    window.reset();
+    camera.reset();
+}
 
 FastClock& WindowHarness::use_fast_clock()
 {

@@ -13,6 +13,7 @@
 #include "app/principale.h"
 #include "fast_clock.h"
 #include "simulated_unit.h"
+#include "camera/simulated_camera.h"
 #include "test_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ void reset_window_state();
 struct WindowOptions {
     bool unit_attached = true;  // the unit is plugged in from the start
     bool fast_clock = false;    // the program's sleeps and ticks on a fast clock
+    bool camera = false;        // a webcam films the unit's scene (/dev/video0)
 };
 
 class WindowHarness {
@@ -54,6 +56,7 @@ public:
     FastClock clock;  // before the rest, so it outlives everything that ticks
     TestDialogs dialogs;
     sim::SimulatedUnit unit;
+    std::unique_ptr<sim::camera::SimulatedCamera> camera;  // with the option only
     // The window; a test that ends it (reset) must not use it afterwards.
     std::unique_ptr<SonivarACQ32::Principale> window;
 };
@@ -80,6 +83,13 @@ protected:
 class AbsentUnitTest : public WindowTest {
 protected:
     AbsentUnitTest() : WindowTest({.unit_attached = false}) {}
+};
+
+// The same fixture with the simulated webcam filming the scene.
+class CameraTest : public WindowTest {
+protected:
+    CameraTest() : WindowTest({.camera = true}) {}
+    sim::camera::SimulatedCamera& camera = *h.camera;
 };
 
 // The same fixture with the program's sleeps and ticks on the fast clock.

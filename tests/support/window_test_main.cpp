@@ -3,6 +3,8 @@
 // tests with an offscreen QApplication.
 #include <gtest/gtest.h>
 
+#include "platform/multimedia.h"
+
 #include <QApplication>
 #include <QFont>
 
@@ -42,6 +44,7 @@ int main(int argc, char** argv)
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    SonivarACQ32::platform::prepare_multimedia();
     QApplication app(argc, argv);
     QFont::insertSubstitution(QStringLiteral("Century Gothic"), QStringLiteral("URW Gothic"));
     return RUN_ALL_TESTS();

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 
@@ -75,6 +76,43 @@ public:
     bool fired = false;
 
 private:
+    QTimer timer_;
+};
+
+// Steps taken one after the other from the event processing of whatever
+// loop is running (a run's own loop included): each step's action once its
+// condition holds; then, or once `deadline_ms` has passed, `at_end` (which
+// typically stops the run). Kept alive by the object.
+class Steps {
+public:
+    struct Step {
+        std::function<bool()> condition;
+        std::function<void()> action;
+    };
+    Steps(std::vector<Step> steps, std::function<void()> at_end, int deadline_ms = 60000)
+        : steps_(std::move(steps))
+    {
+        started_.start();
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this, at_end, deadline_ms] {
+            if (done < steps_.size() && steps_[done].condition()) {
+                steps_[done].action();
+                ++done;
+            }
+            timed_out = done < steps_.size() && started_.hasExpired(deadline_ms);
+            if (done == steps_.size() || timed_out) {
+                timer_.stop();
+                at_end();
+            }
+        });
+        timer_.start();
+    }
+    std::size_t done = 0;
+    bool timed_out = false;
+
+private:
+    std::vector<Step> steps_;
+    QElapsedTimer started_;
     QTimer timer_;
 };
 
