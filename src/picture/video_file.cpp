@@ -1,4 +1,5 @@
 #include "picture/video_file.h"
+#include "picture/av_output.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,38 +13,10 @@ extern "C" {
 
 namespace SonivarACQ32::picture {
 
-namespace {
-
-std::string reason(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-} // namespace
-
-struct VideoFile::Impl {
-    AVFormatContext* format = nullptr;
-    AVCodecContext* codec = nullptr;
-    AVStream* stream = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    SwsContext* scale = nullptr;
+struct VideoFile::Impl : AvOutput {
     QSize size;
     int frames = 0;
-    bool header = false;
 
-    ~Impl()
-    {
-        sws_freeContext(scale);
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-        avcodec_free_context(&codec);
-        if (format != nullptr && format->pb != nullptr)
-            avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
     bool encoder(int fps, std::string& error);
     // Every packet the encoder has ready, into the file.
     bool drain(std::string& error)
@@ -53,11 +26,11 @@ struct VideoFile::Impl {
             if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
                 return true;
             if (got < 0)
-                return error = "encodage : " + reason(got), false;
+                return error = "encodage : " + av_reason(got), false;
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
             if (const int written = av_interleaved_write_frame(format, packet); written < 0)
-                return error = "écriture : " + reason(written), false;
+                return error = "écriture : " + av_reason(written), false;
         }
     }
 };
@@ -83,7 +56,7 @@ bool VideoFile::Impl::encoder(int fps, std::string& error)
     av_opt_set(codec->priv_data, "preset", "veryfast", 0);
     av_opt_set(codec->priv_data, "crf", "18", 0);
     if (const int opened = avcodec_open2(codec, h264, nullptr); opened < 0)
-        return error = "encodeur H.264 : " + reason(opened), false;
+        return error = "encodeur H.264 : " + av_reason(opened), false;
     stream = avformat_new_stream(format, nullptr);
     if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, codec) < 0)
         return error = "flux vidéo impossible", false;
@@ -108,25 +81,12 @@ bool VideoFile::open(const std::string& path, QSize size, int fps, std::string& 
         return error = "format MP4 indisponible", false;
     if (!d.encoder(fps, error))
         return false;
-    if (const int opened = avio_open(&d.format->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0)
-        return error = reason(opened), false;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "movflags", "+faststart", 0);
-    const int header = avformat_write_header(d.format, &options);
-    av_dict_free(&options);
-    if (header < 0)
-        return error = "en-tête MP4 : " + reason(header), false;
-    d.header = true;
-    d.frame = av_frame_alloc();
-    d.packet = av_packet_alloc();
-    if (d.frame == nullptr || d.packet == nullptr)
-        return error = "mémoire insuffisante", false;
-    d.frame->format = AV_PIX_FMT_YUV420P;
-    d.frame->width = d.size.width();
-    d.frame->height = d.size.height();
+    if (!d.begin(path, {{"movflags", "+faststart"}}, "MP4", error) ||
+        !d.picture_buffers(AV_PIX_FMT_YUV420P, d.size.width(), d.size.height(), error))
+        return false;
     d.scale = sws_getContext(d.size.width(), d.size.height(), AV_PIX_FMT_BGRA, d.size.width(), d.size.height(),
                              AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (av_frame_get_buffer(d.frame, 0) < 0 || d.scale == nullptr)
+    if (d.scale == nullptr)
         return error = "mémoire insuffisante", false;
     return true;
 }
@@ -150,7 +110,7 @@ bool VideoFile::add(const QImage& picture, std::string& error)
     sws_scale(d.scale, source, stride, 0, d.size.height(), d.frame->data, d.frame->linesize);
     d.frame->pts = d.frames++;
     if (const int sent = avcodec_send_frame(d.codec, d.frame); sent < 0)
-        return error = "encodage : " + reason(sent), false;
+        return error = "encodage : " + av_reason(sent), false;
     return d.drain(error);
 }
 
@@ -162,12 +122,7 @@ bool VideoFile::close(std::string& error)
     avcodec_send_frame(d.codec, nullptr);
     if (!d.drain(error))
         return false;
-    if (const int trailer = av_write_trailer(d.format); trailer < 0)
-        return error = "fin du MP4 : " + reason(trailer), false;
-    d.header = false;
-    if (const int closed = avio_closep(&d.format->pb); closed < 0)
-        return error = reason(closed), false;
-    return true;
+    return d.finish(error);
 }
 
 } // namespace SonivarACQ32::picture

@@ -1,0 +1,209 @@
+#include "picture/camera_video.h"
+#include "picture/av_output.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/intreadwrite.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+
+namespace SonivarACQ32::picture {
+
+namespace {
+
+constexpr std::uint64_t block_addition_id = 1;  // the one Matroska keeps for opaque data
+constexpr AVRational milliseconds{1, 1000};
+
+// The frame a packet carries, if any.
+std::optional<std::uint64_t> stamp_of(const AVPacket* packet)
+{
+    size_t size = 0;
+    const std::uint8_t* data = av_packet_get_side_data(packet, AV_PKT_DATA_MATROSKA_BLOCKADDITIONAL, &size);
+    if (data == nullptr || size < 16 || AV_RB64(data) != block_addition_id)
+        return std::nullopt;
+    return AV_RB64(data + 8);
+}
+
+struct Input {
+    AVFormatContext* format = nullptr;
+    int stream = -1;
+    ~Input() { avformat_close_input(&format); }
+    int open(const std::string& path)
+    {
+        if (const int opened = avformat_open_input(&format, path.c_str(), nullptr, nullptr); opened < 0)
+            return opened;
+        avformat_find_stream_info(format, nullptr);
+        stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        return stream;
+    }
+};
+
+} // namespace
+
+struct CameraVideoWriter::Impl : AvOutput {
+    QSize size;
+    double rate = 0.0;
+    int pictures = 0;
+    std::int64_t last_ms = -1;
+
+    bool encoder(std::string& error);
+    bool drain(std::uint64_t dat_frame, std::string& error);
+};
+
+bool CameraVideoWriter::Impl::encoder(std::string& error)
+{
+    const AVCodec* mjpeg = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+    codec = mjpeg != nullptr ? avcodec_alloc_context3(mjpeg) : nullptr;
+    if (codec == nullptr)
+        return error = "aucun encodeur JPEG", false;
+    codec->width = size.width();
+    codec->height = size.height();
+    codec->time_base = milliseconds;
+    codec->pix_fmt = AV_PIX_FMT_YUVJ420P;
+    codec->color_range = AVCOL_RANGE_JPEG;
+    codec->flags |= AV_CODEC_FLAG_QSCALE;
+    codec->global_quality = FF_QP2LAMBDA * 3;  // about 90 % JPEG quality
+    if (const int opened = avcodec_open2(codec, mjpeg, nullptr); opened < 0)
+        return error = "encodeur JPEG : " + av_reason(opened), false;
+    stream = avformat_new_stream(format, nullptr);
+    if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, codec) < 0)
+        return error = "flux vidéo impossible", false;
+    stream->time_base = milliseconds;
+    return true;
+}
+
+bool CameraVideoWriter::Impl::drain(std::uint64_t dat_frame, std::string& error)
+{
+    for (;;) {
+        const int got = avcodec_receive_packet(codec, packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return true;
+        if (got < 0)
+            return error = "encodage : " + av_reason(got), false;
+        std::uint8_t* extra = av_packet_new_side_data(packet, AV_PKT_DATA_MATROSKA_BLOCKADDITIONAL, 16);
+        if (extra == nullptr)
+            return error = "mémoire insuffisante", false;
+        AV_WB64(extra, block_addition_id);
+        AV_WB64(extra + 8, dat_frame);
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        if (const int written = av_write_frame(format, packet); written < 0)
+            return error = "écriture : " + av_reason(written), false;
+    }
+}
+
+CameraVideoWriter::CameraVideoWriter() : d_(std::make_unique<Impl>()) {}
+CameraVideoWriter::~CameraVideoWriter() = default;
+int CameraVideoWriter::pictures() const { return d_->pictures; }
+
+bool CameraVideoWriter::open(const std::string& path, QSize size, double sample_rate, std::string& error)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    d_ = std::make_unique<Impl>();
+    Impl& d = *d_;
+    d.size = QSize((size.width() + 1) / 2 * 2, (size.height() + 1) / 2 * 2);
+    d.rate = sample_rate;
+    if (d.size.isEmpty() || !(sample_rate > 0.0))
+        return error = "taille de l'image ou cadence invalide", false;
+    if (avformat_alloc_output_context2(&d.format, nullptr, "matroska", path.c_str()) < 0 || d.format == nullptr)
+        return error = "format Matroska indisponible", false;
+    if (!d.encoder(error))
+        return false;
+    // Clusters of a second at most: that is all a kill can lose.
+    return d.begin(path, {{"cluster_time_limit", "1000"}, {"flush_packets", "1"}}, "Matroska", error) &&
+           d.picture_buffers(AV_PIX_FMT_YUVJ420P, d.size.width(), d.size.height(), error);
+}
+
+bool CameraVideoWriter::add(const QImage& picture, std::uint64_t dat_frame, std::string& error)
+{
+    Impl& d = *d_;
+    if (d.codec == nullptr || d.frame == nullptr)
+        return error = "vidéo non ouverte", false;
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    d.scale = sws_getCachedContext(d.scale, rgb.width(), rgb.height(), AV_PIX_FMT_RGB32, d.size.width(),
+                                   d.size.height(), AV_PIX_FMT_YUVJ420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (d.scale == nullptr || av_frame_make_writable(d.frame) < 0)
+        return error = "mémoire insuffisante", false;
+    const std::uint8_t* source[1] = {rgb.constBits()};
+    const int stride[1] = {static_cast<int>(rgb.bytesPerLine())};
+    sws_scale(d.scale, source, stride, 0, rgb.height(), d.frame->data, d.frame->linesize);
+    // Players want rising times: two pictures in one millisecond are a
+    // millisecond apart.
+    const auto ms = static_cast<std::int64_t>(std::llround(static_cast<double>(dat_frame) / d.rate * 1000.0));
+    d.last_ms = std::max(ms, d.last_ms + 1);
+    d.frame->pts = d.last_ms;
+    if (const int sent = avcodec_send_frame(d.codec, d.frame); sent < 0)
+        return error = "encodage : " + av_reason(sent), false;
+    ++d.pictures;
+    return d.drain(dat_frame, error);
+}
+
+bool CameraVideoWriter::close(std::string& error)
+{
+    Impl& d = *d_;
+    if (!d.header)
+        return error = "vidéo non ouverte", false;
+    avcodec_send_frame(d.codec, nullptr);
+    if (!d.drain(0, error))
+        return false;
+    return d.finish(error);
+}
+
+std::optional<CameraVideoIndex> read_camera_video(const std::string& path, std::string& error)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    Input in;
+    if (const int found = in.open(path); found < 0)
+        return error = "vidéo illisible : " + av_reason(found), std::nullopt;
+    CameraVideoIndex index;
+    const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
+    index.size = QSize(p->width, p->height);
+    AVPacket* packet = av_packet_alloc();
+    while (packet != nullptr && av_read_frame(in.format, packet) >= 0) {
+        if (packet->stream_index == in.stream)
+            if (const auto frame = stamp_of(packet))
+                index.frames.push_back(*frame);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return index;
+}
+
+QImage camera_video_picture(const std::string& path, std::size_t index)
+{
+    Input in;
+    if (in.open(path) < 0)
+        return {};
+    const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(p->codec_id);
+    AVCodecContext* codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    QImage out;
+    std::size_t seen = 0;
+    if (codec != nullptr && avcodec_parameters_to_context(codec, p) >= 0 && avcodec_open2(codec, decoder, nullptr) >= 0)
+        while (out.isNull() && av_read_frame(in.format, packet) >= 0) {
+            if (packet->stream_index == in.stream && seen++ == index && avcodec_send_packet(codec, packet) >= 0 &&
+                avcodec_receive_frame(codec, frame) >= 0) {
+                out = QImage(frame->width, frame->height, QImage::Format_RGB32);
+                SwsContext* scale = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                                   frame->width, frame->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr,
+                                                   nullptr, nullptr);
+                std::uint8_t* dst[1] = {out.bits()};
+                const int stride[1] = {static_cast<int>(out.bytesPerLine())};
+                if (scale != nullptr)
+                    sws_scale(scale, frame->data, frame->linesize, 0, frame->height, dst, stride);
+                sws_freeContext(scale);
+            }
+            av_packet_unref(packet);
+        }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    return out;
+}
+
+} // namespace SonivarACQ32::picture

@@ -1,0 +1,54 @@
+#pragma once
+// A camera's pictures recorded beside a run: Matroska (NAME.mkv), each
+// picture a JPEG of its own (Motion JPEG: a picture needs no other to be
+// read, so a file cut short by a crash loses at most its last pictures),
+// written out in clusters of at most a second so that the file is readable
+// while it grows and after a kill. Each picture carries the frame of the
+// .dat it was taken at (a Matroska block addition, 8 bytes big-endian, read
+// back by FFmpeg as the packet's side data); its time stamp is that frame's
+// time in milliseconds, for players.
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace SonivarACQ32::picture {
+
+class CameraVideoWriter {
+public:
+    CameraVideoWriter();
+    ~CameraVideoWriter();
+    CameraVideoWriter(const CameraVideoWriter&) = delete;
+    CameraVideoWriter& operator=(const CameraVideoWriter&) = delete;
+
+    // False with the reason (French) when the file or the encoder cannot be
+    // made. `sample_rate`: the .dat's frames a second.
+    bool open(const std::string& path, QSize size, double sample_rate, std::string& error);
+    // A picture taken at frame `dat_frame` of the recording; scaled to the
+    // video's size when it differs.
+    bool add(const QImage& picture, std::uint64_t dat_frame, std::string& error);
+    bool close(std::string& error);
+    int pictures() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// What a recorded camera video holds: its pictures' size and, in order,
+// the .dat frame each was taken at.
+struct CameraVideoIndex {
+    QSize size;
+    std::vector<std::uint64_t> frames;
+};
+// Nothing, with the reason, when the file cannot be read as such a video.
+std::optional<CameraVideoIndex> read_camera_video(const std::string& path, std::string& error);
+// The picture `index` of the video (its order in the file); null when it
+// cannot be read.
+QImage camera_video_picture(const std::string& path, std::size_t index);
+
+} // namespace SonivarACQ32::picture

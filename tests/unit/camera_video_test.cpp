@@ -1,0 +1,76 @@
+// A camera's pictures recorded beside a run: each stamped with its .dat
+// frame, read back in order, readable by ffprobe, and still readable when
+// the writer never closed it (a killed program).
+#include "picture/camera_video.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace pic = SonivarACQ32::picture;
+
+namespace {
+
+constexpr double rate = 50000.0;
+constexpr std::uint64_t frames_per_picture = 2000;  // 25 pictures a second
+
+QImage picture(int k)
+{
+    QImage image(320, 240, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv((k * 37) % 360, 255, 230));
+    return image;
+}
+
+int ffprobe_frames(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                                            QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                                            QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames,codec_name"),
+                                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    probe.waitForFinished(60000);
+    const QString out = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    return out.startsWith(QStringLiteral("mjpeg,")) ? out.section(',', 1).toInt() : -1;
+}
+
+TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("essai.mkv"));
+    const QString cut = dir.filePath(QStringLiteral("coupe.mkv"));
+    pic::CameraVideoWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.open(path.toStdString(), QSize(320, 240), rate, error)) << error;
+    std::vector<std::uint64_t> stamps;
+    for (int k = 0; k < 75; ++k) {
+        stamps.push_back(1000 + k * frames_per_picture + (k % 3));  // not a round time
+        ASSERT_TRUE(writer.add(picture(k), stamps.back(), error)) << error;
+        if (k == 59) {  // the file as a kill would leave it: never closed
+            ASSERT_TRUE(QFile::copy(path, cut));
+        }
+    }
+    ASSERT_TRUE(writer.close(error)) << error;
+
+    const auto index = pic::read_camera_video(path.toStdString(), error);
+    ASSERT_TRUE(index) << error;
+    EXPECT_EQ(index->size, QSize(320, 240));
+    EXPECT_EQ(index->frames, stamps);
+    EXPECT_EQ(ffprobe_frames(path), 75);
+    const QImage fourth = pic::camera_video_picture(path.toStdString(), 4);
+    ASSERT_FALSE(fourth.isNull());
+    const QColor want = picture(4).pixelColor(160, 120), got = fourth.pixelColor(160, 120);
+    EXPECT_NEAR(got.red(), want.red(), 12);
+    EXPECT_NEAR(got.green(), want.green(), 12);
+    EXPECT_NEAR(got.blue(), want.blue(), 12);
+
+    // Cut short: every cluster written before the copy reads, a second at most lost.
+    const auto partial = pic::read_camera_video(cut.toStdString(), error);
+    ASSERT_TRUE(partial) << error;
+    EXPECT_GE(partial->frames.size(), 60u - 25u);
+    EXPECT_TRUE(std::equal(partial->frames.begin(), partial->frames.end(), stamps.begin()));
+    EXPECT_EQ(ffprobe_frames(cut), static_cast<int>(partial->frames.size()));
+}
+
+} // namespace
