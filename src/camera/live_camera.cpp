@@ -1,5 +1,6 @@
 #include "camera/live_camera.h"
 
+#include "camera/camera_recorder.h"
 #include "camera/video_frame_image.h"
 
 #include <QCamera>
@@ -89,6 +90,8 @@ void LiveCamera::frame_arrived(const QVideoFrame& frame)
 {
     if (!frame.isValid())
         return;
+    if (recorder_ != nullptr)
+        recorder_->frame(frame);
     if (in_hand_) {
         ++left_out;
         return;

@@ -24,6 +24,8 @@ class QVideoSink;
 
 namespace SonivarACQ32::camera {
 
+class CameraRecorder;
+
 // The format a camera is asked for: 640 x 480 (or the nearest size) at its
 // highest rate, at least 25 images a second when it has one.
 QCameraFormat chosen_format(const QCameraDevice& device);
@@ -42,6 +44,8 @@ public:
     CameraComposer& composer() { return composer_; }
     // The camera's newest picture, as it came (before it is composed).
     const QImage& last_picture() const { return last_; }
+    // Every frame is also handed to `recorder` (none: null), whether shown or not.
+    void set_recorder(CameraRecorder* recorder) { recorder_ = recorder; }
     std::uint64_t pictures = 0;  // composed and handed on since it started
     std::uint64_t left_out = 0;  // frames that came while one was in hand
 
@@ -66,6 +70,7 @@ private:
     bool in_hand_ = false;       // a frame is being composed or shown
     bool failed_ = false;        // lost: stopping
     QImage last_;
+    CameraRecorder* recorder_ = nullptr;
 };
 
 } // namespace SonivarACQ32::camera

@@ -6,6 +6,7 @@
 #include "picture/map_image.h"
 #include "carte/ecoute_point.h"
 #include "carte/ecoute_wav.h"
+#include "camera/camera_recorder.h"
 #include "camera/live_camera.h"
 #include "spectrogramme/spectrogramme.h"
 
@@ -84,7 +85,9 @@ CarteAcoustique::~CarteAcoustique()
 {
     ecoute_.reset();
     ecoute_wav_.reset();
+    enregistre_camera(false);
     camera_.reset();
+    enregistreur_camera_.reset();
     worker_.reset();  // before the controls it posts to
 }
 

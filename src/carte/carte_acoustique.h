@@ -51,6 +51,7 @@ class QTimer;
 namespace SonivarACQ32 {
 
 namespace camera {
+class CameraRecorder;
 class LiveCamera;
 }
 class EcoutePoint;
@@ -196,6 +197,7 @@ public:
     QPushButton* button_Aligner = nullptr;  // the next click on the picture marks the source
     QLabel* label_Camera = nullptr;
     camera::LiveCamera* camera() const { return camera_.get(); }
+    camera::CameraRecorder* enregistreur_camera() const { return enregistreur_camera_.get(); }
     // Chooses the camera named so in "Caméra" ("Aucune": none).
     void choisit_camera(const QString& name);
     acoustic_map::CameraGeometry geometrie_camera() const;
@@ -286,6 +288,7 @@ private:
     void reprend_geometrie_camera(const QString& name);
     void geometrie_camera_changee();
     void pose_camera();
+    void enregistre_camera(bool on);
     void aligner_bascule(bool on);
     void aligne_sur(QPointF seen_m);
     void sauve_cameras(QSettings& s) const;
@@ -317,6 +320,7 @@ private:
     CarteDessinee carte_dessinee_;  // the last map's, null when it has none
     std::unique_ptr<feed::StreamWorker<acoustic_map::LiveMapper>> worker_;
     std::unique_ptr<camera::LiveCamera> camera_;
+    std::unique_ptr<camera::CameraRecorder> enregistreur_camera_;  // on the feed while a camera is on
     QMediaDevices* appareils_ = nullptr;  // tells when cameras come and go
     std::map<QString, acoustic_map::CameraGeometry> cameras_connues_;  // by camera name
     QString camera_perdue_;  // a camera unplugged while in use: taken up again when it is back

@@ -4,6 +4,7 @@
 #include "carte/carte_acoustique.h"
 
 #include "app/format.h"
+#include "camera/camera_recorder.h"
 #include "camera/live_camera.h"
 
 #include <QCheckBox>
@@ -99,6 +100,7 @@ void CarteAcoustique::camera_choisie()
     if (id.isEmpty()) {
         if (camera_ != nullptr)
             camera_->stop();
+        enregistre_camera(false);
         fond_.camera = false;
         label_Camera->setText(QString());
         dessine();
@@ -108,6 +110,10 @@ void CarteAcoustique::camera_choisie()
         camera_ = std::make_unique<camera::LiveCamera>();
         connect(camera_.get(), &camera::LiveCamera::picture, this, [this](const QImage& i) { montre_image_camera(i); });
         connect(camera_.get(), &camera::LiveCamera::lost, this, [this](const QString& why) { camera_perdue(why); });
+        enregistreur_camera_ = std::make_unique<camera::CameraRecorder>();
+        connect(enregistreur_camera_.get(), &camera::CameraRecorder::etat, this,
+                [this](const QString& text) { label_Etat->setText(text); });
+        camera_->set_recorder(enregistreur_camera_.get());
     }
     const QString name = comboBox_Camera->currentText();
     reprend_geometrie_camera(name);
@@ -115,6 +121,7 @@ void CarteAcoustique::camera_choisie()
         if (QString::fromUtf8(d.id()) == id)
             camera_->start(d);
     fond_.camera = true;
+    enregistre_camera(true);
     label_Camera->setText(QStringLiteral("Caméra « %1 » : en attente d'images").arg(name));
     pose_camera();
     dessine();
@@ -124,6 +131,7 @@ void CarteAcoustique::camera_perdue(const QString& why)
 {
     const QString name = camera_->name();
     camera_perdue_ = name;
+    enregistre_camera(false);
     fond_.camera = false;
     {
         const QSignalBlocker quiet(comboBox_Camera);
@@ -150,6 +158,20 @@ void CarteAcoustique::montre_etat_camera()
         return;
     const QImage& last = camera_->last_picture();
     label_Camera->setText(QStringLiteral("Caméra « %1 » : %2 × %3").arg(camera_->name()).arg(last.width()).arg(last.height()));
+}
+
+// The recorder follows the runs while a camera is on: a camera chosen
+// mid-run records from then on, one lost ends its video.
+void CarteAcoustique::enregistre_camera(bool on)
+{
+    if (enregistreur_camera_ == nullptr || feed() == nullptr)
+        return;
+    if (on) {
+        feed()->subscribe(enregistreur_camera_.get());
+    } else {
+        enregistreur_camera_->capture(feed::Capture::stopped, feed()->run());
+        feed()->unsubscribe(enregistreur_camera_.get());
+    }
 }
 
 am::CameraGeometry CarteAcoustique::geometrie_camera() const

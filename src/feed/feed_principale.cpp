@@ -42,7 +42,7 @@ void Principale::feed_run_starting(bool awaiting_trigger)
                             "ne suivent le flux qu'à chaque paquet complet (1 Mo)\r\n"));
     }
     own.feed.run_starting(awaiting_trigger ? feed::Capture::awaiting_trigger : feed::Capture::running,
-                          live_layout(), frequence);
+                          live_layout(), frequence, record && file_open ? acqui_name.toStdString() : std::string());
 }
 
 void Principale::feed_capture(feed::Capture state)

@@ -28,11 +28,13 @@ void PacketFeed::unsubscribe(Subscriber* s)
     subscribers_.erase(std::remove(subscribers_.begin(), subscribers_.end(), s), subscribers_.end());
 }
 
-void PacketFeed::run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate)
+void PacketFeed::run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate,
+                              const std::string& recording)
 {
     run_.serial += 1;
     run_.layout = layout;
     run_.sample_rate = sample_rate;
+    run_.recording = recording;
     offered_end_ = 0;
     set_state(state);
 }

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace SonivarACQ32::feed {
@@ -24,6 +25,7 @@ struct RunFacts {
     std::uint64_t serial = 0;  // 0 before the first run
     stream::FrameLayout layout;
     double sample_rate = 0.0;  // Hz
+    std::string recording;     // the .dat the run writes; empty when it writes none
 };
 
 // A piece of the run's stream: `len` bytes from byte `stream_position`.
@@ -59,7 +61,8 @@ public:
     std::uint32_t offer_interval_ms() const;
 
     // A run is being started (a new serial), has begun, or has ended.
-    void run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate);
+    void run_starting(Capture state, const stream::FrameLayout& layout, double sample_rate,
+                      const std::string& recording = {});
     void set_state(Capture state);
     Capture state() const { return state_; }
     const RunFacts& run() const { return run_; }

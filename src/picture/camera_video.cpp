@@ -152,6 +152,14 @@ bool CameraVideoWriter::close(std::string& error)
     return d.finish(error);
 }
 
+std::string camera_video_path(const std::string& dat_path)
+{
+    const std::size_t slash = dat_path.find_last_of('/');
+    const std::size_t dot = dat_path.find_last_of('.');
+    const bool has_ending = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (has_ending ? dat_path.substr(0, dot) : dat_path) + ".mkv";
+}
+
 std::optional<CameraVideoIndex> read_camera_video(const std::string& path, std::string& error)
 {
     av_log_set_level(AV_LOG_ERROR);

@@ -39,6 +39,9 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
+// The video beside a recording: NAME.mkv for NAME.dat.
+std::string camera_video_path(const std::string& dat_path);
+
 // What a recorded camera video holds: its pictures' size and, in order,
 // the .dat frame each was taken at.
 struct CameraVideoIndex {

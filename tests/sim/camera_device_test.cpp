@@ -74,7 +74,7 @@ TEST(CameraDevice, QueuedBuffersFilledInOrderAndLostPicturesWhenNoneIsQueued)
     EXPECT_TRUE(device.capture(scene, 0.00, {1, 0}));
     EXPECT_TRUE(device.capture(scene, 0.04, {1, 40000}));
     EXPECT_FALSE(device.capture(scene, 0.08, {1, 80000}));  // none queued: lost
-    for (const auto [index, sequence] : {std::pair{2u, 0u}, std::pair{0u, 1u}}) {
+    for (const auto& [index, sequence] : {std::pair{2u, 0u}, std::pair{0u, 1u}}) {
         out = buffer();
         ASSERT_EQ(device.ioctl(VIDIOC_DQBUF, &out), 0);
         EXPECT_EQ(out.index, index);

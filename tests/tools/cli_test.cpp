@@ -4,10 +4,12 @@
 #include "cli.h"
 #include "cli_run.h"
 #include "recording_maker.h"
+#include "picture/camera_video.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -32,6 +34,13 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
     plan.frames = 2000;
     plan.comment = "Mesure en chambre anéchoïque – 2 m\r\nsource à gauche";
     const auto dat = testsupport::write_recording(dir.path(), "essai", plan);
+    // The camera's pictures beside it.
+    SonivarACQ32::picture::CameraVideoWriter video;
+    std::string error;
+    ASSERT_TRUE(video.open((dir.path() / "essai.mkv").string(), QSize(64, 48), plan.freq, error)) << error;
+    for (std::uint64_t frame : {10, 2010, 4010})
+        ASSERT_TRUE(video.add(QImage(64, 48, QImage::Format_RGB32), frame, error)) << error;
+    ASSERT_TRUE(video.close(error)) << error;
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     for (const char* line :
@@ -40,6 +49,7 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
           "  faisceau 3 : 3/7 (index 31)\n", "Voie compteur : oui (mot 0)\n",
           "Voie status : oui (mot 4, dernier de la trame)\n", "Échantillons par voie : 2 000\n",
           "Durée : 0,048 s\n", "Type : int32\n", "Fichier de données : 40 000 octets (2 000 trames)\n",
+          "Vidéo de la caméra : essai.mkv, 3 images de 64 × 48, des trames 10 à 4 010\n",
           // Windows-1252 in the header, UTF-8 here; the padding is gone.
           "Commentaire : Mesure en chambre anéchoïque – 2 m\n  source à gauche\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
@@ -51,12 +61,14 @@ TEST_F(Commands, InfoWithoutCommentOrCounter)
     plan.counter = false;
     plan.is_float = true;
     const auto dat = testsupport::write_recording(dir.path(), "sans", plan);
+    std::ofstream(dir.path() / "sans.mkv") << "pas une vidéo";
     const Outcome r = run({"info", dat.string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Voie compteur : non\n"), std::string::npos);
     EXPECT_NE(r.out.find("Voie status : non\n"), std::string::npos);
     EXPECT_NE(r.out.find("Type : float32\n"), std::string::npos);
     EXPECT_NE(r.out.find("Commentaire : (aucun)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Vidéo de la caméra : sans.mkv illisible ("), std::string::npos) << r.out;
 }
 
 // A damaged copy of a whole recording.

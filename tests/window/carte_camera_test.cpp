@@ -3,7 +3,9 @@
 // the picture where they should, "Aligner" corrects a misplaced camera, and
 // a camera pulled out mid-run is named while the run goes on.
 #include "camera/live_camera.h"
+#include "camera/camera_recorder.h"
 #include "carte/carte_acoustique.h"
+#include "picture/camera_video.h"
 #include "run_test_support.h"
 #include "window_harness.h"
 
@@ -19,9 +21,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -31,6 +35,24 @@ namespace {
 
 constexpr double tone_hz = 3150.0;
 constexpr double amplitude = 2.0e6;
+
+// The centre of the source's orange disc in a picture, in pixels from its
+// top left corner; none when it is not in it.
+std::optional<QPointF> orange_centre(const QImage& picture)
+{
+    double sx = 0, sy = 0, n = 0;
+    const sim::camera::Rgb orange = sim::camera::source_colour;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, y);
+            if (std::abs(qRed(c) - orange.r) < 40 && std::abs(qGreen(c) - orange.g) < 40 && std::abs(qBlue(c) - orange.b) < 50) {
+                sx += x + 0.5;
+                sy += y + 0.5;
+                ++n;
+            }
+        }
+    return n < 10 ? std::nullopt : std::optional(QPointF(sx / n, sy / n));
+}
 
 class CarteCamera : public testsupport::CameraTest {
 protected:
@@ -79,23 +101,11 @@ protected:
     // plane; none when it is not in view.
     std::optional<QPointF> disc_on_plane()
     {
-        const QImage shown = carte().pictureBox_Carte->pixmap().toImage();
-        double sx = 0, sy = 0, n = 0;
-        const sim::camera::Rgb orange = sim::camera::source_colour;
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x) {
-                const QRgb c = shown.pixel(x, y);
-                if (std::abs(qRed(c) - orange.r) < 40 && std::abs(qGreen(c) - orange.g) < 40 &&
-                    std::abs(qBlue(c) - orange.b) < 50) {
-                    sx += x + 0.5;
-                    sy += y + 0.5;
-                    ++n;
-                }
-            }
-        if (n < 10)
+        const auto centre = orange_centre(carte().pictureBox_Carte->pixmap().toImage());
+        if (!centre)
             return std::nullopt;
         const am::MapView view = carte().vue();
-        return am::metres_of(QPointF(sx / n - 0.5, sy / n - 0.5), view.grid, am::cell_pixels(view.pixels, view.grid.side()));
+        return am::metres_of(*centre - QPointF(0.5, 0.5), view.grid, am::cell_pixels(view.pixels, view.grid.side()));
     }
     // The next pictures shown, once the disc is found near `near` (m).
     std::optional<QPointF> disc_near(QPointF near, double within_m = 0.05)
@@ -189,6 +199,46 @@ TEST_F(CarteCamera, AlignerCorrectsAMisplacedCameraAndAnUnpluggedOneLeavesTheRun
     EXPECT_EQ(carte().comboBox_Camera->currentText(), QStringLiteral("Caméra de scène (simulée)"));
     EXPECT_TRUE(carte().label_Camera->text().startsWith(QStringLiteral("Caméra « Caméra de scène (simulée) »")))
         << carte().label_Camera->text().toStdString();
+}
+
+// A recorded run with the camera on: every picture the camera gave is in
+// NAME.mkv, stamped with its .dat frame; the source jumps at 1 s, and the
+// pictures stamped before and after show it where it was then.
+TEST_F(CarteCamera, RecordedRunKeepsEachPictureStampedWithItsDatFrame)
+{
+    open_on_the_camera();
+    const QPointF before(-0.30, 0.10), after(0.30, -0.20);
+    unit.set_point_source(before.x(), before.y(), 1.0, tone_hz, amplitude);
+    const double rate = 50000.0;
+    unit.move_source_at(static_cast<std::uint64_t>(rate), after.x(), after.y(), 1.0);
+    QTemporaryDir dir;
+    dialogs.answers.push_back(dir.filePath(QStringLiteral("essai.dat")));
+    w.checkBox_Record->setChecked(true);
+    w.checkBox_Definie->setChecked(true);
+    w.numericUpDown_Duree->setValue(2.0);
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte().camera()->pictures > 5; }, 10000));
+    w.button_Start->click();
+    ASSERT_TRUE(testsupport::wait_for([&] { return carte().label_Etat->text().startsWith(QStringLiteral("Vidéo de la caméra : essai.mkv")); }))
+        << carte().label_Etat->text().toStdString();
+
+    const std::string mkv = dir.filePath(QStringLiteral("essai.mkv")).toStdString();
+    std::string error;
+    const auto video = SonivarACQ32::picture::read_camera_video(mkv, error);
+    ASSERT_TRUE(video) << error;
+    EXPECT_EQ(video->frames.size(), carte().enregistreur_camera()->written());
+    EXPECT_GE(video->frames.size(), 40u);  // 25 a second over the 2 s, less the wait for the first piece
+    EXPECT_TRUE(std::is_sorted(video->frames.begin(), video->frames.end()));
+    EXPECT_LE(video->frames.back(), static_cast<std::uint64_t>(2.0 * rate));
+    for (const double instant : {0.5, 0.8, 1.2, 1.6}) {
+        const auto at = std::lower_bound(video->frames.begin(), video->frames.end(), static_cast<std::uint64_t>(instant * rate));
+        ASSERT_NE(at, video->frames.end()) << instant;
+        const QImage picture = SonivarACQ32::picture::camera_video_picture(mkv, static_cast<std::size_t>(at - video->frames.begin()));
+        const QPointF place = instant < 1.0 ? before : after;
+        const sim::camera::Pixel expected = sim::camera::project({place.x(), place.y(), 1.0});
+        const auto disc = orange_centre(picture);
+        ASSERT_TRUE(disc) << instant;
+        EXPECT_LT(std::hypot(disc->x() - expected.u, disc->y() - expected.v), 3.0) << instant;
+    }
 }
 
 } // namespace

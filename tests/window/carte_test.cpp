@@ -61,7 +61,7 @@ void write_shifted_geometry(const QString& path, double dx)
 SonivarACQ32::feed::RunFacts run_of(std::uint64_t serial, const std::vector<int>& micros)
 {
     return {serial, SonivarACQ32::stream::live_layout(static_cast<int>(micros.size()), false, micros, false),
-            rate};
+            rate, {}};
 }
 
 // The frames as the unit sends them: little-endian int32 words.

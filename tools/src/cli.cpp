@@ -11,10 +11,12 @@
 #include "options.h"
 #include "progress.h"
 #include "stream_reader.h"
+#include "picture/camera_video.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 namespace sonivar_dat {
@@ -132,6 +134,26 @@ void print_interrupted(std::ostream& out, std::uint64_t frames)
     out << "Enregistrement interrompu : " << grouped(frames) << " trames lisibles\n";
 }
 
+// The camera's video recorded beside it, when there is one.
+void print_camera_video(std::ostream& out, const std::string& dat_path)
+{
+    const std::string path = SonivarACQ32::picture::camera_video_path(dat_path);
+    if (!std::filesystem::exists(path))
+        return;
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string error;
+    const auto video = SonivarACQ32::picture::read_camera_video(path, error);
+    if (!video) {
+        out << "Vidéo de la caméra : " << name << " illisible (" << error << ")\n";
+        return;
+    }
+    out << "Vidéo de la caméra : " << name << ", " << grouped(video->frames.size()) << " images de "
+        << video->size.width() << " × " << video->size.height();
+    if (!video->frames.empty())
+        out << ", des trames " << grouped(video->frames.front()) << " à " << grouped(video->frames.back());
+    out << "\n";
+}
+
 int cmd_info(const Recording& r, std::ostream& out)
 {
     const auto& h = r.header;
@@ -159,6 +181,7 @@ int cmd_info(const Recording& r, std::ostream& out)
         << grouped(r.dat_bytes / l.frame_bytes()) << " trames)\n";
     if (is_interrupted(r))
         print_interrupted(out, r.dat_bytes / l.frame_bytes());
+    print_camera_video(out, r.dat_path);
     print_comment(out, recording_comment(r));
     return exit_ok;
 }
