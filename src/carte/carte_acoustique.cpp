@@ -7,6 +7,7 @@
 #include "carte/ecoute_point.h"
 #include "carte/ecoute_wav.h"
 #include "camera/camera_recorder.h"
+#include "picture/camera_video.h"
 #include "camera/live_camera.h"
 #include "spectrogramme/spectrogramme.h"
 

@@ -50,6 +50,9 @@ class QTimer;
 
 namespace SonivarACQ32 {
 
+namespace picture {
+class CameraVideoReader;
+}
 namespace camera {
 class CameraRecorder;
 class LiveCamera;
@@ -203,6 +206,7 @@ public:
     acoustic_map::CameraGeometry geometrie_camera() const;
     void set_geometrie_camera(const acoustic_map::CameraGeometry& camera);
     double ecart_alignement_deg = 0.0;  // between the map and the picture, at the last alignment
+    std::uint64_t trame_image_revue = 0;  // in review, the .dat frame of the recorded picture shown
     // Zones of the map and their levels, loudest first.
     QGroupBox* groupBox_Zones = nullptr;
     QTableWidget* tableWidget_Zones = nullptr;  // rank, name (editable), level
@@ -289,6 +293,9 @@ private:
     void geometrie_camera_changee();
     void pose_camera();
     void enregistre_camera(bool on);
+    void place_fond();
+    void ouvre_video_revue(const QString& dat_path);
+    void montre_image_revue();
     void aligner_bascule(bool on);
     void aligne_sur(QPointF seen_m);
     void sauve_cameras(QSettings& s) const;
@@ -321,6 +328,9 @@ private:
     std::unique_ptr<feed::StreamWorker<acoustic_map::LiveMapper>> worker_;
     std::unique_ptr<camera::LiveCamera> camera_;
     std::unique_ptr<camera::CameraRecorder> enregistreur_camera_;  // on the feed while a camera is on
+    std::unique_ptr<picture::CameraVideoReader> video_revue_;  // the camera's video of the recording under review
+    QImage image_video_;  // its picture at the instant
+    QImage photo_fixe_;   // the photo chosen with "Image de fond…"
     QMediaDevices* appareils_ = nullptr;  // tells when cameras come and go
     std::map<QString, acoustic_map::CameraGeometry> cameras_connues_;  // by camera name
     QString camera_perdue_;  // a camera unplugged while in use: taken up again when it is back

@@ -101,7 +101,7 @@ void CarteAcoustique::camera_choisie()
         if (camera_ != nullptr)
             camera_->stop();
         enregistre_camera(false);
-        fond_.camera = false;
+        place_fond();
         label_Camera->setText(QString());
         dessine();
         return;
@@ -120,8 +120,8 @@ void CarteAcoustique::camera_choisie()
     for (const QCameraDevice& d : QMediaDevices::videoInputs())
         if (QString::fromUtf8(d.id()) == id)
             camera_->start(d);
-    fond_.camera = true;
     enregistre_camera(true);
+    place_fond();
     label_Camera->setText(QStringLiteral("Caméra « %1 » : en attente d'images").arg(name));
     pose_camera();
     dessine();
@@ -132,7 +132,7 @@ void CarteAcoustique::camera_perdue(const QString& why)
     const QString name = camera_->name();
     camera_perdue_ = name;
     enregistre_camera(false);
-    fond_.camera = false;
+    place_fond();
     {
         const QSignalBlocker quiet(comboBox_Camera);
         comboBox_Camera->setCurrentIndex(0);
@@ -212,6 +212,27 @@ void CarteAcoustique::geometrie_camera_changee()
     if (camera_ != nullptr && camera_->active())
         cameras_connues_[camera_->name()] = geometrie_camera();
     pose_camera();
+    if (!image_video_.isNull()) {  // the recorded pictures, placed anew
+        place_fond();
+        dessine();
+    }
+}
+
+// What lies under the map: in review, the recorded picture of the instant;
+// else the live camera's pictures (composed as they come), or the photo.
+void CarteAcoustique::place_fond()
+{
+    const bool recorded = video_revue_ != nullptr && relecture_montree() && !image_video_.isNull();
+    fond_.camera = !recorded && camera_ != nullptr && camera_->active();
+    if (recorded) {
+        fond_.photo = image_video_;
+        fond_.place = am::camera_placement(geometrie_camera(), reglages().grid.z, image_video_.size());
+    } else {
+        fond_.photo = photo_fixe_;
+        fond_.place = am::PicturePlacement{};
+        fond_.place.width_m = numericUpDown_Largeur_Image->value();
+        fond_.place.height_m = numericUpDown_Hauteur_Image->value();
+    }
 }
 
 // The stage the camera's pictures are composed on: the map's grid and

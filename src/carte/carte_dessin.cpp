@@ -36,6 +36,7 @@ void CarteAcoustique::capture(feed::Capture state, const feed::RunFacts& run)
 {
     en_direct_ = state != feed::Capture::stopped;
     montre_instant();
+    place_fond();  // live, the camera; in review, the recorded pictures
     if (en_direct_ && revue_.lecture)
         lecture_pause();
     if (revue_.enregistrement && !en_direct_) {

@@ -65,8 +65,7 @@ void CarteAcoustique::fond_change()
 {
     fond_.opacity = trackBar_Opacite->value() / 100.0;
     fond_.threshold_db = numericUpDown_Seuil->value();
-    fond_.place.width_m = numericUpDown_Largeur_Image->value();
-    fond_.place.height_m = numericUpDown_Hauteur_Image->value();
+    place_fond();
     dessine();
 }
 
@@ -94,7 +93,7 @@ bool CarteAcoustique::charge_image(const QString& path)
         label_Etat->setText(QStringLiteral("Image de fond illisible (%1) : %2").arg(file.fileName(), why));
         return false;
     }
-    fond_.photo = photo.convertToFormat(QImage::Format_RGB32);
+    photo_fixe_ = photo.convertToFormat(QImage::Format_RGB32);
     fichier_image_ = file.absoluteFilePath();
     fond_change();
     return true;

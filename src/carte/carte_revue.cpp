@@ -4,6 +4,8 @@
 // takes precedence: the review waits until it ends.
 #include "carte/carte_acoustique.h"
 
+#include "picture/camera_video.h"
+
 #include "stream/stream_format.h"
 #include "app/format.h"
 #include "platform/clock.h"
@@ -139,6 +141,7 @@ bool CarteAcoustique::ouvre_enregistrement(const QString& dat_path)
         numericUpDown_Fenetre->setValue(std::clamp(packet_s, shortest_window_s, longest_window_s));
     }
     instant = 0.0;
+    ouvre_video_revue(dat_path);
     if (!en_direct_)
         relance_revue();
     montre_instant();
@@ -151,6 +154,10 @@ void CarteAcoustique::ferme_enregistrement()
     if (revue_.lecture)
         lecture_pause();
     revue_.enregistrement.reset();
+    video_revue_.reset();
+    image_video_ = QImage();
+    place_fond();
+    dessine();
     instant = 0.0;
     label_Enregistrement->clear();
     montre_instant();
@@ -175,7 +182,42 @@ void CarteAcoustique::set_instant(double seconds)
     const double last = std::max(0.0, revue_.duree - numericUpDown_Fenetre->value());
     instant = std::clamp(seconds, 0.0, last);
     montre_instant();
+    montre_image_revue();
     demande_tranche();
+}
+
+// The camera's video recorded beside it, when there is one.
+void CarteAcoustique::ouvre_video_revue(const QString& dat_path)
+{
+    video_revue_.reset();
+    image_video_ = QImage();
+    const std::string path = picture::camera_video_path(dat_path.toStdString());
+    if (!QFileInfo::exists(QString::fromStdString(path)))
+        return;
+    auto reader = std::make_unique<picture::CameraVideoReader>();
+    std::string error;
+    if (!reader->open(path, error) || reader->index().frames.empty()) {
+        label_Etat->setText(QStringLiteral("Vidéo de la caméra illisible : ") +
+                            QString::fromStdString(error.empty() ? "aucune image" : error));
+        return;
+    }
+    label_Enregistrement->setText(label_Enregistrement->text() +
+                                  QStringLiteral(" ; vidéo de la caméra : %1 images").arg(reader->index().frames.size()));
+    video_revue_ = std::move(reader);
+    montre_image_revue();
+}
+
+// The recorded picture of the instant under the map.
+void CarteAcoustique::montre_image_revue()
+{
+    if (video_revue_ == nullptr)
+        return;
+    const auto frame = static_cast<std::uint64_t>(std::llround(instant * revue_.faits.sample_rate));
+    const picture::CameraVideoReader::Picture p = video_revue_->at(frame);
+    image_video_ = p.image;
+    trame_image_revue = p.frame;
+    place_fond();
+    dessine();
 }
 
 // The slider in ms, the instant and the window as text.

@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 
 namespace SonivarACQ32::picture {
@@ -162,56 +163,115 @@ std::string camera_video_path(const std::string& dat_path)
 
 std::optional<CameraVideoIndex> read_camera_video(const std::string& path, std::string& error)
 {
-    av_log_set_level(AV_LOG_ERROR);
-    Input in;
-    if (const int found = in.open(path); found < 0)
-        return error = "vidéo illisible : " + av_reason(found), std::nullopt;
-    CameraVideoIndex index;
-    const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
-    index.size = QSize(p->width, p->height);
-    AVPacket* packet = av_packet_alloc();
-    while (packet != nullptr && av_read_frame(in.format, packet) >= 0) {
-        if (packet->stream_index == in.stream)
-            if (const auto frame = stamp_of(packet))
-                index.frames.push_back(*frame);
-        av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-    return index;
+    CameraVideoReader reader;
+    if (!reader.open(path, error))
+        return std::nullopt;
+    return reader.index();
 }
 
-QImage camera_video_picture(const std::string& path, std::size_t index)
-{
+struct CameraVideoReader::Impl {
     Input in;
-    if (in.open(path) < 0)
-        return {};
-    const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
-    const AVCodec* decoder = avcodec_find_decoder(p->codec_id);
-    AVCodecContext* codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
+    AVCodecContext* codec = nullptr;
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    QImage out;
-    std::size_t seen = 0;
-    if (codec != nullptr && avcodec_parameters_to_context(codec, p) >= 0 && avcodec_open2(codec, decoder, nullptr) >= 0)
-        while (out.isNull() && av_read_frame(in.format, packet) >= 0) {
-            if (packet->stream_index == in.stream && seen++ == index && avcodec_send_packet(codec, packet) >= 0 &&
-                avcodec_receive_frame(codec, frame) >= 0) {
-                out = QImage(frame->width, frame->height, QImage::Format_RGB32);
-                SwsContext* scale = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                   frame->width, frame->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr,
-                                                   nullptr, nullptr);
-                std::uint8_t* dst[1] = {out.bits()};
-                const int stride[1] = {static_cast<int>(out.bytesPerLine())};
-                if (scale != nullptr)
-                    sws_scale(scale, frame->data, frame->linesize, 0, frame->height, dst, stride);
-                sws_freeContext(scale);
+    SwsContext* scale = nullptr;
+    CameraVideoIndex index;
+    std::vector<std::int64_t> times;  // each picture's time stamp, in the stream's time base
+    std::optional<std::size_t> shown;  // the picture decoded last
+    QImage image;
+
+    ~Impl()
+    {
+        sws_freeContext(scale);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+    }
+    bool read_index(std::string& error);
+    QImage decode(std::size_t k);
+    QImage rgb_of(const AVFrame* f);
+};
+
+bool CameraVideoReader::Impl::read_index(std::string& error)
+{
+    const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
+    index.size = QSize(p->width, p->height);
+    const AVCodec* decoder = avcodec_find_decoder(p->codec_id);
+    codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
+    if (codec == nullptr || packet == nullptr || frame == nullptr || avcodec_parameters_to_context(codec, p) < 0 ||
+        avcodec_open2(codec, decoder, nullptr) < 0)
+        return error = "décodeur indisponible", false;
+    while (av_read_frame(in.format, packet) >= 0) {
+        if (packet->stream_index == in.stream)
+            if (const auto stamp = stamp_of(packet)) {
+                index.frames.push_back(*stamp);
+                times.push_back(packet->pts);
             }
-            av_packet_unref(packet);
-        }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&codec);
+        av_packet_unref(packet);
+    }
+    return true;
+}
+
+QImage CameraVideoReader::Impl::rgb_of(const AVFrame* f)
+{
+    QImage out(f->width, f->height, QImage::Format_RGB32);
+    scale = sws_getCachedContext(scale, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
+                                 f->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+    if (scale == nullptr)
+        return {};
+    std::uint8_t* dst[1] = {out.bits()};
+    const int stride[1] = {static_cast<int>(out.bytesPerLine())};
+    sws_scale(scale, f->data, f->linesize, 0, f->height, dst, stride);
     return out;
+}
+
+// Sought by its time, then read up to its own packet: each picture is a
+// JPEG of its own, so it alone is decoded.
+QImage CameraVideoReader::Impl::decode(std::size_t k)
+{
+    if (av_seek_frame(in.format, in.stream, times[k], AVSEEK_FLAG_BACKWARD) < 0)
+        return {};
+    QImage out;
+    bool found = false;
+    while (!found && av_read_frame(in.format, packet) >= 0) {
+        found = packet->stream_index == in.stream && packet->pts == times[k] && stamp_of(packet) == index.frames[k];
+        if (found && avcodec_send_packet(codec, packet) >= 0 && avcodec_receive_frame(codec, frame) >= 0)
+            out = rgb_of(frame);
+        av_packet_unref(packet);
+    }
+    return out;
+}
+
+CameraVideoReader::CameraVideoReader() : d_(std::make_unique<Impl>()) {}
+CameraVideoReader::~CameraVideoReader() = default;
+const CameraVideoIndex& CameraVideoReader::index() const { return d_->index; }
+
+bool CameraVideoReader::open(const std::string& path, std::string& error)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    d_ = std::make_unique<Impl>();
+    if (const int found = d_->in.open(path); found < 0)
+        return error = "vidéo illisible : " + av_reason(found), false;
+    return d_->read_index(error);
+}
+
+CameraVideoReader::Picture CameraVideoReader::picture(std::size_t k)
+{
+    Impl& d = *d_;
+    if (k >= d.index.frames.size())
+        return {};
+    if (d.shown != k) {
+        d.image = d.decode(k);
+        d.shown = k;
+    }
+    return {d.image, d.index.frames[k]};
+}
+
+CameraVideoReader::Picture CameraVideoReader::at(std::uint64_t dat_frame)
+{
+    const auto& frames = d_->index.frames;
+    const auto after = std::upper_bound(frames.begin(), frames.end(), dat_frame);
+    return picture(after == frames.begin() ? 0 : static_cast<std::size_t>(after - frames.begin()) - 1);
 }
 
 } // namespace SonivarACQ32::picture

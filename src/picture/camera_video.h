@@ -50,8 +50,32 @@ struct CameraVideoIndex {
 };
 // Nothing, with the reason, when the file cannot be read as such a video.
 std::optional<CameraVideoIndex> read_camera_video(const std::string& path, std::string& error);
-// The picture `index` of the video (its order in the file); null when it
-// cannot be read.
-QImage camera_video_picture(const std::string& path, std::size_t index);
+
+// A recorded camera video gone through by .dat frame: the file stays open
+// and each picture asked for is found from the index (by its time) and
+// decoded alone.
+class CameraVideoReader {
+public:
+    CameraVideoReader();
+    ~CameraVideoReader();
+    CameraVideoReader(const CameraVideoReader&) = delete;
+    CameraVideoReader& operator=(const CameraVideoReader&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    const CameraVideoIndex& index() const;
+    // The picture taken last at or before `dat_frame` (the first one before
+    // them all), and its frame; a null image when it cannot be read.
+    struct Picture {
+        QImage image;
+        std::uint64_t frame = 0;
+    };
+    Picture at(std::uint64_t dat_frame);
+    // The picture `index` of the video, in its order.
+    Picture picture(std::size_t index);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
 
 } // namespace SonivarACQ32::picture

@@ -58,7 +58,11 @@ TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
     EXPECT_EQ(index->size, QSize(320, 240));
     EXPECT_EQ(index->frames, stamps);
     EXPECT_EQ(ffprobe_frames(path), 75);
-    const QImage fourth = pic::camera_video_picture(path.toStdString(), 4);
+    pic::CameraVideoReader reader;
+    ASSERT_TRUE(reader.open(path.toStdString(), error)) << error;
+    EXPECT_EQ(reader.at(stamps[4] + 1).frame, stamps[4]);  // the last taken at or before
+    EXPECT_EQ(reader.at(0).frame, stamps[0]);
+    const QImage fourth = reader.picture(4).image;
     ASSERT_FALSE(fourth.isNull());
     const QColor want = picture(4).pixelColor(160, 120), got = fourth.pixelColor(160, 120);
     EXPECT_NEAR(got.red(), want.red(), 12);
