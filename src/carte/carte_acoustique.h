@@ -333,6 +333,7 @@ private:
     QImage photo_fixe_;   // the photo chosen with "Image de fond…"
     QMediaDevices* appareils_ = nullptr;  // tells when cameras come and go
     std::map<QString, acoustic_map::CameraGeometry> cameras_connues_;  // by camera name
+    QString alignement_texte_;  // the last alignment's outcome, shown under the camera's state
     QString camera_perdue_;  // a camera unplugged while in use: taken up again when it is back
 };
 

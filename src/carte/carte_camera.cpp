@@ -116,6 +116,7 @@ void CarteAcoustique::camera_choisie()
         camera_->set_recorder(enregistreur_camera_.get());
     }
     const QString name = comboBox_Camera->currentText();
+    alignement_texte_.clear();
     reprend_geometrie_camera(name);
     for (const QCameraDevice& d : QMediaDevices::videoInputs())
         if (QString::fromUtf8(d.id()) == id)
@@ -152,12 +153,16 @@ void CarteAcoustique::montre_image_camera(const QImage& composed)
         montre_etat_camera();
 }
 
+// The camera's state, and under it the last alignment's outcome.
 void CarteAcoustique::montre_etat_camera()
 {
     if (button_Aligner->isChecked())
         return;
     const QImage& last = camera_->last_picture();
-    label_Camera->setText(QStringLiteral("Caméra « %1 » : %2 × %3").arg(camera_->name()).arg(last.width()).arg(last.height()));
+    QString text = QStringLiteral("Caméra « %1 » : %2 × %3").arg(camera_->name()).arg(last.width()).arg(last.height());
+    if (!alignement_texte_.isEmpty())
+        text += QStringLiteral("\n") + alignement_texte_;
+    label_Camera->setText(text);
 }
 
 // The recorder follows the runs while a camera is on: a camera chosen
@@ -267,9 +272,10 @@ void CarteAcoustique::aligne_sur(QPointF seen_m)
     const am::Alignment a = am::align_camera(geometrie_camera(), maximum, seen_m, reglages_carte.grid.z);
     set_geometrie_camera(a.corrected);
     ecart_alignement_deg = a.angle_deg;
-    label_Camera->setText(QStringLiteral("Écart entre la carte et l'image : %1° ; position corrigée : x = %2 mm, y = %3 mm")
-                              .arg(fmt::fr(a.angle_deg, 1), fmt::fr(a.corrected.offset_x_mm, 0),
-                                   fmt::fr(a.corrected.offset_y_mm, 0)));
+    alignement_texte_ = QStringLiteral("Écart entre la carte et l'image : %1° ; position corrigée : x = %2 mm, y = %3 mm")
+                            .arg(fmt::fr(a.angle_deg, 1), fmt::fr(a.corrected.offset_x_mm, 0),
+                                 fmt::fr(a.corrected.offset_y_mm, 0));
+    montre_etat_camera();
 }
 
 // Each camera's geometry under its name (percent-encoded: a name may hold

@@ -180,6 +180,8 @@ TEST_F(CarteCamera, AlignerCorrectsAMisplacedCameraAndAnUnpluggedOneLeavesTheRun
          [&] {
              carte().button_Aligner->click();
              click_on_map(*seen);
+             EXPECT_TRUE(carte().label_Camera->text().contains(QStringLiteral("\nÉcart entre la carte et l'image : ")))
+                 << carte().label_Camera->text().toStdString();
          }},
         {[&] { return disc_at(source, 0.02); }, [] {}},
         // Pulled out mid-run: named, the maps go on; plugged back: taken up.
