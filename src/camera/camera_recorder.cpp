@@ -1,7 +1,6 @@
 #include "camera/camera_recorder.h"
 
 #include "camera/video_frame_image.h"
-#include "picture/camera_video.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -64,13 +63,13 @@ void CameraRecorder::frame(const QVideoFrame& frame)
 {
     if (!recording_ || !stream_seen_ || !frame.isValid())
         return;  // no stamp before the stream's first piece
-    QMetaObject::invokeMethod(worker_, [this, video = video_, frame, stamp = newest_frame_] {
+    QMetaObject::invokeMethod(worker_, [this, video = video_, frame, stamp = newest_frame_, tags = tags_] {
         if (video->failed)
             return;
         const QImage image = image_of(frame);
         std::string error;
         if (!video->open && !image.isNull())
-            video->open = video->writer.open(video->path, image.size(), video->rate, error);
+            video->open = video->writer.open(video->path, image.size(), video->rate, error, tags);
         const bool ok = video->open && !image.isNull() && video->writer.add(image, stamp, error);
         if (ok)
             ++written_;

@@ -7,6 +7,7 @@
 // run's feed: it learns there when a run starts and ends, and how far its
 // stream has come.
 #include "feed/packet_feed.h"
+#include "picture/camera_video.h"
 
 #include <QObject>
 #include <QString>
@@ -31,6 +32,8 @@ public:
     void piece(const feed::Piece& piece) override;
     // A camera frame as it arrives, on the window's thread.
     void frame(const QVideoFrame& frame);
+    // The camera filming and how it sits, kept in a video begun from now.
+    void set_camera(const picture::CameraTags& tags) { tags_ = tags; }
     bool recording() const { return recording_; }
     std::uint64_t written() const { return written_; }
 
@@ -49,6 +52,7 @@ private:
     std::size_t frame_bytes_ = 0;
     std::uint64_t newest_frame_ = 0;  // frames of the stream in hand
     bool stream_seen_ = false;        // a piece of this run has come
+    picture::CameraTags tags_;
     std::atomic<std::uint64_t> written_{0};
 };
 

@@ -58,6 +58,7 @@ class CameraRecorder;
 class LiveCamera;
 }
 class EcoutePoint;
+class VideoExport;
 class Spectrogramme;
 class EcouteWav;
 
@@ -190,6 +191,13 @@ public:
     QDoubleSpinBox* numericUpDown_Hauteur_Image = nullptr;
     QLabel* label_Orientation = nullptr;
     QPushButton* button_Enregistrer_Image = nullptr;
+    // The recording under review as a video of its maps.
+    QPushButton* button_Exporter_Video = nullptr;  // "Arrêter l'export" while one runs
+    QLabel* label_Video = nullptr;                 // the export's progress, then its outcome
+    // Exports the recording under review as an MP4 at `path` (on a thread
+    // of its own); false, said, when it cannot begin.
+    bool exporte_video(const QString& mp4_path);
+    VideoExport* export_video() const { return export_video_; }
     // A camera's live pictures under the map, and how it sits and looks.
     QComboBox* comboBox_Camera = nullptr;         // "Aucune", then the system's cameras
     QDoubleSpinBox* numericUpDown_Champ = nullptr;     // horizontal field of view, degrees
@@ -204,6 +212,7 @@ public:
     // Chooses the camera named so in "Caméra" ("Aucune": none).
     void choisit_camera(const QString& name);
     acoustic_map::CameraGeometry geometrie_camera() const;
+    acoustic_map::CameraGeometry geometrie_video() const;
     void set_geometrie_camera(const acoustic_map::CameraGeometry& camera);
     double ecart_alignement_deg = 0.0;  // between the map and the picture, at the last alignment
     std::uint64_t trame_image_revue = 0;  // in review, the .dat frame of the recorded picture shown
@@ -259,6 +268,10 @@ private:
     void button_Ouvrir_Click();
     void button_Image_Click();
     void button_Enregistrer_Image_Click();
+    void button_Exporter_Video_Click();
+    void export_avance(const QString& stage, int done, int total);
+    void export_fini(const QString& text);
+    void montre_export();
     void button_Ecouter_Click();
     void button_Enregistrer_Ecoute_Click();
     // The point listened to, m, at the map's distance: the one clicked, else
@@ -334,6 +347,7 @@ private:
     QMediaDevices* appareils_ = nullptr;  // tells when cameras come and go
     std::map<QString, acoustic_map::CameraGeometry> cameras_connues_;  // by camera name
     QString alignement_texte_;  // the last alignment's outcome, shown under the camera's state
+    VideoExport* export_video_ = nullptr;
     QString camera_perdue_;  // a camera unplugged while in use: taken up again when it is back
 };
 

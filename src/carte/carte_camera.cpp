@@ -6,6 +6,7 @@
 #include "app/format.h"
 #include "camera/camera_recorder.h"
 #include "camera/live_camera.h"
+#include "picture/camera_video.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,6 +122,7 @@ void CarteAcoustique::camera_choisie()
     for (const QCameraDevice& d : QMediaDevices::videoInputs())
         if (QString::fromUtf8(d.id()) == id)
             camera_->start(d);
+    enregistreur_camera_->set_camera({name.toStdString(), geometrie_camera()});
     enregistre_camera(true);
     place_fond();
     label_Camera->setText(QStringLiteral("Caméra « %1 » : en attente d'images").arg(name));
@@ -214,13 +216,23 @@ void CarteAcoustique::reprend_geometrie_camera(const QString& name)
 
 void CarteAcoustique::geometrie_camera_changee()
 {
-    if (camera_ != nullptr && camera_->active())
+    if (camera_ != nullptr && camera_->active()) {
         cameras_connues_[camera_->name()] = geometrie_camera();
+        enregistreur_camera_->set_camera({camera_->name().toStdString(), geometrie_camera()});
+    }
     pose_camera();
     if (!image_video_.isNull()) {  // the recorded pictures, placed anew
         place_fond();
         dessine();
     }
+}
+
+// The recorded pictures lie as the camera sat when it filmed them; a video
+// that does not say lies as the camera in the boxes.
+am::CameraGeometry CarteAcoustique::geometrie_video() const
+{
+    const auto& kept = video_revue_ != nullptr ? video_revue_->index().tags.geometry : std::nullopt;
+    return kept ? *kept : geometrie_camera();
 }
 
 // What lies under the map: in review, the recorded picture of the instant;
@@ -231,7 +243,7 @@ void CarteAcoustique::place_fond()
     fond_.camera = !recorded && camera_ != nullptr && camera_->active();
     if (recorded) {
         fond_.photo = image_video_;
-        fond_.place = am::camera_placement(geometrie_camera(), reglages().grid.z, image_video_.size());
+        fond_.place = am::camera_placement(geometrie_video(), reglages().grid.z, image_video_.size());
     } else {
         fond_.photo = photo_fixe_;
         fond_.place = am::PicturePlacement{};

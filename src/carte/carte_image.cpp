@@ -1,18 +1,20 @@
 // The map window's pictures: a photo of the scene under the map, the point
 // to listen to chosen on the map, and the map saved as a framed PNG.
 #include "carte/carte_acoustique.h"
+#include "carte/video_export.h"
 #include "spectrogramme/spectrogramme.h"
 #include "stream/saved_file.h"
 
 #include "app/format.h"
 #include "stream/input_file.h"
+#include "picture/scene_photo.h"
 
 #include <QDoubleSpinBox>
 #include <QEvent>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QImageReader>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -23,14 +25,6 @@
 namespace SonivarACQ32 {
 
 namespace am = acoustic_map;
-
-namespace {
-
-// A photo larger than this is not one of a scene (nor worth the memory).
-constexpr qint64 max_photo_bytes = 64ll << 20;
-constexpr int max_photo_megapixels = 100;
-
-} // namespace
 
 QLayout* CarteAcoustique::build_picture_controls()
 {
@@ -52,9 +46,21 @@ QLayout* CarteAcoustique::build_picture_controls()
     form->addRow(QStringLiteral("Largeur de l'image"), numericUpDown_Largeur_Image);
     form->addRow(QStringLiteral("Hauteur de l'image"), numericUpDown_Hauteur_Image);
     form->addRow(label_Orientation);
-    form->addRow(button_Enregistrer_Image);
+    button_Exporter_Video = new QPushButton(QStringLiteral("Exporter la vidéo…"));
+    button_Exporter_Video->setToolTip(QStringLiteral("L'enregistrement ouvert en vidéo MP4 de ses cartes"));
+    label_Video = new QLabel;
+    label_Video->setWordWrap(true);
+    auto* saves = new QHBoxLayout;
+    saves->addWidget(button_Enregistrer_Image);
+    saves->addWidget(button_Exporter_Video);
+    form->addRow(saves);
+    form->addRow(label_Video);
     connect(button_Image, &QPushButton::clicked, this, [this] { button_Image_Click(); });
     connect(button_Enregistrer_Image, &QPushButton::clicked, this, [this] { button_Enregistrer_Image_Click(); });
+    connect(button_Exporter_Video, &QPushButton::clicked, this, [this] { button_Exporter_Video_Click(); });
+    export_video_ = new VideoExport(this);
+    connect(export_video_, &VideoExport::avance, this, &CarteAcoustique::export_avance);
+    connect(export_video_, &VideoExport::fini, this, [this](const QString& text) { export_fini(text); });
     connect(trackBar_Opacite, &QSlider::valueChanged, this, [this] { fond_change(); });
     for (QDoubleSpinBox* box : {numericUpDown_Seuil, numericUpDown_Largeur_Image, numericUpDown_Hauteur_Image})
         connect(box, &QDoubleSpinBox::valueChanged, this, [this] { fond_change(); });
@@ -69,31 +75,16 @@ void CarteAcoustique::fond_change()
     dessine();
 }
 
-// Only a regular file of a sensible size is read: a pipe would block and a
-// device never end.
 bool CarteAcoustique::charge_image(const QString& path)
 {
-    const QFileInfo file(path);
     QString why;
-    QImage photo;
-    if (!file.exists())
-        why = QStringLiteral("fichier absent");
-    else if (!file.isFile())
-        why = QStringLiteral("ce n'est pas un fichier ordinaire");
-    else if (file.size() > max_photo_bytes)
-        why = QStringLiteral("fichier de plus de 64 Mio");
-    else {
-        QImageReader reader(path);
-        reader.setAllocationLimit(max_photo_megapixels * 4);
-        reader.setAutoTransform(true);
-        if (!reader.read(&photo))
-            why = reader.errorString();
-    }
-    if (!why.isEmpty()) {
+    const QImage photo = picture::read_scene_photo(path, why);
+    const QFileInfo file(path);
+    if (photo.isNull()) {
         label_Etat->setText(QStringLiteral("Image de fond illisible (%1) : %2").arg(file.fileName(), why));
         return false;
     }
-    photo_fixe_ = photo.convertToFormat(QImage::Format_RGB32);
+    photo_fixe_ = photo;
     fichier_image_ = file.absoluteFilePath();
     fond_change();
     return true;

@@ -229,6 +229,7 @@ void CarteAcoustique::montre_instant()
                                                             trackBar_Instant, button_Ecouter, button_Enregistrer_Ecoute})
         control->setEnabled(open && !en_direct_);
     button_Ouvrir->setEnabled(!en_direct_);
+    montre_export();
     const QSignalBlocker quiet(trackBar_Instant);
     const double last = std::max(0.0, revue_.duree - numericUpDown_Fenetre->value());
     trackBar_Instant->setRange(0, static_cast<int>(std::lround(last * 1000.0)));

@@ -87,6 +87,8 @@ public:
     // A stretch of a recording, read from its file, mapped on its own as the
     // piece of run `run`; it becomes the stretch kept.
     MapOutcome compute_slice(const stream::FileSlice& slice, std::uint64_t run);
+    // Why the job in force makes no map (French); empty when it makes one.
+    std::string job_problem() { return configure() ? std::string() : problem_; }
 
 private:
     bool configure();

@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::uint64_t block_addition_id = 1;  // the one Matroska keeps for opaque data
 constexpr AVRational milliseconds{1, 1000};
+constexpr const char* camera_tag = "CAMERA";
+constexpr const char* geometry_tag = "CAMERA_GEOMETRY";
 
 // The frame a packet carries, if any.
 std::optional<std::uint64_t> stamp_of(const AVPacket* packet)
@@ -100,7 +102,8 @@ CameraVideoWriter::CameraVideoWriter() : d_(std::make_unique<Impl>()) {}
 CameraVideoWriter::~CameraVideoWriter() = default;
 int CameraVideoWriter::pictures() const { return d_->pictures; }
 
-bool CameraVideoWriter::open(const std::string& path, QSize size, double sample_rate, std::string& error)
+bool CameraVideoWriter::open(const std::string& path, QSize size, double sample_rate, std::string& error,
+                             const CameraTags& tags)
 {
     av_log_set_level(AV_LOG_ERROR);
     d_ = std::make_unique<Impl>();
@@ -113,6 +116,10 @@ bool CameraVideoWriter::open(const std::string& path, QSize size, double sample_
         return error = "format Matroska indisponible", false;
     if (!d.encoder(error))
         return false;
+    if (!tags.name.empty())
+        av_dict_set(&d.format->metadata, camera_tag, tags.name.c_str(), 0);
+    if (tags.geometry)
+        av_dict_set(&d.format->metadata, geometry_tag, acoustic_map::camera_text(*tags.geometry).toStdString().c_str(), 0);
     // Clusters of a second at most: that is all a kill can lose.
     return d.begin(path, {{"cluster_time_limit", "1000"}, {"flush_packets", "1"}}, "Matroska", error) &&
            d.picture_buffers(AV_PIX_FMT_YUVJ420P, d.size.width(), d.size.height(), error);
@@ -196,6 +203,10 @@ bool CameraVideoReader::Impl::read_index(std::string& error)
 {
     const AVCodecParameters* p = in.format->streams[in.stream]->codecpar;
     index.size = QSize(p->width, p->height);
+    if (const AVDictionaryEntry* name = av_dict_get(in.format->metadata, camera_tag, nullptr, 0))
+        index.tags.name = name->value;
+    if (const AVDictionaryEntry* geometry = av_dict_get(in.format->metadata, geometry_tag, nullptr, 0))
+        index.tags.geometry = acoustic_map::camera_from_text(QString::fromUtf8(geometry->value));
     const AVCodec* decoder = avcodec_find_decoder(p->codec_id);
     codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
     if (codec == nullptr || packet == nullptr || frame == nullptr || avcodec_parameters_to_context(codec, p) < 0 ||

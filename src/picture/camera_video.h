@@ -6,7 +6,11 @@
 // while it grows and after a kill. Each picture carries the frame of the
 // .dat it was taken at (a Matroska block addition, 8 bytes big-endian, read
 // back by FFmpeg as the packet's side data); its time stamp is that frame's
-// time in milliseconds, for players.
+// time in milliseconds, for players. The camera's name and geometry when
+// the video began are kept in its tags, so that it is laid under the maps
+// as it was filmed, on any machine.
+#include "picture/camera_view.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -18,6 +22,12 @@
 
 namespace SonivarACQ32::picture {
 
+// Which camera filmed, and how it sat.
+struct CameraTags {
+    std::string name;
+    std::optional<acoustic_map::CameraGeometry> geometry;
+};
+
 class CameraVideoWriter {
 public:
     CameraVideoWriter();
@@ -27,7 +37,7 @@ public:
 
     // False with the reason (French) when the file or the encoder cannot be
     // made. `sample_rate`: the .dat's frames a second.
-    bool open(const std::string& path, QSize size, double sample_rate, std::string& error);
+    bool open(const std::string& path, QSize size, double sample_rate, std::string& error, const CameraTags& tags = {});
     // A picture taken at frame `dat_frame` of the recording; scaled to the
     // video's size when it differs.
     bool add(const QImage& picture, std::uint64_t dat_frame, std::string& error);
@@ -46,6 +56,7 @@ std::string camera_video_path(const std::string& dat_path);
 // the .dat frame each was taken at.
 struct CameraVideoIndex {
     QSize size;
+    CameraTags tags;
     std::vector<std::uint64_t> frames;
 };
 // Nothing, with the reason, when the file cannot be read as such a video.

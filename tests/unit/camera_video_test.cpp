@@ -1,12 +1,12 @@
 // A camera's pictures recorded beside a run: each stamped with its .dat
-// frame, read back in order, readable by ffprobe, and still readable when
+// frame, read back in order with the camera's tags, readable by ffprobe, and still readable when
 // the writer never closed it (a killed program).
 #include "picture/camera_video.h"
+#include "ffprobe.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace pic = SonivarACQ32::picture;
@@ -23,18 +23,6 @@ QImage picture(int k)
     return image;
 }
 
-int ffprobe_frames(const QString& path)
-{
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-                                            QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-                                            QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames,codec_name"),
-                                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
-    probe.waitForFinished(60000);
-    const QString out = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
-    return out.startsWith(QStringLiteral("mjpeg,")) ? out.section(',', 1).toInt() : -1;
-}
-
 TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
 {
     QTemporaryDir dir;
@@ -42,7 +30,8 @@ TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
     const QString cut = dir.filePath(QStringLiteral("coupe.mkv"));
     pic::CameraVideoWriter writer;
     std::string error;
-    ASSERT_TRUE(writer.open(path.toStdString(), QSize(320, 240), rate, error)) << error;
+    pic::CameraTags tags{"Caméra « essai »", SonivarACQ32::acoustic_map::CameraGeometry{72.5, -12.0, 80.0, true, 90}};
+    ASSERT_TRUE(writer.open(path.toStdString(), QSize(320, 240), rate, error, tags)) << error;
     std::vector<std::uint64_t> stamps;
     for (int k = 0; k < 75; ++k) {
         stamps.push_back(1000 + k * frames_per_picture + (k % 3));  // not a round time
@@ -57,7 +46,9 @@ TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
     ASSERT_TRUE(index) << error;
     EXPECT_EQ(index->size, QSize(320, 240));
     EXPECT_EQ(index->frames, stamps);
-    EXPECT_EQ(ffprobe_frames(path), 75);
+    EXPECT_EQ(index->tags.name, tags.name);
+    EXPECT_EQ(index->tags.geometry, tags.geometry);
+    EXPECT_EQ(testsupport::ffprobe_frames(path, "mjpeg"), 75);
     pic::CameraVideoReader reader;
     ASSERT_TRUE(reader.open(path.toStdString(), error)) << error;
     EXPECT_EQ(reader.at(stamps[4] + 1).frame, stamps[4]);  // the last taken at or before
@@ -74,7 +65,8 @@ TEST(CameraVideo, EachPictureStampedReadBackAndAKilledWriterLeavesAReadableFile)
     ASSERT_TRUE(partial) << error;
     EXPECT_GE(partial->frames.size(), 60u - 25u);
     EXPECT_TRUE(std::equal(partial->frames.begin(), partial->frames.end(), stamps.begin()));
-    EXPECT_EQ(ffprobe_frames(cut), static_cast<int>(partial->frames.size()));
+    EXPECT_EQ(partial->tags.geometry, tags.geometry);  // kept in the header
+    EXPECT_EQ(testsupport::ffprobe_frames(cut, "mjpeg"), static_cast<int>(partial->frames.size()));
 }
 
 } // namespace

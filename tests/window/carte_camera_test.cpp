@@ -5,7 +5,9 @@
 #include "camera/live_camera.h"
 #include "camera/camera_recorder.h"
 #include "carte/carte_acoustique.h"
+#include "carte/video_export.h"
 #include "picture/camera_video.h"
+#include "ffprobe.h"
 #include "run_test_support.h"
 #include "window_harness.h"
 
@@ -16,10 +18,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
 
@@ -248,6 +252,26 @@ TEST_F(CarteCamera, RecordedRunKeepsEachPictureStampedWithItsDatFrame)
         const QPointF place = instant < 1.0 ? before : after;
         ASSERT_TRUE(testsupport::wait_for([&] { return disc_at(place, 0.02); }, 10000)) << instant;
     }
+
+    // Exported as a video over those pictures: stopped at once it leaves no
+    // file; let run, one image per 40 ms of the recording, as ffprobe reads.
+    const QString mp4 = dir.filePath(QStringLiteral("essai.mp4"));
+    const auto files = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(); };
+    const qsizetype recorded = files();
+    ASSERT_TRUE(carte().exporte_video(mp4));
+    carte().button_Exporter_Video->click();
+    ASSERT_TRUE(testsupport::wait_for([&] { return !carte().export_video()->running(); }, 60000));
+    EXPECT_TRUE(carte().label_Video->text().startsWith(QStringLiteral("Export de la vidéo arrêté")));
+    EXPECT_EQ(files(), recorded);
+    ASSERT_TRUE(carte().exporte_video(mp4));
+    ASSERT_TRUE(testsupport::wait_for([&] { return !carte().export_video()->running(); }, 120000));
+    const QRegularExpressionMatch said =
+        QRegularExpression(QStringLiteral("^Vidéo exportée : essai.mp4, (\\d+) images à 25 images/s, sur (\\d+) images de la caméra$"))
+            .match(carte().label_Video->text());
+    ASSERT_TRUE(said.hasMatch()) << carte().label_Video->text().toStdString();
+    EXPECT_GE(said.captured(1).toInt(), 45);
+    EXPECT_GE(said.captured(2).toInt(), said.captured(1).toInt() / 2);  // the pictures follow the images
+    EXPECT_EQ(testsupport::ffprobe_frames(mp4, "h264"), said.captured(1).toInt());
 }
 
 } // namespace

@@ -37,7 +37,8 @@ const char* const usage_head =
     "                        [--every S --png-dir DOSSIER] [--top DB] [--size LxH]\n"
     "                        [--calib ETALONNAGE.xml] [--zone NOM:x0,y0,x1,y1 | NOM:@x,y,r]...\n"
     "                        [--zone-csv SORTIE.csv] [--zone-spectrum SORTIE.csv]\n"
-    "                        [--video SORTIE.mp4 [--fps N]]\n";
+    "                        [--video SORTIE.mp4 [--fps N] [--camera C,X,Y,M,R]\n"
+    "                         [--no-camera] [--photo IMAGE [--photo-size LxH]]]\n";
 
 const char* const usage_options =
     "Carte acoustique de l'enregistrement, moyennée sur l'intervalle de temps,\n"
@@ -58,11 +59,6 @@ const char* const usage_options =
     "  --every S           une carte par tranche de S secondes de l'intervalle,\n"
     "  --png-dir DOSSIER   chacune en image DOSSIER/carte_0001.png... sur une\n"
     "                      échelle commune (--top, ou le maximum de toutes)\n"
-    "  --video FICHIER     vidéo MP4 (H.264) de la carte au fil de l'intervalle :\n"
-    "                      une carte par image (sur la durée de l'image, au moins\n"
-    "                      un bloc de 1024 trames), encadrée comme --png, sur une\n"
-    "                      échelle commune (--top, ou le maximum de toutes)\n"
-    "  --fps N             images par seconde de la vidéo (1 à 60, défaut 25)\n"
     "  --top DB            haut de l'échelle des images (défaut : le maximum)\n"
     "  --size LxH          taille maximale des images en pixels (défaut : celle de\n"
     "                      la fenêtre de la carte, environ 600 x 560)\n"
@@ -129,7 +125,7 @@ std::string method_usage()
                  d.name + (names.empty() ? " (défaut)" : "") + "\n";
     names.erase(names.find('\n'), 1);  // the first method on the option's line
     return "                        [--method " + method_keys("|", [](const auto&) { return true; }) +
-           "] [--remove-diagonal]\n" + "                        " + options + "\n" + usage_options + names +
+           "] [--remove-diagonal]\n" + "                        " + options + "\n" + usage_options + video_usage + names +
            option_line("--remove-diagonal", "sans la diagonale de la matrice interspectrale (" +
                                                 method_keys(", ", [](const am::MethodDescription& d) {
                                                     return d.removes_diagonal;
@@ -153,8 +149,8 @@ constexpr double min_slice_s = 0.01;
 
 struct MapArgs {
     MapRequest request;
-    std::string geometry, png, csv, calib, png_dir, zone_csv, zone_spectrum, video;
-    std::optional<int> fps;
+    std::string geometry, png, csv, calib, png_dir, zone_csv, zone_spectrum;
+    VideoOptions video;
     double every_s = 0.0;  // 0: one map of the whole range
     std::optional<double> top_db;
     QSize size;  // of the pictures; empty: the usual one
@@ -206,6 +202,8 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
 {
     if (const auto option = method_option(name))
         return take_method_option(a, *option, value);
+    if (const auto video = take_video_option(a.video, name, value))
+        return (a.error = *video).empty();
     am::Settings& s = a.request.settings;
     const std::map<std::string, double*> numbers = {
         {"--freq", &s.frequency}, {"--z", &s.grid.z},          {"--extent", &s.grid.extent},
@@ -236,13 +234,6 @@ bool take(MapArgs& a, const std::string& name, const std::string& value)
     } else if (name == "--zone") {
         a.error = add_zone(a.request.zones, value);
         return a.error.empty();
-    } else if (name == "--video") {
-        a.video = value;
-    } else if (name == "--fps") {
-        const auto v = number(value);
-        if (!v || *v != std::floor(*v) || *v < 1.0 || *v > SonivarACQ32::picture::max_video_fps)
-            return invalid(a, name, value, " (entier de 1 à " + std::to_string(SonivarACQ32::picture::max_video_fps) + ")");
-        a.fps = static_cast<int>(*v);
     } else if (name == "--zone-csv" || name == "--zone-spectrum") {
         (name == "--zone-csv" ? a.zone_csv : a.zone_spectrum) = value;
     } else if (name == "--every") {
@@ -295,9 +286,9 @@ std::string zone_outputs_problem(const MapArgs& a)
 // A video is a picture per frame of the interval, nothing else.
 std::string video_problem(const MapArgs& a)
 {
-    if (a.fps && a.video.empty())
-        return "--fps ne va qu'avec --video";
-    if (!a.video.empty() && !(a.every_s == 0.0 && a.png.empty() && a.csv.empty() && a.request.zones.empty()))
+    if (std::string problem = video_options_problem(a.video); !problem.empty())
+        return problem;
+    if (!a.video.path.empty() && !(a.every_s == 0.0 && a.png.empty() && a.csv.empty() && a.request.zones.empty()))
         return "--video ne va pas avec --every, --png, --csv ni --zone";
     return {};
 }
@@ -319,9 +310,14 @@ MapArgs parse_map(const std::vector<std::string>& args)
 {
     MapArgs a;
     a.error = parse_options(
-        args, [](const std::string& name) { return name == "--remove-diagonal" || name == "--a-weighting"; },
+        args,
+        [](const std::string& name) {
+            return name == "--remove-diagonal" || name == "--a-weighting" || is_video_flag(name);
+        },
         [&a](const std::string& name, const std::optional<std::string>& value) {
-            if (!value)
+            if (!value && is_video_flag(name))
+                take_video_option(a.video, name, {});
+            else if (!value)
                 (name == "--a-weighting" ? a.request.settings.a_weighted : a.request.settings.remove_diagonal) = true;
             else
                 take(a, name, *value);
@@ -387,16 +383,15 @@ int cmd_map(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "sonivar-dat : " << a.error << "\n\n" << map_usage();
         return exit_usage;
     }
-    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv, a.zone_spectrum, a.video}, err);
+    const std::optional<MapInputs> in = read_map_inputs(args[1], a.geometry, a.calib, {a.csv, a.png, a.zone_csv, a.zone_spectrum, a.video.path}, err);
     if (!in)
         return exit_usage;
     const Recording& r = in->recording;
     MapRequest request = a.request;
     request.calibration = in->calibration;
     request.zone_spectrum = !a.zone_spectrum.empty();
-    if (!a.video.empty())
-        return map_video({request, a.video, a.fps.value_or(default_video_fps), a.top_db, a.size}, r, in->geometry, out,
-                         err, terminal);
+    if (!a.video.path.empty())
+        return map_video({request, a.video, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     if (a.every_s > 0.0)
         return map_sequence({request, a.every_s, a.png_dir, a.top_db, a.size}, r, in->geometry, out, err, terminal);
     OutputGroup files;

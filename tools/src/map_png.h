@@ -4,6 +4,7 @@
 #include "stream_reader.h"
 
 #include "map/beamformer.h"
+#include "picture/recording_video.h"
 
 #include <QImage>
 #include <QSize>
@@ -14,7 +15,7 @@
 
 namespace sonivar_dat {
 
-constexpr int png_range_db = 30;
+constexpr int png_range_db = SonivarACQ32::picture::framed_range_db;
 
 // "Intervalle : 0,00 s – 0,33 s" of the frames of `range`.
 QString time_window(const Recording& r, SonivarACQ32::stream::FrameRange range);

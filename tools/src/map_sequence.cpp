@@ -4,7 +4,7 @@
 #include "map_png.h"
 #include "output_file.h"
 #include "progress.h"
-#include "spilled_maps.h"
+#include "map/spilled_maps.h"
 
 #include "spectra/band.h"
 
@@ -18,6 +18,7 @@
 namespace sonivar_dat {
 
 namespace am = SonivarACQ32::acoustic_map;
+using am::SpilledMaps;
 
 namespace {
 

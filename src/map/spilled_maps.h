@@ -1,7 +1,7 @@
 #pragma once
 // Maps kept until every one is made (their common scale is known only
 // then): their levels in a file of the outputs' folder that has no name
-// (gone when the command ends, however it ends), their facts in memory, so
+// (gone when they are, however the program ends), their facts in memory, so
 // that memory stays that of one map whatever their number.
 #include "map/beamformer.h"
 
@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace sonivar_dat {
+namespace SonivarACQ32::acoustic_map {
 
 class SpilledMaps {
 public:
@@ -25,11 +25,11 @@ public:
     bool open(const std::string& folder)
     {
         std::string path;
-        fd_ = SonivarACQ32::create_temporary(folder, path);
+        fd_ = create_temporary(folder, path);
         return fd_ >= 0 && ::unlink(path.c_str()) == 0;
     }
     void skip() { slots_.emplace_back(); }
-    bool put(SonivarACQ32::acoustic_map::Map map)
+    bool put(Map map)
     {
         const auto bytes = map.level_db.size() * sizeof(float);
         const auto* data = reinterpret_cast<const char*>(map.level_db.data());
@@ -48,7 +48,7 @@ public:
     // Whether slice k was long enough for a map.
     bool mapped(std::size_t k) const { return slots_[k].has_value(); }
     // The map of a mapped slice k; false with errno.
-    bool take(std::size_t k, SonivarACQ32::acoustic_map::Map& map) const
+    bool take(std::size_t k, Map& map) const
     {
         map = slots_[k]->facts;
         map.level_db.resize(static_cast<std::size_t>(map.side) * map.side);
@@ -58,7 +58,7 @@ public:
 
 private:
     struct Slot {
-        SonivarACQ32::acoustic_map::Map facts;  // without its levels
+        Map facts;  // without its levels
         off_t offset = 0;
     };
     int fd_ = -1;
@@ -66,4 +66,4 @@ private:
     std::vector<std::optional<Slot>> slots_;
 };
 
-} // namespace sonivar_dat
+} // namespace SonivarACQ32::acoustic_map
