@@ -70,6 +70,11 @@ void diffusion(Principale& w, sim::SimulatedUnit& unit, double seconds)
     std::printf("  frames taken by the server %llu, dropped %llu, cycles that found the ring dry %llu\n",
                 static_cast<unsigned long long>(node.frames_read()), static_cast<unsigned long long>(node.dropped()),
                 static_cast<unsigned long long>(node.dry_cycles()));
+    const auto t = node.timeliness();
+    std::printf("  server cycles late (over three quanta apart) %llu, longest gap %.1f ms; longest gap between "
+                "pieces written %.1f ms; backlogs dropped %llu\n",
+                static_cast<unsigned long long>(t.late_cycles), t.longest_cycle_gap_ms, t.longest_write_gap_ms,
+                static_cast<unsigned long long>(t.backlogs));
     if (reader) {
         reader->signal(SIGINT);
         reader->wait();

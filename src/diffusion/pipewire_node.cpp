@@ -90,6 +90,9 @@ bool PipeWireNode::open(const NodeFormat& format, int& error)
     frames_read_ = 0;
     dry_cycles_ = 0;
     latency_.reset();
+    last_cycle_ns_ = last_write_ns_ = 0;
+    late_cycles_ = backlogs_ = 0;
+    longest_cycle_gap_ns_ = longest_write_gap_ns_ = 0;
     ring_ = std::make_unique<SampleRing>(format.rate, format.micros.size());  // one second
     drift_.emplace(target_delay_s * format.rate, node_quantum, node_quantum_rate);
     loop_ = pw_thread_loop_new("sonivar-diffusion", nullptr);
@@ -158,6 +161,9 @@ void PipeWireNode::state_changed(int state, const char*)
 void PipeWireNode::stamp_written(std::uint64_t frames)
 {
     const std::int64_t now = now_ns();
+    if (last_write_ns_ != 0 && now - last_write_ns_ > longest_write_gap_ns_.load(std::memory_order_relaxed))
+        longest_write_gap_ns_.store(now - last_write_ns_, std::memory_order_relaxed);
+    last_write_ns_ = now;
     const auto origin = now - static_cast<std::int64_t>(static_cast<double>(frames) * 1e9 / format_.rate);
     if (stamp_frames_.load(std::memory_order_relaxed) == 0 || origin < stamp_ns_.load(std::memory_order_relaxed))
         stamp_ns_.store(origin, std::memory_order_relaxed);
@@ -171,6 +177,23 @@ void PipeWireNode::record_latency(std::uint64_t read_end)
     const double sampled_ns = static_cast<double>(stamp_ns_.load(std::memory_order_relaxed)) +
                               static_cast<double>(read_end - 1) * 1e9 / format_.rate;
     latency_.add((static_cast<double>(now_ns()) - sampled_ns) / 1e6);
+}
+
+void PipeWireNode::note_cycle()
+{
+    const std::int64_t now = now_ns();
+    const std::int64_t gap = last_cycle_ns_ != 0 ? now - last_cycle_ns_ : 0;
+    last_cycle_ns_ = now;
+    if (gap > 3 * static_cast<std::int64_t>(1e9 * node_quantum / node_quantum_rate))
+        late_cycles_.fetch_add(1, std::memory_order_relaxed);
+    if (gap > longest_cycle_gap_ns_.load(std::memory_order_relaxed))
+        longest_cycle_gap_ns_.store(gap, std::memory_order_relaxed);
+}
+
+PipeWireNode::Timeliness PipeWireNode::timeliness() const
+{
+    return {late_cycles_.load(std::memory_order_relaxed), longest_cycle_gap_ns_.load(std::memory_order_relaxed) / 1e6,
+            longest_write_gap_ns_.load(std::memory_order_relaxed) / 1e6, backlogs_.load(std::memory_order_relaxed)};
 }
 
 // On the server's real-time thread: one cycle's frames from the ring, the
@@ -188,12 +211,14 @@ void PipeWireNode::process()
     if (b->requested != 0)
         frames = std::min<std::size_t>(frames, b->requested);
     reading_.store(true, std::memory_order_release);
+    note_cycle();
     const auto target = static_cast<std::size_t>(drift_->target());
     if (!primed_ && ring_->fill() >= target) {
         ring_->keep_newest(target, false);
         primed_ = true;
     } else if (primed_ && ring_->fill() > 4 * target) {
         ring_->keep_newest(target, true);  // a backlog after a stall: dropped, not played late
+        backlogs_.fetch_add(1, std::memory_order_relaxed);
     }
     std::size_t got = 0;
     if (primed_) {

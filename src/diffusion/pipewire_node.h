@@ -62,6 +62,16 @@ public:
     // Cycles that found the ring dry (the stream came late: silence filled in).
     std::uint64_t dry_cycles() const { return dry_cycles_.load(std::memory_order_relaxed); }
     const LatencyRecord& latency() const { return latency_; }
+    // How punctual the two sides were: the server's cycles (a reader held up
+    // leaves a backlog) and the stream's pieces (a writer held up leaves the
+    // ring dry), the longest gaps between them, and the backlogs dropped.
+    struct Timeliness {
+        std::uint64_t late_cycles = 0;  // cycles more than three quanta after the one before
+        double longest_cycle_gap_ms = 0.0;
+        double longest_write_gap_ms = 0.0;
+        std::uint64_t backlogs = 0;
+    };
+    Timeliness timeliness() const;
 
     // For the library's callbacks (plain C functions).
     void process();
@@ -71,6 +81,7 @@ public:
 private:
     void stamp_written(std::uint64_t frames);
     void record_latency(std::uint64_t read_end);
+    void note_cycle();
 
     NodeFormat format_;
     pw_thread_loop* loop_ = nullptr;
@@ -87,6 +98,12 @@ private:
     LatencyRecord latency_;
     std::optional<DriftMatch> drift_;
     std::atomic<bool> gone_{false};
+    std::int64_t last_cycle_ns_ = 0;  // the server's thread only
+    std::int64_t last_write_ns_ = 0;  // the writer's only
+    std::atomic<std::uint64_t> late_cycles_{0};
+    std::atomic<std::int64_t> longest_cycle_gap_ns_{0};
+    std::atomic<std::int64_t> longest_write_gap_ns_{0};
+    std::atomic<std::uint64_t> backlogs_{0};
 };
 
 } // namespace SonivarACQ32::diffusion
