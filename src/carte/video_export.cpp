@@ -72,7 +72,7 @@ void VideoExport::run(stream::Recording recording, picture::RecordingVideoReques
                        .arg(name, result.error.empty() ? QString::fromLocal8Bit(std::strerror(errno))
                                                        : QString::fromStdString(result.error)),
                    false);
-    QString text = QStringLiteral("Vidéo exportée : %1, %2 images à %3 images/s")
+    QString text = QStringLiteral("Vidéo exportée : %1, %2 images (%3 par seconde)")
                        .arg(name, fmt::fr(result.frames, 0)).arg(request.fps);
     if (!request.under.camera_video.empty())
         text += QStringLiteral(", sur %1 images de la caméra").arg(fmt::fr(result.camera_pictures, 0));

@@ -37,7 +37,9 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
     // The camera's pictures beside it.
     SonivarACQ32::picture::CameraVideoWriter video;
     std::string error;
-    ASSERT_TRUE(video.open((dir.path() / "essai.mkv").string(), QSize(64, 48), plan.freq, error)) << error;
+    ASSERT_TRUE(video.open((dir.path() / "essai.mkv").string(), QSize(64, 48), plan.freq, error,
+                           {"Webcam", SonivarACQ32::acoustic_map::CameraGeometry{62.5, 10.0, -60.0, true, 180}}))
+        << error;
     for (std::uint64_t frame : {10, 2010, 4010})
         ASSERT_TRUE(video.add(QImage(64, 48, QImage::Format_RGB32), frame, error)) << error;
     ASSERT_TRUE(video.close(error)) << error;
@@ -49,7 +51,8 @@ TEST_F(Commands, InfoShowsHeaderAndDescription)
           "  faisceau 3 : 3/7 (index 31)\n", "Voie compteur : oui (mot 0)\n",
           "Voie status : oui (mot 4, dernier de la trame)\n", "Échantillons par voie : 2 000\n",
           "Durée : 0,048 s\n", "Type : int32\n", "Fichier de données : 40 000 octets (2 000 trames)\n",
-          "Vidéo de la caméra : essai.mkv, 3 images de 64 × 48, des trames 10 à 4 010\n",
+          "Vidéo de la caméra : essai.mkv, 3 images de 64 × 48, des trames 10 à 4 010\nCaméra : Webcam\n"
+          "Placement de la caméra : champ 62,5°, x = 10 mm, y = -60 mm, miroir, tournée de 180°\n",
           // Windows-1252 in the header, UTF-8 here; the padding is gone.
           "Commentaire : Mesure en chambre anéchoïque – 2 m\n  source à gauche\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;

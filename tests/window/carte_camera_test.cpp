@@ -266,7 +266,7 @@ TEST_F(CarteCamera, RecordedRunKeepsEachPictureStampedWithItsDatFrame)
     ASSERT_TRUE(carte().exporte_video(mp4));
     ASSERT_TRUE(testsupport::wait_for([&] { return !carte().export_video()->running(); }, 120000));
     const QRegularExpressionMatch said =
-        QRegularExpression(QStringLiteral("^Vidéo exportée : essai.mp4, (\\d+) images à 25 images/s, sur (\\d+) images de la caméra$"))
+        QRegularExpression(QStringLiteral("^Vidéo exportée : essai.mp4, (\\d+) images \\(25 par seconde\\), sur (\\d+) images de la caméra$"))
             .match(carte().label_Video->text());
     ASSERT_TRUE(said.hasMatch()) << carte().label_Video->text().toStdString();
     EXPECT_GE(said.captured(1).toInt(), 45);

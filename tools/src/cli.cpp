@@ -152,6 +152,13 @@ void print_camera_video(std::ostream& out, const std::string& dat_path)
     if (!video->frames.empty())
         out << ", des trames " << grouped(video->frames.front()) << " à " << grouped(video->frames.back());
     out << "\n";
+    const auto& tags = video->tags;
+    if (!tags.name.empty())
+        out << "Caméra : " << tags.name << "\n";
+    if (const auto& g = tags.geometry)
+        out << "Placement de la caméra : champ " << decimal(g->fov_deg, 1) << "°, x = " << decimal(g->offset_x_mm, 0)
+            << " mm, y = " << decimal(g->offset_y_mm, 0) << " mm" << (g->mirror ? ", miroir" : "")
+            << (g->rotation_deg != 0 ? ", tournée de " + std::to_string(g->rotation_deg) + "°" : std::string()) << "\n";
 }
 
 int cmd_info(const Recording& r, std::ostream& out)
