@@ -39,6 +39,24 @@ bool AvOutput::picture_buffers(AVPixelFormat pixels, int width, int height, std:
     return true;
 }
 
+bool AvOutput::drain(const std::function<bool(AVPacket*)>& mark, bool interleaved, std::string& error)
+{
+    for (;;) {
+        const int got = avcodec_receive_packet(codec, packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return true;
+        if (got < 0)
+            return error = "encodage : " + av_reason(got), false;
+        if (mark && !mark(packet))
+            return error = "mémoire insuffisante", false;
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        const int written = interleaved ? av_interleaved_write_frame(format, packet) : av_write_frame(format, packet);
+        if (written < 0)
+            return error = "écriture : " + av_reason(written), false;
+    }
+}
+
 bool AvOutput::finish(std::string& error)
 {
     if (const int trailer = av_write_trailer(format); trailer < 0)

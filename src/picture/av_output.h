@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -30,6 +31,10 @@ struct AvOutput {
                const char* kind, std::string& error);
     // The frame and packet every picture goes through.
     bool picture_buffers(AVPixelFormat pixels, int width, int height, std::string& error);
+    // Every packet the encoder has ready, into the file, each first given to
+    // `mark` when there is one (false: it could not be marked); written as it
+    // comes, or ordered by the container when `interleaved`.
+    bool drain(const std::function<bool(AVPacket*)>& mark, bool interleaved, std::string& error);
     // The container's end (its index) written and the file closed.
     bool finish(std::string& error);
     bool header = false;  // written, and the trailer not yet

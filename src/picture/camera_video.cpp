@@ -78,24 +78,18 @@ bool CameraVideoWriter::Impl::encoder(std::string& error)
     return true;
 }
 
+// Each packet carries the .dat frame of its picture.
 bool CameraVideoWriter::Impl::drain(std::uint64_t dat_frame, std::string& error)
 {
-    for (;;) {
-        const int got = avcodec_receive_packet(codec, packet);
-        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
-            return true;
-        if (got < 0)
-            return error = "encodage : " + av_reason(got), false;
-        std::uint8_t* extra = av_packet_new_side_data(packet, AV_PKT_DATA_MATROSKA_BLOCKADDITIONAL, 16);
+    const auto stamp = [dat_frame](AVPacket* p) {
+        std::uint8_t* extra = av_packet_new_side_data(p, AV_PKT_DATA_MATROSKA_BLOCKADDITIONAL, 16);
         if (extra == nullptr)
-            return error = "mémoire insuffisante", false;
+            return false;
         AV_WB64(extra, block_addition_id);
         AV_WB64(extra + 8, dat_frame);
-        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-        packet->stream_index = stream->index;
-        if (const int written = av_write_frame(format, packet); written < 0)
-            return error = "écriture : " + av_reason(written), false;
-    }
+        return true;
+    };
+    return AvOutput::drain(stamp, false, error);
 }
 
 CameraVideoWriter::CameraVideoWriter() : d_(std::make_unique<Impl>()) {}

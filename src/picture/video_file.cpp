@@ -18,21 +18,7 @@ struct VideoFile::Impl : AvOutput {
     int frames = 0;
 
     bool encoder(int fps, std::string& error);
-    // Every packet the encoder has ready, into the file.
-    bool drain(std::string& error)
-    {
-        for (;;) {
-            const int got = avcodec_receive_packet(codec, packet);
-            if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
-                return true;
-            if (got < 0)
-                return error = "encodage : " + av_reason(got), false;
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            if (const int written = av_interleaved_write_frame(format, packet); written < 0)
-                return error = "écriture : " + av_reason(written), false;
-        }
-    }
+    bool drain(std::string& error) { return AvOutput::drain({}, true, error); }
 };
 
 // H.264 by x264 (the one Debian's FFmpeg has), quality over size: the map's
